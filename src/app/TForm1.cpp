@@ -1,0 +1,212 @@
+#include "app/TForm1.h"
+
+#include "app/GradientProgressBar.h"
+#include "app/LogMemo.h"
+#include "app/RadioGroup.h"
+#include "app/StatusPanels.h"
+#include "core/HandlerGuard.h"
+#include "core/NumberFormat.h"
+#include "core/Texts.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+namespace kr90x {
+namespace {
+
+constexpr int kClientWidth = 800;
+constexpr int kClientHeight = 503;
+constexpr int kStatusBarHeight = 19;
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                        bool visible, bool enabled) {
+    auto* b = new QPushButton(caption, parent); // owned by the window
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    b->setVisible(visible);
+    b->setEnabled(enabled);
+    return b;
+}
+
+QWidget* makeChartPlace(QWidget* parent, const char* name, const QString& title) {
+    auto* chart = new QWidget(parent); // owned by the window
+    chart->setObjectName(QString::fromLatin1(name));
+    chart->setGeometry(224, 24, 561, 369);
+    chart->setAccessibleName(title);
+    chart->hide();
+    return chart;
+}
+
+} // namespace
+
+TForm1::TForm1(AppState& state, DialogService& dialogs, QWidget* parent)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      state_(state), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/res/Icon")));
+    setFixedSize(kClientWidth, kClientHeight);
+    QFont tahoma;
+    tahoma.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                        QStringLiteral("DejaVu Sans")});
+    tahoma.setPixelSize(11);
+    setFont(tahoma);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    createControls();
+    connectHandlers();
+    runHandler([this] { FormCreate(this); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createControls() {
+    imgUsb = new QLabel(this);
+    imgUsb->setObjectName(QStringLiteral("imgUsb"));
+    imgUsb->setGeometry(8, 8, 100, 34);
+    const QPixmap grey(QStringLiteral(":/res/USB_Logo_BN"));
+    imgUsb->setPixmap(grey);
+    imgUsb->resize(grey.size()); // the control takes the size of its picture
+
+    pb1 = new GradientProgressBar(this);
+    pb1->setObjectName(QStringLiteral("pb1"));
+    pb1->setGeometry(49, 408, 704, 25);
+    pb1->hide();
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(281, 159, 464, 127);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/res/Logo")));
+
+    StatusBar = new StatusPanels({675, 150}, this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+
+    Memo1 = new LogMemo(log_, this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(376, 8, 402, 337);
+    Memo1->hide();
+
+    btnReaddata = makeButton(this, "btnReaddata", QStringLiteral("Read data"),
+                             {347, 448, 121, 25}, true, false);
+    chart1 = makeChartPlace(this, "chart1", QStringLiteral("Petrol compression"));
+    btn1 = makeButton(this, "btn1", QStringLiteral("Gráfico"), {554, 399, 121, 25}, false, false);
+    btnReport =
+        makeButton(this, "btnReport", QStringLiteral("Report"), {518, 448, 121, 25}, true, false);
+    btn3 = makeButton(this, "btn3", QStringLiteral("Save to PDF"), {681, 399, 121, 25}, false,
+                      false);
+
+    RadioGroup1 = new RadioGroup(QStringLiteral("Select function"),
+                                 {QStringLiteral("Petrol Compression"),
+                                  QStringLiteral("Diesel Compression"),
+                                  QStringLiteral("High pressure common rail"),
+                                  QStringLiteral("Turbo pressure"), QStringLiteral("FSI"),
+                                  QStringLiteral("TDI"), QStringLiteral("Oil pressure"),
+                                  QStringLiteral("Low pressure common rail"),
+                                  QStringLiteral("80 Bar manometer")},
+                                 this);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1->setGeometry(8, 48, 185, 200);
+    RadioGroup1->setItemIndex(0);
+
+    btnHome = makeButton(this, "btnHome", QStringLiteral("Home"), {176, 448, 121, 25}, true, true);
+    Chart2 = makeChartPlace(this, "Chart2", QStringLiteral("High pressure common rail"));
+    btn2 = makeButton(this, "btn2", QStringLiteral("Conectar FTP"), {110, 254, 104, 25}, false,
+                      true);
+    btn4 = makeButton(this, "btn4", QStringLiteral("Desonectar FTP"), {0, 254, 104, 25}, false,
+                      true);
+    btn5 = makeButton(this, "btn5", QStringLiteral("Directorio Actual"), {110, 285, 104, 25},
+                      false, true);
+    btn6 = makeButton(this, "btn6", QStringLiteral("Descargar fichero"), {0, 285, 104, 25}, false,
+                      true);
+    btnUpdater = makeButton(this, "btnUpdater", QStringLiteral("btnUpdater"), {126, 8, 75, 25},
+                            false, true);
+    btnEEPROM = makeButton(this, "btnEEPROM", QStringLiteral("Read EEPROM"), {681, 448, 97, 25},
+                           false, true);
+
+    // The keys reach the controls in the order of a read: read, report, pick, home.
+    setTabOrder(btnReaddata, btnReport);
+    setTabOrder(btnReport, RadioGroup1->item(RadioGroup1->itemIndex()));
+    setTabOrder(RadioGroup1->item(RadioGroup1->itemIndex()), btnHome);
+}
+
+void TForm1::connectHandlers() {
+    connect(btnHome, &QPushButton::clicked, this, [this] { runHandler([this] { btnHomeClick(btnHome); }); });
+}
+
+void TForm1::runHandler(const std::function<void()>& handler) { runGuarded(dialogs_, handler); }
+
+void TForm1::FormCreate(QObject*) {
+    usbPng_ = std::make_unique<QImage>();
+    // The version text is made with a full stop whatever the system says; from then on
+    // every real number the program writes uses a decimal comma.
+    state_.Format.DecimalSeparator = QLatin1Char('.');
+    setStatusText(1, formatText(kVersionFormat, {kProgramVersion}, state_.Format));
+    state_.Format.DecimalSeparator = QLatin1Char(',');
+}
+
+void TForm1::FormCloseQuery(QObject*, bool& CanClose) { CanClose = true; }
+
+void TForm1::btnHomeClick(QObject*) { controlStates_.homePressed(testerConnected()); }
+
+bool TForm1::testerConnected() const {
+    // No device layer is wired into the window yet, so no tester can be checked out.
+    return state_.TesterDevice != nullptr;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    runHandler([&] { FormCloseQuery(this, canClose); });
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* s = screen()) {
+            const QRect area = s->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+void TForm1::setStatusText(int panel, const QString& text) { StatusBar->setPanelText(panel, text); }
+
+void TForm1::showUsbResource(const QString& resourceName) {
+    usbPng_->load(QStringLiteral(":/res/") + resourceName);
+    imgUsb->setPixmap(QPixmap::fromImage(*usbPng_));
+}
+
+void TForm1::setReadDataEnabled(bool enabled) { btnReaddata->setEnabled(enabled); }
+void TForm1::setReportEnabled(bool enabled) { btnReport->setEnabled(enabled); }
+void TForm1::setCompressionChartVisible(bool visible) { chart1->setVisible(visible); }
+void TForm1::setCurveChartVisible(bool visible) { Chart2->setVisible(visible); }
+void TForm1::setProgressVisible(bool visible) { pb1->setVisible(visible); }
+int TForm1::progressPercent() const { return pb1->Percent(); }
+
+void TForm1::setProgressPercent(int percent) {
+    pb1->setPercent(percent);
+    pb1->repaint();
+}
+
+void TForm1::setUsbPicture(UsbPicture picture) {
+    showUsbResource(picture == UsbPicture::Colour ? QStringLiteral("USB_Logo")
+                                                  : QStringLiteral("USB_Logo_BN"));
+}
+
+void TForm1::setConnectionText(const QString& text) { setStatusText(0, text); }
+
+} // namespace kr90x

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/AppState.h"
+#include "core/ControlStates.h"
+#include "core/DialogService.h"
+#include "core/Log.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace kr90x {
+
+class GradientProgressBar;
+class LogMemo;
+class RadioGroup;
+class StatusPanels;
+
+// The program's one window. It owns every control and component and carries every
+// handler; each handler is short and hands the work to the object that owns it.
+class TForm1 : public QWidget, private ControlView {
+    Q_OBJECT
+public:
+    TForm1(AppState& state, DialogService& dialogs, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, in creation order (later ones lie above earlier ones).
+    QLabel* imgUsb = nullptr;
+    GradientProgressBar* pb1 = nullptr;
+    QLabel* Image1 = nullptr;
+    StatusPanels* StatusBar = nullptr;
+    LogMemo* Memo1 = nullptr;
+    QPushButton* btnReaddata = nullptr;
+    QWidget* chart1 = nullptr;
+    QPushButton* btn1 = nullptr;
+    QPushButton* btnReport = nullptr;
+    QPushButton* btn3 = nullptr;
+    RadioGroup* RadioGroup1 = nullptr;
+    QPushButton* btnHome = nullptr;
+    QWidget* Chart2 = nullptr;
+    QPushButton* btn2 = nullptr;
+    QPushButton* btn4 = nullptr;
+    QPushButton* btn5 = nullptr;
+    QPushButton* btn6 = nullptr;
+    QPushButton* btnUpdater = nullptr;
+    QPushButton* btnEEPROM = nullptr;
+
+    // Handlers.
+    void FormCreate(QObject* Sender);
+    void FormCloseQuery(QObject* Sender, bool& CanClose);
+    void btnHomeClick(QObject* Sender);
+
+    // Runs a handler; an error escaping it is shown in the error box and the program
+    // goes on.
+    void runHandler(const std::function<void()>& handler);
+
+    // Services for the behaviour objects.
+    Log& log() { return log_; }
+    ControlStates& controlStates() { return controlStates_; }
+    DialogService& dialogs() { return dialogs_; }
+    AppState& state() { return state_; }
+    void setStatusText(int panel, const QString& text);
+    // Loads "USB_Logo" or "USB_Logo_BN" into the PNG image and copies it into imgUsb.
+    void showUsbResource(const QString& resourceName);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // ControlView
+    void setReadDataEnabled(bool enabled) override;
+    void setReportEnabled(bool enabled) override;
+    void setCompressionChartVisible(bool visible) override;
+    void setCurveChartVisible(bool visible) override;
+    void setProgressVisible(bool visible) override;
+    int progressPercent() const override;
+    void setProgressPercent(int percent) override;
+    void setUsbPicture(UsbPicture picture) override;
+    void setConnectionText(const QString& text) override;
+
+    void createControls();
+    void connectHandlers();
+    bool testerConnected() const;
+
+    AppState& state_;
+    DialogService& dialogs_;
+    Log log_{QStringList{QStringLiteral("Memo1")}};
+    ControlStates controlStates_{*this};
+    std::unique_ptr<QImage> usbPng_;
+    bool placed_ = false;
+};
+
+} // namespace kr90x

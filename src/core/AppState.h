@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/NumberFormat.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class THidDevice;
+
+namespace kr90x {
+
+// The state the handlers share. One instance lives for the whole run, owned by the
+// program's entry point and handed to whoever needs it; each result replaces the
+// previous one of its kind.
+struct AppState {
+    // The checked-out tester; not owned (the HID controller owns its devices).
+    THidDevice* TesterDevice = nullptr;
+
+    // One output report: byte 0 is the report ID (always 0), the command text follows.
+    // Never cleared between commands; grown to the tester's output report length.
+    std::vector<std::uint8_t> OutputReport = std::vector<std::uint8_t>(65, 0);
+    int OutputReportLength = 0;
+    QString CurrentCommand;
+
+    // 9999 until the tester reports its version (every function allowed).
+    std::int32_t DeviceFirmwareVersion = 9999;
+    std::int32_t ServerFirmwareVersion = 0;
+    std::int32_t ServerProgramVersion = 0;
+    bool FirmwareCheckStarted = false;
+    QString DownloadKind;
+
+    std::array<double, 6> PetrolValues{};
+    std::array<double, 6> DieselValues{};
+
+    std::vector<std::int32_t> HighPressureSamples;
+    std::vector<std::int32_t> TurboSamples;
+    std::vector<long double> FsiSamples;
+    std::vector<long double> TdiSamples;
+    std::uint32_t LastSampleIndex = 0;
+    std::int32_t NextSampleIndex = 0;
+
+    std::array<std::uint8_t, 65536> EepromImage{};
+
+    // Separators for every real number the program formats.
+    FormatSettings Format;
+};
+
+} // namespace kr90x

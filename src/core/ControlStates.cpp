@@ -1,0 +1,67 @@
+#include "core/ControlStates.h"
+
+namespace kr90x {
+
+void ControlStates::testerCheckedOut() {
+    view_.setReadDataEnabled(true);
+    view_.setUsbPicture(UsbPicture::Colour);
+    view_.setConnectionText(QString::fromLatin1(kConnectedText));
+}
+
+void ControlStates::noTesterFound() {
+    view_.setReadDataEnabled(false);
+    view_.setConnectionText(QString::fromLatin1(kWaitingText));
+}
+
+void ControlStates::testerGone() {
+    view_.setReadDataEnabled(false);
+    view_.setUsbPicture(UsbPicture::Grey);
+    view_.setConnectionText(QString::fromLatin1(kWaitingText));
+}
+
+void ControlStates::homePressed(bool testerConnected) {
+    view_.setReadDataEnabled(testerConnected);
+    view_.setReportEnabled(false);
+    view_.setCompressionChartVisible(false);
+    view_.setCurveChartVisible(false);
+}
+
+void ControlStates::readPressed() { view_.setReadDataEnabled(false); }
+
+void ControlStates::firmwareRefused() { view_.setReadDataEnabled(true); }
+
+// Enabled whether or not a tester is still connected: the user may try again.
+void ControlStates::replyTimedOut() { view_.setReadDataEnabled(true); }
+
+void ControlStates::compressionShown() {
+    view_.setReadDataEnabled(false);
+    view_.setReportEnabled(true);
+    view_.setCompressionChartVisible(true);
+}
+
+void ControlStates::curveStarted() { view_.setProgressVisible(true); }
+
+void ControlStates::curveProgress(int percent) {
+    if (percent > view_.progressPercent()) {
+        view_.setProgressPercent(percent);
+    }
+}
+
+void ControlStates::curveFinished(int testFunction) {
+    view_.setReadDataEnabled(false);
+    view_.setReportEnabled(functionHasReport(testFunction));
+    view_.setCurveChartVisible(true);
+    view_.setProgressVisible(false);
+    view_.setProgressPercent(0);
+}
+
+bool ControlStates::functionHasReport(int testFunction) {
+    switch (testFunction) {
+    case 0: case 1: case 2: case 6: case 7: case 8:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace kr90x

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+namespace kr90x {
+
+enum class UsbPicture { Grey, Colour };
+
+// The controls whose state guides the user through a read: pick, read, look, report, home.
+class ControlView {
+public:
+    virtual ~ControlView() = default;
+    virtual void setReadDataEnabled(bool enabled) = 0;
+    virtual void setReportEnabled(bool enabled) = 0;
+    virtual void setCompressionChartVisible(bool visible) = 0;
+    virtual void setCurveChartVisible(bool visible) = 0;
+    virtual void setProgressVisible(bool visible) = 0;
+    virtual int progressPercent() const = 0;
+    // Sets the progress percentage and redraws the bar at once.
+    virtual void setProgressPercent(int percent) = 0;
+    virtual void setUsbPicture(UsbPicture picture) = 0;
+    virtual void setConnectionText(const QString& text) = 0;
+};
+
+inline constexpr char kConnectedText[] = "KR90X connected";
+inline constexpr char kWaitingText[] = "Waiting for device ....";
+
+// Every change of the controls' state, one method per event. The cycle is not stored
+// anywhere but in the controls: each event sets only what its rule names, so the
+// combined state depends on the order of events. Events that change nothing (a device
+// change with the tester still there, a curve with no samples) have no method.
+class ControlStates {
+public:
+    explicit ControlStates(ControlView& view) : view_(view) {}
+
+    // Device changes.
+    void testerCheckedOut();
+    void noTesterFound();
+    void testerGone();
+
+    void homePressed(bool testerConnected);
+    void readPressed();
+    void firmwareRefused();
+    void replyTimedOut();
+
+    void compressionShown();
+    void curveStarted();
+    // Raises the progress bar to a new percentage; a lower or equal one is ignored.
+    void curveProgress(int percent);
+    void curveFinished(int testFunction);
+
+    // Test functions that have a report: both compressions and the pressure curves
+    // other than turbo, FSI and TDI.
+    static bool functionHasReport(int testFunction);
+
+private:
+    ControlView& view_;
+};
+
+} // namespace kr90x

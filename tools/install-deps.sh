@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs ("build") or its tests need too
+# ("test"), only those that are missing. Runs apt-get as root (or through sudo).
+set -euo pipefail
+
+build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libudev-dev libhpdf-dev
+    libjpeg62-turbo-dev fonts-liberation2)
+test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
+    poppler-utils cups cups-client cups-bsd clang libclang-rt-14-dev imagemagick x11-utils
+    xdotool)
+
+case "${1:-build}" in
+build) wanted=("${build_pkgs[@]}") ;;
+test) wanted=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
+*) echo "usage: $0 [build|test]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+    if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    as_root=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=120 update -qq
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=120 install -y -qq --no-install-recommends \
+    "${missing[@]}"
