@@ -23,8 +23,7 @@ public:
             timespec now{};
             clock_gettime(CLOCK_REALTIME, &now);
             std::printf("shown_ns=%lld peak_kib=%lld\n",
-                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
-                        peakKib());
+                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKib());
             std::fflush(stdout);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }

@@ -11,7 +11,9 @@ StatusPanels::StatusPanels(std::vector<int> widths, QWidget* parent)
     }
 }
 
-QString StatusPanels::panelText(int index) const { return texts_.value(index); }
+QString StatusPanels::panelText(int index) const {
+    return texts_.value(index);
+}
 
 void StatusPanels::setPanelText(int index, const QString& text) {
     if (index < 0 || index >= texts_.size() || texts_[index] == text) {

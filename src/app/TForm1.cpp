@@ -36,6 +36,8 @@ QWidget* makeChartPlace(QWidget* parent, const char* name, const QString& title)
     chart->setObjectName(QString::fromLatin1(name));
     chart->setGeometry(224, 24, 561, 369);
     chart->setAccessibleName(title);
+    // A shown chart covers the maker's logo beneath it.
+    chart->setAutoFillBackground(true);
     chart->hide();
     return chart;
 }
@@ -43,10 +45,9 @@ QWidget* makeChartPlace(QWidget* parent, const char* name, const QString& title)
 } // namespace
 
 TForm1::TForm1(AppState& state, DialogService& dialogs, QWidget* parent)
-    : QWidget(parent,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
@@ -95,40 +96,38 @@ void TForm1::createControls() {
     Memo1->setGeometry(376, 8, 402, 337);
     Memo1->hide();
 
-    btnReaddata = makeButton(this, "btnReaddata", QStringLiteral("Read data"),
-                             {347, 448, 121, 25}, true, false);
+    btnReaddata = makeButton(this, "btnReaddata", QStringLiteral("Read data"), {347, 448, 121, 25},
+                             true, false);
     chart1 = makeChartPlace(this, "chart1", QStringLiteral("Petrol compression"));
     btn1 = makeButton(this, "btn1", QStringLiteral("Gráfico"), {554, 399, 121, 25}, false, false);
     btnReport =
         makeButton(this, "btnReport", QStringLiteral("Report"), {518, 448, 121, 25}, true, false);
-    btn3 = makeButton(this, "btn3", QStringLiteral("Save to PDF"), {681, 399, 121, 25}, false,
-                      false);
+    btn3 =
+        makeButton(this, "btn3", QStringLiteral("Save to PDF"), {681, 399, 121, 25}, false, false);
 
-    RadioGroup1 = new RadioGroup(QStringLiteral("Select function"),
-                                 {QStringLiteral("Petrol Compression"),
-                                  QStringLiteral("Diesel Compression"),
-                                  QStringLiteral("High pressure common rail"),
-                                  QStringLiteral("Turbo pressure"), QStringLiteral("FSI"),
-                                  QStringLiteral("TDI"), QStringLiteral("Oil pressure"),
-                                  QStringLiteral("Low pressure common rail"),
-                                  QStringLiteral("80 Bar manometer")},
-                                 this);
+    RadioGroup1 = new RadioGroup(
+        QStringLiteral("Select function"),
+        {QStringLiteral("Petrol Compression"), QStringLiteral("Diesel Compression"),
+         QStringLiteral("High pressure common rail"), QStringLiteral("Turbo pressure"),
+         QStringLiteral("FSI"), QStringLiteral("TDI"), QStringLiteral("Oil pressure"),
+         QStringLiteral("Low pressure common rail"), QStringLiteral("80 Bar manometer")},
+        this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(8, 48, 185, 200);
     RadioGroup1->setItemIndex(0);
 
     btnHome = makeButton(this, "btnHome", QStringLiteral("Home"), {176, 448, 121, 25}, true, true);
     Chart2 = makeChartPlace(this, "Chart2", QStringLiteral("High pressure common rail"));
-    btn2 = makeButton(this, "btn2", QStringLiteral("Conectar FTP"), {110, 254, 104, 25}, false,
+    btn2 =
+        makeButton(this, "btn2", QStringLiteral("Conectar FTP"), {110, 254, 104, 25}, false, true);
+    btn4 =
+        makeButton(this, "btn4", QStringLiteral("Desonectar FTP"), {0, 254, 104, 25}, false, true);
+    btn5 = makeButton(this, "btn5", QStringLiteral("Directorio Actual"), {110, 285, 104, 25}, false,
                       true);
-    btn4 = makeButton(this, "btn4", QStringLiteral("Desonectar FTP"), {0, 254, 104, 25}, false,
-                      true);
-    btn5 = makeButton(this, "btn5", QStringLiteral("Directorio Actual"), {110, 285, 104, 25},
-                      false, true);
     btn6 = makeButton(this, "btn6", QStringLiteral("Descargar fichero"), {0, 285, 104, 25}, false,
                       true);
-    btnUpdater = makeButton(this, "btnUpdater", QStringLiteral("btnUpdater"), {126, 8, 75, 25},
-                            false, true);
+    btnUpdater =
+        makeButton(this, "btnUpdater", QStringLiteral("btnUpdater"), {126, 8, 75, 25}, false, true);
     btnEEPROM = makeButton(this, "btnEEPROM", QStringLiteral("Read EEPROM"), {681, 448, 97, 25},
                            false, true);
 
@@ -139,10 +138,13 @@ void TForm1::createControls() {
 }
 
 void TForm1::connectHandlers() {
-    connect(btnHome, &QPushButton::clicked, this, [this] { runHandler([this] { btnHomeClick(btnHome); }); });
+    connect(btnHome, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnHomeClick(btnHome); }); });
 }
 
-void TForm1::runHandler(const std::function<void()>& handler) { runGuarded(dialogs_, handler); }
+void TForm1::runHandler(const std::function<void()>& handler) {
+    runGuarded(dialogs_, handler);
+}
 
 void TForm1::FormCreate(QObject*) {
     usbPng_ = std::make_unique<QImage>();
@@ -153,9 +155,13 @@ void TForm1::FormCreate(QObject*) {
     state_.Format.DecimalSeparator = QLatin1Char(',');
 }
 
-void TForm1::FormCloseQuery(QObject*, bool& CanClose) { CanClose = true; }
+void TForm1::FormCloseQuery(QObject*, bool& CanClose) {
+    CanClose = true;
+}
 
-void TForm1::btnHomeClick(QObject*) { controlStates_.homePressed(testerConnected()); }
+void TForm1::btnHomeClick(QObject*) {
+    controlStates_.homePressed(testerConnected());
+}
 
 bool TForm1::testerConnected() const {
     // No device layer is wired into the window yet, so no tester can be checked out.
@@ -183,19 +189,33 @@ void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
-void TForm1::setStatusText(int panel, const QString& text) { StatusBar->setPanelText(panel, text); }
+void TForm1::setStatusText(int panel, const QString& text) {
+    StatusBar->setPanelText(panel, text);
+}
 
 void TForm1::showUsbResource(const QString& resourceName) {
     usbPng_->load(QStringLiteral(":/res/") + resourceName);
     imgUsb->setPixmap(QPixmap::fromImage(*usbPng_));
 }
 
-void TForm1::setReadDataEnabled(bool enabled) { btnReaddata->setEnabled(enabled); }
-void TForm1::setReportEnabled(bool enabled) { btnReport->setEnabled(enabled); }
-void TForm1::setCompressionChartVisible(bool visible) { chart1->setVisible(visible); }
-void TForm1::setCurveChartVisible(bool visible) { Chart2->setVisible(visible); }
-void TForm1::setProgressVisible(bool visible) { pb1->setVisible(visible); }
-int TForm1::progressPercent() const { return pb1->Percent(); }
+void TForm1::setReadDataEnabled(bool enabled) {
+    btnReaddata->setEnabled(enabled);
+}
+void TForm1::setReportEnabled(bool enabled) {
+    btnReport->setEnabled(enabled);
+}
+void TForm1::setCompressionChartVisible(bool visible) {
+    chart1->setVisible(visible);
+}
+void TForm1::setCurveChartVisible(bool visible) {
+    Chart2->setVisible(visible);
+}
+void TForm1::setProgressVisible(bool visible) {
+    pb1->setVisible(visible);
+}
+int TForm1::progressPercent() const {
+    return pb1->Percent();
+}
 
 void TForm1::setProgressPercent(int percent) {
     pb1->setPercent(percent);
@@ -207,6 +227,8 @@ void TForm1::setUsbPicture(UsbPicture picture) {
                                                   : QStringLiteral("USB_Logo_BN"));
 }
 
-void TForm1::setConnectionText(const QString& text) { setStatusText(0, text); }
+void TForm1::setConnectionText(const QString& text) {
+    setStatusText(0, text);
+}
 
 } // namespace kr90x

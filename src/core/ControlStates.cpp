@@ -26,12 +26,18 @@ void ControlStates::homePressed(bool testerConnected) {
     view_.setCurveChartVisible(false);
 }
 
-void ControlStates::readPressed() { view_.setReadDataEnabled(false); }
+void ControlStates::readPressed() {
+    view_.setReadDataEnabled(false);
+}
 
-void ControlStates::firmwareRefused() { view_.setReadDataEnabled(true); }
+void ControlStates::firmwareRefused() {
+    view_.setReadDataEnabled(true);
+}
 
 // Enabled whether or not a tester is still connected: the user may try again.
-void ControlStates::replyTimedOut() { view_.setReadDataEnabled(true); }
+void ControlStates::replyTimedOut() {
+    view_.setReadDataEnabled(true);
+}
 
 void ControlStates::compressionShown() {
     view_.setReadDataEnabled(false);
@@ -39,7 +45,9 @@ void ControlStates::compressionShown() {
     view_.setCompressionChartVisible(true);
 }
 
-void ControlStates::curveStarted() { view_.setProgressVisible(true); }
+void ControlStates::curveStarted() {
+    view_.setProgressVisible(true);
+}
 
 void ControlStates::curveProgress(int percent) {
     if (percent > view_.progressPercent()) {
@@ -57,7 +65,12 @@ void ControlStates::curveFinished(int testFunction) {
 
 bool ControlStates::functionHasReport(int testFunction) {
     switch (testFunction) {
-    case 0: case 1: case 2: case 6: case 7: case 8:
+    case 0:
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+    case 8:
         return true;
     default:
         return false;

@@ -2,6 +2,8 @@
 
 namespace kr90x {
 
-QString Log::last() const { return lines_.isEmpty() ? QString() : lines_.constLast(); }
+QString Log::last() const {
+    return lines_.isEmpty() ? QString() : lines_.constLast();
+}
 
 } // namespace kr90x

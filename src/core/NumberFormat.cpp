@@ -194,12 +194,12 @@ QString formatText(QStringView pattern, std::initializer_list<FormatArg> args,
             field = asInteger(arg, true, precision);
             break;
         case u'f':
-            field = joined(roundedDigits(asReal(arg), precision < 0 ? 2 : precision), false,
-                           settings);
+            field =
+                joined(roundedDigits(asReal(arg), precision < 0 ? 2 : precision), false, settings);
             break;
         case u'n':
-            field = joined(roundedDigits(asReal(arg), precision < 0 ? 2 : precision), true,
-                           settings);
+            field =
+                joined(roundedDigits(asReal(arg), precision < 0 ? 2 : precision), true, settings);
             break;
         case u's': {
             const QString* s = std::get_if<QString>(&arg.value());

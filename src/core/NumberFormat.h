@@ -27,8 +27,7 @@ struct FormatSettings {
 class FormatArg {
 public:
     template <std::signed_integral T> FormatArg(T v) : value_(static_cast<std::int64_t>(v)) {}
-    template <std::unsigned_integral T>
-    FormatArg(T v) : value_(static_cast<std::uint64_t>(v)) {}
+    template <std::unsigned_integral T> FormatArg(T v) : value_(static_cast<std::uint64_t>(v)) {}
     template <std::floating_point T> FormatArg(T v) : value_(static_cast<double>(v)) {}
     FormatArg(QString v) : value_(std::move(v)) {}
     FormatArg(const char* v) : value_(QString::fromUtf8(v)) {}

@@ -12,7 +12,9 @@ QImage paintedBar(int percent) {
     bar.setPercent(percent);
     return bar.grab().toImage();
 }
-bool isBlack(QColor c) { return c.red() < 16 && c.green() < 16 && c.blue() < 16; }
+bool isBlack(QColor c) {
+    return c.red() < 16 && c.green() < 16 && c.blue() < 16;
+}
 } // namespace
 
 TEST(GradientProgressBar, IgnoresValuesOutsideTheRangeAndRepeats) {

@@ -1,7 +1,7 @@
+#include "app/TForm1.h"
 #include "app/GradientProgressBar.h"
 #include "app/RadioGroup.h"
 #include "app/StatusPanels.h"
-#include "app/TForm1.h"
 #include "support/RecordingDialogService.h"
 
 #include <QAbstractButton>

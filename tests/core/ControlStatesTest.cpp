@@ -46,20 +46,26 @@ struct Row {
 // Each event sets exactly the properties its rule names and leaves the rest alone.
 TEST(ControlStates, EveryEventSetsOnlyWhatItsRuleNames) {
     const std::vector<Row> rows = {
-        {"tester checked out", [](auto& c) { c.testerCheckedOut(); },
+        {"tester checked out",
+         [](auto& c) { c.testerCheckedOut(); },
          {{"read", "on"}, {"usb", "colour"}, {"panel0", "KR90X connected"}}},
-        {"no tester found", [](auto& c) { c.noTesterFound(); },
+        {"no tester found",
+         [](auto& c) { c.noTesterFound(); },
          {{"read", "off"}, {"panel0", "Waiting for device ...."}}},
-        {"tester gone", [](auto& c) { c.testerGone(); },
+        {"tester gone",
+         [](auto& c) { c.testerGone(); },
          {{"read", "off"}, {"usb", "grey"}, {"panel0", "Waiting for device ...."}}},
-        {"home, tester connected", [](auto& c) { c.homePressed(true); },
+        {"home, tester connected",
+         [](auto& c) { c.homePressed(true); },
          {{"read", "on"}, {"report", "off"}, {"chart1", "off"}, {"Chart2", "off"}}},
-        {"home, no tester", [](auto& c) { c.homePressed(false); },
+        {"home, no tester",
+         [](auto& c) { c.homePressed(false); },
          {{"read", "off"}, {"report", "off"}, {"chart1", "off"}, {"Chart2", "off"}}},
         {"read pressed", [](auto& c) { c.readPressed(); }, {{"read", "off"}}},
         {"firmware refused", [](auto& c) { c.firmwareRefused(); }, {{"read", "on"}}},
         {"reply timed out", [](auto& c) { c.replyTimedOut(); }, {{"read", "on"}}},
-        {"compression shown", [](auto& c) { c.compressionShown(); },
+        {"compression shown",
+         [](auto& c) { c.compressionShown(); },
          {{"read", "off"}, {"report", "on"}, {"chart1", "on"}}},
         {"curve started", [](auto& c) { c.curveStarted(); }, {{"pb1", "on"}}},
     };
@@ -78,10 +84,11 @@ TEST(ControlStates, ALastSampleShowsTheCurveAndEnablesReportOnlyWhereOneExists) 
         ControlStates states(view);
         states.curveFinished(function);
         const bool hasReport = function == 2 || function >= 6;
-        const std::map<std::string, std::string> expected = {
-            {"read", "off"},  {"report", hasReport ? "on" : "off"},
-            {"Chart2", "on"}, {"pb1", "off"},
-            {"percent", "0"}};
+        const std::map<std::string, std::string> expected = {{"read", "off"},
+                                                             {"report", hasReport ? "on" : "off"},
+                                                             {"Chart2", "on"},
+                                                             {"pb1", "off"},
+                                                             {"percent", "0"}};
         EXPECT_EQ(view.changes, expected) << "function " << function;
     }
     EXPECT_TRUE(ControlStates::functionHasReport(0));
