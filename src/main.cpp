@@ -3,6 +3,9 @@
 #include "app/TForm1.h"
 #include "core/AppState.h"
 #include "core/Texts.h"
+#include "link/linux/LinuxHidPlatform.h"
+#include "link/virtual/VirtualHidPlatform.h"
+#include "link/virtual/VirtualTester.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,17 +58,32 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("orvo-kr90x"));
 
     bool probe = false;
+    bool virtualTester = false;
     for (const QString& arg : QApplication::arguments().mid(1)) {
         if (arg == QLatin1String("--startup-probe")) {
             probe = true;
+        } else if (arg == QLatin1String("--virtual-tester")) {
+            virtualTester = true;
         }
-        // "--virtual-tester" is accepted; the device layer decides what it means.
+    }
+
+    // With --virtual-tester the program talks to a simulated tester, plugged in from the
+    // start, instead of the machine's HID devices: for training and trying it out.
+    std::unique_ptr<kr90x::HidPlatform> hid;
+    std::shared_ptr<kr90x::VirtualTester> tester;
+    if (virtualTester) {
+        auto platform = std::make_unique<kr90x::VirtualHidPlatform>();
+        tester = kr90x::VirtualTester::create();
+        platform->plug(tester->device());
+        hid = std::move(platform);
+    } else {
+        hid = std::make_unique<kr90x::LinuxHidPlatform>();
     }
 
     kr90x::AppState state;
     state.Format = kr90x::FormatSettings::fromSystem();
     kr90x::QtDialogService dialogs;
-    kr90x::TForm1 form(state, dialogs);
+    kr90x::TForm1 form(state, dialogs, *hid);
     dialogs.setParentWindow(&form);
 
     StartupProbe startupProbe;

@@ -7,12 +7,16 @@
 #include "core/HandlerGuard.h"
 #include "core/NumberFormat.h"
 #include "core/Texts.h"
+#include "link/DeviceConnection.h"
+#include "link/THidDeviceController.h"
+#include "protocol/CommandSender.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace kr90x {
 namespace {
@@ -44,7 +48,7 @@ QWidget* makeChartPlace(QWidget* parent, const char* name, const QString& title)
 
 } // namespace
 
-TForm1::TForm1(AppState& state, DialogService& dialogs, QWidget* parent)
+TForm1::TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
@@ -62,11 +66,16 @@ TForm1::TForm1(AppState& state, DialogService& dialogs, QWidget* parent)
     setAutoFillBackground(true);
 
     createControls();
+    createComponents(hidPlatform);
     connectHandlers();
     runHandler([this] { FormCreate(this); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The tester goes back and its reader stops before the controls it reports to.
+    HidCont.reset();
+    state_.TesterDevice = nullptr;
+}
 
 void TForm1::createControls() {
     imgUsb = new QLabel(this);
@@ -137,7 +146,28 @@ void TForm1::createControls() {
     setTabOrder(RadioGroup1->item(RadioGroup1->itemIndex()), btnHome);
 }
 
+void TForm1::createComponents(HidPlatform& hidPlatform) {
+    HidCont = std::make_unique<THidDeviceController>(hidPlatform, dialogs_);
+    Timer1 = new QTimer(this); // owned by the window
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    Timer2 = new QTimer(this); // owned by the window
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(500);
+
+    sender_ = std::make_unique<CommandSender>(state_);
+    connection_ = std::make_unique<DeviceConnection>(
+        *HidCont, state_, log_, controlStates_, dialogs_,
+        DeviceConnection::Actions{[this] { SendCommand(QStringLiteral("KR90X_VERS|"), Timer2); },
+                                  [this] { LaunchOrvoFlash(); }});
+}
+
 void TForm1::connectHandlers() {
+    HidCont->OnDeviceChange = [this](THidDeviceController&) {
+        runHandler([this] { DetectarUsb(HidCont.get()); });
+    };
+    connect(Timer2, &QTimer::timeout, this,
+            [this] { runHandler([this] { Timer2Timer(Timer2); }); });
     connect(btnHome, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnHomeClick(btnHome); }); });
 }
@@ -164,8 +194,27 @@ void TForm1::btnHomeClick(QObject*) {
 }
 
 bool TForm1::testerConnected() const {
-    // No device layer is wired into the window yet, so no tester can be checked out.
-    return state_.TesterDevice != nullptr;
+    return state_.TesterDevice != nullptr && state_.TesterDevice->IsPluggedIn();
+}
+
+void TForm1::DetectarUsb(QObject*) {
+    connection_->detect();
+}
+
+void TForm1::Timer2Timer(QObject*) {
+    Timer2->stop();
+    connection_->versionTimedOut();
+}
+
+void TForm1::LaunchOrvoFlash() {
+    if (state_.FirmwareCheckStarted) {
+        return;
+    }
+    state_.FirmwareCheckStarted = true;
+}
+
+void TForm1::SendCommand(const QString& command, QTimer* replyTimer) {
+    sender_->SendCommand(command, replyTimer);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

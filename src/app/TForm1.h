@@ -13,11 +13,16 @@
 
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace kr90x {
 
+class CommandSender;
+class DeviceConnection;
 class GradientProgressBar;
+class HidPlatform;
 class LogMemo;
+class THidDeviceController;
 class RadioGroup;
 class StatusPanels;
 
@@ -26,7 +31,8 @@ class StatusPanels;
 class TForm1 : public QWidget, private ControlView {
     Q_OBJECT
 public:
-    TForm1(AppState& state, DialogService& dialogs, QWidget* parent = nullptr);
+    TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Controls, in creation order (later ones lie above earlier ones).
@@ -50,10 +56,19 @@ public:
     QPushButton* btnUpdater = nullptr;
     QPushButton* btnEEPROM = nullptr;
 
+    // Components, in creation order.
+    std::unique_ptr<THidDeviceController> HidCont;
+    QTimer* Timer1 = nullptr; // reply time-out
+    QTimer* Timer2 = nullptr; // version reply time-out
+
     // Handlers.
     void FormCreate(QObject* Sender);
     void FormCloseQuery(QObject* Sender, bool& CanClose);
     void btnHomeClick(QObject* Sender);
+    void DetectarUsb(QObject* Sender);
+    void Timer2Timer(QObject* Sender);
+    void LaunchOrvoFlash();
+    void SendCommand(const QString& command, QTimer* replyTimer);
 
     // Runs a handler; an error escaping it is shown in the error box and the program
     // goes on.
@@ -85,6 +100,7 @@ private:
     void setConnectionText(const QString& text) override;
 
     void createControls();
+    void createComponents(HidPlatform& hidPlatform);
     void connectHandlers();
     bool testerConnected() const;
 
@@ -93,6 +109,8 @@ private:
     Log log_{QStringList{QStringLiteral("Memo1")}};
     ControlStates controlStates_{*this};
     std::unique_ptr<QImage> usbPng_;
+    std::unique_ptr<CommandSender> sender_;
+    std::unique_ptr<DeviceConnection> connection_;
     bool placed_ = false;
 };
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-class THidDevice;
-
 namespace kr90x {
+
+class THidDevice;
 
 // The state the handlers share. One instance lives for the whole run, owned by the
 // program's entry point and handed to whoever needs it; each result replaces the

@@ -2,6 +2,7 @@
 #include "app/GradientProgressBar.h"
 #include "app/RadioGroup.h"
 #include "app/StatusPanels.h"
+#include "link/virtual/VirtualHidPlatform.h"
 #include "support/RecordingDialogService.h"
 
 #include <QAbstractButton>
@@ -49,12 +50,13 @@ class TForm1Test : public ::testing::Test {
 protected:
     AppState state;
     test::RecordingDialogService dialogs;
+    VirtualHidPlatform hid;
     std::unique_ptr<TForm1> form;
 
     void SetUp() override {
         // A system whose locale writes decimals with a comma and groups with a full stop.
         state.Format = FormatSettings{QLatin1Char(','), QLatin1Char('.')};
-        form = std::make_unique<TForm1>(state, dialogs);
+        form = std::make_unique<TForm1>(state, dialogs, hid);
         form->show();
     }
 };
@@ -108,7 +110,7 @@ TEST_F(TForm1Test, StartStateShowsVersionWithAFullStopAndThenUsesTheComma) {
     // Also when the system writes decimals with a full stop.
     AppState other;
     other.Format = FormatSettings{QLatin1Char('.'), QLatin1Char(',')};
-    TForm1 second(other, dialogs);
+    TForm1 second(other, dialogs, hid);
     EXPECT_EQ(second.StatusBar->panelText(1), QStringLiteral("Version 1.04"));
     EXPECT_EQ(formatText(u"%.1f", {12.5}, other.Format), QStringLiteral("12,5"));
     EXPECT_EQ(other.Format.ThousandSeparator, QLatin1Char(','));

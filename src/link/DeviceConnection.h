@@ -1,0 +1,45 @@
+#pragma once
+
+#include <functional>
+
+namespace kr90x {
+
+struct AppState;
+class ControlStates;
+class DialogService;
+class Log;
+class THidDeviceController;
+
+inline constexpr int kTesterVendorId = 1240;   // 0x04D8
+inline constexpr int kTesterProductId = 62356; // 0xF394
+
+// Keeps the program's view of the tester in step with what is attached: takes the tester
+// when one comes, asks it for its firmware version, and gives it back when it has gone.
+class DeviceConnection {
+public:
+    struct Actions {
+        std::function<void()> askVersion;      // sends the version question, arms its timer
+        std::function<void()> launchOrvoFlash; // the firmware hand-off, once per run
+    };
+
+    DeviceConnection(THidDeviceController& controller, AppState& state, Log& log,
+                     ControlStates& controls, DialogService& dialogs, Actions actions);
+
+    // After every pass that changed the device list.
+    void detect();
+    // The version question went unanswered: the tester is taken to run version 11.
+    void versionTimedOut();
+
+private:
+    THidDeviceController& controller_;
+    AppState& state_;
+    Log& log_;
+    ControlStates& controls_;
+    DialogService& dialogs_;
+    Actions actions_;
+};
+
+// Shown once per attachment of a tester that this user may not open.
+extern const char* const kNoAccessMessage;
+
+} // namespace kr90x

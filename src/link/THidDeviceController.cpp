@@ -1,0 +1,158 @@
+#include "link/THidDeviceController.h"
+
+#include "core/HandlerGuard.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+
+namespace kr90x {
+
+THidDeviceController::THidDeviceController(HidPlatform& platform, DialogService& dialogs,
+                                           QObject* parent)
+    : QObject(parent), platform_(platform), dialogs_(dialogs) {
+    platform_.watch([this] { notice(0); });
+    QMetaObject::invokeMethod(
+        this, [this] { notice(-1); }, Qt::QueuedConnection);
+}
+
+THidDeviceController::~THidDeviceController() {
+    destroying_ = true;
+    OnDeviceChange = nullptr;
+    OnDeviceData = nullptr;
+    platform_.watch(nullptr);
+    for (auto& device : devices_) {
+        device->detachController();
+        if (device->IsCheckedOut()) {
+            device->markUnplugged();
+        }
+        device.reset(); // stops its reader
+    }
+    devices_.clear();
+}
+
+void THidDeviceController::notice(long long lParam) {
+    if (destroying_ || passRunning_) {
+        return;
+    }
+    startingNotice_ = lParam;
+    // Cleared however the pass ends, so that later notices still run passes.
+    struct PassFlag {
+        bool& flag;
+        explicit PassFlag(bool& f) : flag(f) { flag = true; }
+        ~PassFlag() { flag = false; }
+    } passFlag(passRunning_);
+    DeviceChange();
+}
+
+void THidDeviceController::DeviceChange() {
+    bool changed = startingNotice_ == -1;
+    startingNotice_ = 0;
+
+    std::vector<std::unique_ptr<THidDevice>> fresh;
+    for (THidPnPInfo& info : platform_.enumerate()) {
+        try {
+            fresh.push_back(std::make_unique<THidDevice>(this, platform_, std::move(info),
+                                                         DevThreadSleepTime, DevPollingDelayTime,
+                                                         OnDeviceData));
+        } catch (const HidDeviceError&) {
+            // An interface that cannot be opened or identified is not ours to use.
+        }
+    }
+
+    auto inFresh = [&](const QString& id) {
+        return std::any_of(fresh.begin(), fresh.end(),
+                           [&](const auto& f) { return f->PnPInfo().DeviceID == id; });
+    };
+    for (auto it = devices_.end(); it != devices_.begin();) {
+        --it;
+        THidDevice& device = **it;
+        if (device.IsPluggedIn() && inFresh(device.PnPInfo().DeviceID)) {
+            continue;
+        }
+        if (device.IsPluggedIn()) {
+            device.markUnplugged();
+        }
+        if (!device.IsCheckedOut()) {
+            it = devices_.erase(it);
+        }
+        changed = true;
+    }
+
+    for (auto& entry : fresh) {
+        const bool duplicate = std::any_of(devices_.begin(), devices_.end(), [&](const auto& d) {
+            return d->IsPluggedIn() && d->PnPInfo().DeviceID == entry->PnPInfo().DeviceID;
+        });
+        if (duplicate) {
+            entry->detachController();
+            entry.reset();
+            continue;
+        }
+        devices_.push_back(std::move(entry));
+        changed = true;
+    }
+
+    recount();
+    if (changed && OnDeviceChange) {
+        OnDeviceChange(*this);
+    }
+}
+
+bool THidDeviceController::CheckOutByID(THidDevice*& HidDev, int Vid, int Pid) {
+    HidDev = nullptr;
+    for (auto& device : devices_) {
+        const THidAttributes& a = device->Attributes();
+        if (a.VendorID == Vid && (Pid == -1 || a.ProductID == Pid) && !device->IsCheckedOut()) {
+            device->checkOut();
+            recount();
+            HidDev = device.get();
+            return true;
+        }
+    }
+    return false;
+}
+
+void THidDeviceController::CheckIn(THidDevice*& HidDev) {
+    if (HidDev == nullptr) {
+        return;
+    }
+    THidDevice* device = HidDev;
+    HidDev = nullptr;
+    device->checkIn();
+    if (!device->IsPluggedIn()) {
+        if (auto it = find(device); it != devices_.end()) {
+            devices_.erase(it);
+        }
+    }
+    recount();
+}
+
+void THidDeviceController::deliverReport(THidDevice& device, std::uint8_t reportId,
+                                         const std::uint8_t* data, std::uint16_t size) {
+    runGuarded(dialogs_, [&] {
+        if (device.OnData) {
+            device.OnData(device, reportId, data, size);
+        }
+    });
+}
+
+void THidDeviceController::recount() {
+    NumCheckedInDevices = NumCheckedOutDevices = NumUnpluggedDevices = 0;
+    for (const auto& d : devices_) {
+        if (!d->IsPluggedIn()) {
+            ++NumUnpluggedDevices;
+        } else if (d->IsCheckedOut()) {
+            ++NumCheckedOutDevices;
+        } else {
+            ++NumCheckedInDevices;
+        }
+    }
+}
+
+std::vector<std::unique_ptr<THidDevice>>::iterator
+THidDeviceController::find(const THidDevice* device) {
+    return std::find_if(devices_.begin(), devices_.end(),
+                        [&](const auto& d) { return d.get() == device; });
+}
+
+} // namespace kr90x

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "link/HidPlatform.h"
+#include "link/THidDevice.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kr90x {
+
+class DialogService;
+
+// The program's HID layer: keeps the list of HID interfaces present, runs a pass over
+// them when the system says the set of devices may have changed, and hands devices out
+// (check-out) and takes them back (check-in).
+class THidDeviceController : public QObject {
+    Q_OBJECT
+public:
+    // Queues the first pass, which always reports a change, to run from the event loop.
+    THidDeviceController(HidPlatform& platform, DialogService& dialogs, QObject* parent = nullptr);
+    ~THidDeviceController() override;
+
+    // Takes the first free device in list order with that vendor ID and product ID
+    // (Pid -1: any product). HidDev is the device, or null when none qualifies.
+    bool CheckOutByID(THidDevice*& HidDev, int Vid, int Pid);
+    // Gives a device back; HidDev is null afterwards. A device found gone is destroyed.
+    void CheckIn(THidDevice*& HidDev);
+    // One enumeration pass.
+    void DeviceChange();
+
+    std::function<void(THidDeviceController&)> OnDeviceChange;
+    THidDataEvent OnDeviceData;
+
+    int DevThreadSleepTime = 100;
+    int DevPollingDelayTime = 0;
+    int NumCheckedInDevices = 0;
+    int NumCheckedOutDevices = 0;
+    int NumUnpluggedDevices = 0;
+
+    const std::vector<std::unique_ptr<THidDevice>>& devices() const { return devices_; }
+
+    // Runs the program's data handler for a report a reader has handed over; an error
+    // escaping it is shown and the reader goes on.
+    void deliverReport(THidDevice& device, std::uint8_t reportId, const std::uint8_t* data,
+                       std::uint16_t size);
+
+private:
+    void notice(long long lParam);
+    void recount();
+    std::vector<std::unique_ptr<THidDevice>>::iterator find(const THidDevice* device);
+
+    HidPlatform& platform_;
+    DialogService& dialogs_;
+    std::vector<std::unique_ptr<THidDevice>> devices_;
+    bool passRunning_ = false;
+    bool destroying_ = false;
+    long long startingNotice_ = 0;
+};
+
+} // namespace kr90x
