@@ -18,6 +18,14 @@ void VirtualHidDevice::sendInput(std::vector<std::uint8_t> report,
     changed_.notify_all();
 }
 
+void VirtualHidDevice::flood(std::vector<std::uint8_t> report) {
+    {
+        std::lock_guard lock(mutex_);
+        flood_ = std::move(report);
+    }
+    changed_.notify_all();
+}
+
 std::vector<std::vector<std::uint8_t>> VirtualHidDevice::written() const {
     std::lock_guard lock(mutex_);
     return written_;
@@ -84,6 +92,11 @@ public:
             }
             if (!d.plugged_) {
                 return {HidReadStatus::Failed, 0, EIO};
+            }
+            if (!d.flood_.empty()) {
+                const std::size_t n = std::min(d.flood_.size(), buffer.size());
+                std::copy_n(d.flood_.begin(), n, buffer.begin());
+                return {HidReadStatus::Data, n, 0};
             }
             const Clock::time_point now = Clock::now();
             if (!d.input_.empty() && d.input_.front().due <= now) {
@@ -168,7 +181,11 @@ void VirtualHidPlatform::unplug(const std::shared_ptr<VirtualHidDevice>& device)
 }
 
 void VirtualHidPlatform::raiseNotice() {
-    // Like the system's notice: it comes through the event loop, never inside the caller.
+    // Like the system's notice: it comes through the event loop, never inside the caller,
+    // and only to whoever was listening when the change happened.
+    if (!notify_) {
+        return;
+    }
     QMetaObject::invokeMethod(
         &noticeContext_,
         [this] {

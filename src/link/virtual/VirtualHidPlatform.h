@@ -32,6 +32,9 @@ public:
     // Queues an input report (report-ID byte first) for the readers; thread-safe.
     void sendInput(std::vector<std::uint8_t> report,
                    std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+    // Makes every read return this report at once, as a device sending as fast as it
+    // can; an empty report ends the flood.
+    void flood(std::vector<std::uint8_t> report);
     // Output reports written so far, report-ID byte first.
     std::vector<std::vector<std::uint8_t>> written() const;
     std::size_t pendingInput() const;
@@ -49,6 +52,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Input> input_;
+    std::vector<std::uint8_t> flood_;
     std::vector<std::vector<std::uint8_t>> written_;
     bool plugged_ = false;
 };
