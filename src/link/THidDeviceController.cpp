@@ -1,6 +1,7 @@
 #include "link/THidDeviceController.h"
 
 #include "core/HandlerGuard.h"
+#include "link/THidDeviceReadThread.h"
 
 #include <QMetaObject>
 
@@ -134,6 +135,10 @@ void THidDeviceController::deliverReport(THidDevice& device, std::uint8_t report
             device.OnData(device, reportId, data, size);
         }
     });
+}
+
+void THidDeviceController::customEvent(QEvent* event) {
+    THidDeviceReadThread::handleReportEvent(event);
 }
 
 void THidDeviceController::recount() {

@@ -47,6 +47,9 @@ public:
     void deliverReport(THidDevice& device, std::uint8_t reportId, const std::uint8_t* data,
                        std::uint16_t size);
 
+protected:
+    void customEvent(QEvent* event) override;
+
 private:
     void notice(long long lParam);
     void recount();

@@ -3,7 +3,7 @@
 #include "link/THidDevice.h"
 #include "link/THidDeviceController.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -85,29 +85,55 @@ void THidDeviceReadThread::run() {
     }
 }
 
+// A report handed to the main thread. Posted events belong to the event queue, so the
+// reader never shares anything with the main thread but the channel.
+class THidDeviceReadThread::ReportEvent : public QEvent {
+public:
+    static QEvent::Type type() {
+        static const auto t = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return t;
+    }
+    ReportEvent(std::shared_ptr<Channel> channel, THidDevice& device,
+                THidDeviceController& controller)
+        : QEvent(type()), channel_(std::move(channel)), device_(device), controller_(controller) {}
+
+    void handle() {
+        Channel& ch = *channel_;
+        {
+            // A reader stopped meanwhile: its device may be gone, so touch nothing.
+            std::lock_guard lock(ch.mutex);
+            if (ch.stop) {
+                return;
+            }
+        }
+        const std::size_t n = std::min(ch.NumBytesRead, ch.Report.size());
+        // The channel outlives this call even if the handler stops the reader.
+        const std::shared_ptr<Channel> keep = channel_;
+        controller_.deliverReport(device_, ch.Report[0], ch.Report.data() + 1,
+                                  static_cast<std::uint16_t>(n - 1));
+        {
+            std::lock_guard lock(ch.mutex);
+            ch.handled = true;
+        }
+        ch.wake.notify_all();
+    }
+
+private:
+    std::shared_ptr<Channel> channel_;
+    THidDevice& device_;
+    THidDeviceController& controller_;
+};
+
 void THidDeviceReadThread::deliver() {
-    // Runs later on the main thread; the device is alive as long as its reader has not
-    // been stopped, and the main thread is the only one that stops it.
-    QMetaObject::invokeMethod(
-        &controller_,
-        [channel = channel_, device = &Device, controller = &controller_] {
-            {
-                std::lock_guard lock(channel->mutex);
-                if (channel->stop) {
-                    return;
-                }
-            }
-            const std::size_t n = channel->NumBytesRead;
-            controller->deliverReport(*device, channel->Report[0], channel->Report.data() + 1,
-                                      static_cast<std::uint16_t>(std::min<std::size_t>(
-                                          n - 1, channel->Report.size() - 1)));
-            {
-                std::lock_guard lock(channel->mutex);
-                channel->handled = true;
-            }
-            channel->wake.notify_all();
-        },
-        Qt::QueuedConnection);
+    QCoreApplication::postEvent(&controller_, new ReportEvent(channel_, Device, controller_));
+}
+
+bool THidDeviceReadThread::handleReportEvent(QEvent* event) {
+    if (event->type() != ReportEvent::type()) {
+        return false;
+    }
+    static_cast<ReportEvent*>(event)->handle();
+    return true;
 }
 
 } // namespace kr90x

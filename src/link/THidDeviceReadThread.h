@@ -2,6 +2,8 @@
 
 #include "link/HidPlatform.h"
 
+#include <QEvent>
+
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -33,7 +35,10 @@ public:
     // Ends the reader; no handler runs after this returns. Main thread only.
     void stop();
 
-private:
+    // Runs the handler for a report a reader has posted to the controller; false for
+    // events of other kinds. Main thread only.
+    static bool handleReportEvent(QEvent* event);
+
     // What the reader and the main thread share; kept alive by the queued call too.
     struct Channel {
         std::mutex mutex;
@@ -43,6 +48,9 @@ private:
         std::vector<std::uint8_t> Report;
         std::size_t NumBytesRead = 0;
     };
+
+private:
+    class ReportEvent;
 
     void run();
     void deliver();
