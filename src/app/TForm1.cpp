@@ -9,7 +9,11 @@
 #include "core/Texts.h"
 #include "link/DeviceConnection.h"
 #include "link/THidDeviceController.h"
+#include "measure/EepromDump.h"
 #include "protocol/CommandSender.h"
+#include "protocol/Commands.h"
+#include "protocol/ReplyDispatcher.h"
+#include "protocol/VersionReply.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -158,16 +162,34 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
     sender_ = std::make_unique<CommandSender>(state_);
     connection_ = std::make_unique<DeviceConnection>(
         *HidCont, state_, log_, controlStates_, dialogs_,
-        DeviceConnection::Actions{[this] { SendCommand(QStringLiteral("KR90X_VERS|"), Timer2); },
-                                  [this] { LaunchOrvoFlash(); }});
+        DeviceConnection::Actions{
+            [this] { SendCommand(QString::fromLatin1(kVersionCommand), Timer2); },
+            [this] { LaunchOrvoFlash(); }});
+    versionReply_ =
+        std::make_unique<VersionReply>(state_, log_, *Timer2, [this] { LaunchOrvoFlash(); });
+    eeprom_ = std::make_unique<EepromDump>(state_, log_, *sender_, *Timer1);
+
+    dispatcher_ = std::make_unique<ReplyDispatcher>(log_, *Timer1);
+    dispatcher_->setHandler(ReplyKind::Version,
+                            [this](const QString& r) { versionReply_->handle(r); });
+    dispatcher_->setHandler(ReplyKind::Eeprom,
+                            [this](const QString& r) { eeprom_->handleReply(r); });
 }
 
 void TForm1::connectHandlers() {
     HidCont->OnDeviceChange = [this](THidDeviceController&) {
         runHandler([this] { DetectarUsb(HidCont.get()); });
     };
+    HidCont->OnDeviceData = [this](THidDevice& dev, std::uint8_t id, const std::uint8_t* data,
+                                   std::uint16_t size) {
+        runHandler([&] { HidContDeviceData(&dev, id, data, size); });
+    };
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { runHandler([this] { Timer1Timer(Timer1); }); });
     connect(Timer2, &QTimer::timeout, this,
             [this] { runHandler([this] { Timer2Timer(Timer2); }); });
+    connect(btnEEPROM, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnEEPROMClick(btnEEPROM); }); });
     connect(btnHome, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnHomeClick(btnHome); }); });
 }
@@ -199,6 +221,22 @@ bool TForm1::testerConnected() const {
 
 void TForm1::DetectarUsb(QObject*) {
     connection_->detect();
+}
+
+void TForm1::HidContDeviceData(THidDevice*, std::uint8_t, const std::uint8_t* Data,
+                               std::uint16_t Size) {
+    dispatcher_->dispatch(Data, Size);
+}
+
+void TForm1::Timer1Timer(QObject*) {
+    Timer1->stop();
+    dialogs_.information(
+        QStringLiteral("No data has been received!\r\nSelect USB>PC function in KR90X"));
+    controlStates_.replyTimedOut();
+}
+
+void TForm1::btnEEPROMClick(QObject*) {
+    eeprom_->start();
 }
 
 void TForm1::Timer2Timer(QObject*) {

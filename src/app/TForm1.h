@@ -19,6 +19,10 @@ namespace kr90x {
 
 class CommandSender;
 class DeviceConnection;
+class EepromDump;
+class ReplyDispatcher;
+class THidDevice;
+class VersionReply;
 class GradientProgressBar;
 class HidPlatform;
 class LogMemo;
@@ -66,6 +70,10 @@ public:
     void FormCloseQuery(QObject* Sender, bool& CanClose);
     void btnHomeClick(QObject* Sender);
     void DetectarUsb(QObject* Sender);
+    void HidContDeviceData(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
+                           std::uint16_t Size);
+    void Timer1Timer(QObject* Sender);
+    void btnEEPROMClick(QObject* Sender);
     void Timer2Timer(QObject* Sender);
     void LaunchOrvoFlash();
     void SendCommand(const QString& command, QTimer* replyTimer);
@@ -111,6 +119,9 @@ private:
     std::unique_ptr<QImage> usbPng_;
     std::unique_ptr<CommandSender> sender_;
     std::unique_ptr<DeviceConnection> connection_;
+    std::unique_ptr<ReplyDispatcher> dispatcher_;
+    std::unique_ptr<VersionReply> versionReply_;
+    std::unique_ptr<EepromDump> eeprom_;
     bool placed_ = false;
 };
 

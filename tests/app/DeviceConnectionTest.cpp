@@ -93,6 +93,7 @@ TEST_F(DeviceConnectionTest, AnotherDeviceWhileConnectedOnlyLogs) {
     hid.plug(tester->device());
     start();
     waitForPasses(1);
+    ASSERT_TRUE(test::waitFor([&] { return state.DeviceFirmwareVersion == 12; }));
     const QStringList before = form->log().lines();
     auto mouse = std::make_shared<VirtualHidDevice>();
     mouse->attributes = {0x046D, 0xC077, 1};

@@ -1,0 +1,10 @@
+#include "protocol/Commands.h"
+
+namespace kr90x {
+
+QString numberedCommand(const char* code, unsigned number) {
+    return QString::fromLatin1(code) + QLatin1Char('|') +
+           QString::number(number).rightJustified(5, QLatin1Char(' ')) + QLatin1Char('|');
+}
+
+} // namespace kr90x

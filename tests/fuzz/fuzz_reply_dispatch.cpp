@@ -1,0 +1,49 @@
+// Arbitrary input reports through the window's report handler, with every reply handler
+// the window has: nothing may crash, and nothing may grow from one report to the next
+// but the log, which is emptied after each report here.
+#include "app/TForm1.h"
+#include "core/AppState.h"
+#include "core/DialogService.h"
+#include "link/virtual/VirtualHidPlatform.h"
+
+#include <QApplication>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class SilentDialogs : public kr90x::DialogService {
+public:
+    void showBox(const kr90x::MessageBox&) override {}
+};
+
+struct Window {
+    kr90x::AppState state;
+    SilentDialogs dialogs;
+    kr90x::VirtualHidPlatform hid;
+    kr90x::TForm1 form{state, dialogs, hid};
+};
+
+Window& window() {
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication app(argc, argv);
+    static Window w;
+    return w;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Window& w = window();
+    if (size == 0 || size > 1024) {
+        return 0;
+    }
+    w.form.HidContDeviceData(nullptr, data[0], data + 1, static_cast<std::uint16_t>(size - 1));
+    w.form.log().clear();
+    return 0;
+}
