@@ -88,7 +88,12 @@ bool TFtpClient::Logout() {
     while (self && self->control_ && waited.elapsed() < LogoutLimitMs) {
         QEventLoop slice;
         QTimer::singleShot(kLogoutSliceMs, &slice, &QEventLoop::quit);
+        // The close ends the wait at once rather than at the end of the slice.
+        logoutSlice_ = &slice;
         slice.exec();
+        if (self) {
+            self->logoutSlice_ = nullptr;
+        }
     }
     // A server that never closes must not hold the caller forever.
     if (self && self->control_) {
@@ -250,6 +255,9 @@ void TFtpClient::closeControlConnection() {
     control_->abort();
     control_->deleteLater();
     control_ = nullptr;
+    if (logoutSlice_) {
+        logoutSlice_->quit();
+    }
 }
 
 // ---- replies

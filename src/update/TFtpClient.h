@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QEventLoop;
 class QTcpSocket;
 
 namespace kr90x {
@@ -140,6 +141,7 @@ private:
     bool strayAbortAnswer_ = false;
     bool readQueued_ = false;
 
+    QEventLoop* logoutSlice_ = nullptr; // the slice Logout is running, if any
     QTimer poll_;
     QElapsedTimer clock_;
     std::optional<qint64> transferDeadline_;

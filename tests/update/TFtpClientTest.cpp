@@ -218,12 +218,12 @@ TEST_F(FtpClientTest, AStatusHandlerStartsTheNextRetrieveAndLogsOutInside) {
             EXPECT_TRUE(
                 client.Retrieve("/two", server.localFile("two"), TFtpRetrieveMode::rmReplace));
         } else if (SC(e.code) == SC::scTransferOK) {
-            client.Logout(); // the close events arrive nested, inside this handler
-            logoutReturned = true;
+            client.Logout(); // runs the loop: other events may be handled inside
+            logoutReturned = !client.Connected();
         }
     };
     client.Login();
-    ASSERT_TRUE(waitFor([&] { return logoutReturned; }));
+    ASSERT_TRUE(waitFor([&] { return logoutReturned && rec.sequence().size() >= 6; }));
     EXPECT_EQ(rec.sequence(),
               (Seq{"scOpen", "scLogin", "scTransferOK", "scTransferOK", "scLogout", "scClose"}));
     EXPECT_EQ(readFile(server.localFile("two")), "second");
