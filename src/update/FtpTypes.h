@@ -1,0 +1,55 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kr90x {
+
+enum class TFtpProcessState {
+    psClosed,
+    psLogin,
+    psIdle,
+    psDir,
+    psGet,
+    psPut,
+    psRen,
+    psCmd,
+    psMkDir
+};
+
+// Handlers receive these by number too, so the order is fixed.
+enum class TFtpStatusCode {
+    scClose = 0,
+    scOpen = 1,
+    scLogout = 2,
+    scLogin = 3,
+    scComplete = 4,
+    scCurrentDir = 5,
+    scDataAvail = 6,
+    scProgress = 7,
+    scTransferOK = 8,
+    scTimeout = 9,
+};
+
+enum class TFtpRetrieveMode { rmAppend, rmReplace, rmRestart };
+
+enum class TFtpFileType { ftAscii, ftBinary };
+
+// Error codes of our own, beside reply codes and socket error numbers.
+inline constexpr int kFtpErrorConnectTimeout = -1;
+inline constexpr int kFtpErrorLocalFile = -2;
+// The data connection closed and the server said it was done, but fewer (or more)
+// bytes came than the server announced: the file must not be taken as complete.
+inline constexpr int kFtpErrorIncompleteTransfer = -3;
+
+// Raised to the caller of an operation that cannot even start (no address, unknown host
+// or service, full command stack).
+class FtpException : public std::runtime_error {
+public:
+    explicit FtpException(const std::string& what) : std::runtime_error(what) {}
+};
+
+const char* statusCodeName(TFtpStatusCode code);
+const char* processStateName(TFtpProcessState state);
+
+} // namespace kr90x

@@ -1,0 +1,198 @@
+"""FTP server for the client's tests: pyftpdlib on 127.0.0.1, a free port printed on
+stdout, one account, and one fault chosen on the command line.
+
+    ftp_fault_server.py --root DIR --log FILE [--fault NAME] [--user U --password P]
+"""
+import argparse
+import logging
+import os
+import socket
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, proto_cmds
+from pyftpdlib.servers import FTPServer
+
+# Faults that replace the data transfer of RETR with our own sending.
+DATA_FAULTS = {"cut226", "cut426", "cutdrop", "no226", "early226", "stall_short",
+               "stall_long"}
+
+
+class FaultHandler(FTPHandler):
+    fault = ""
+    command_log = None
+    stall_seconds = 0.3
+    proto_cmds = dict(proto_cmds)
+    proto_cmds["ACCT"] = dict(perm=None, auth=False, arg=None,
+                              help="Syntax: ACCT <SP> account-information.")
+
+    # --- what the client sent, for tests that check the order of commands
+    def pre_process_command(self, line, cmd, arg):
+        with open(self.command_log, "a") as f:
+            f.write(line + "\n")
+        return super().pre_process_command(line, cmd, arg)
+
+    def respond(self, resp, logfun=logging.debug):
+        if resp.startswith("227 ") and self.fault == "pasv_other":
+            # name an address the client must not use
+            start, end = resp.index("("), resp.index(")")
+            nums = resp[start + 1:end].split(",")
+            resp = "227 Entering passive mode (10,0,0,5,%s,%s)." % (nums[4], nums[5])
+        if resp[:4] in ("150 ", "125 ") and getattr(self, "_retr_size", None) is not None:
+            resp = resp.rstrip(".") + " (%d bytes)." % self._retr_size
+            self._retr_size = None
+        super().respond(resp, logfun)
+
+    # --- greeting
+    def handle(self):
+        self.on_connect()
+        if self.fault == "multiline_greeting":
+            self.push("220-Welcome to the test server\r\n220-second line\r\n"
+                      "221 not the end: other code\r\n220 ready\r\n")
+        elif self.fault == "huge_greeting":
+            line = "220-" + "x" * 66 + "\r\n"
+            self.push(line * 600)  # about 42 KiB
+            self.push("220 ready\r\n")
+        elif self.fault == "slow_greeting":
+            self.push("22")
+            self.ioloop.call_later(0.1, lambda: self.push("0-slow"))
+            self.ioloop.call_later(0.2, lambda: self.push(" start\r\n220 ready\r\n"))
+        else:
+            super().handle()
+
+    # --- login faults
+    def ftp_USER(self, line):
+        if self.fault == "login421":
+            self.respond("421 Service not available, closing control connection.")
+            self.close_when_done()
+            return
+        super().ftp_USER(line)
+
+    def ftp_PASS(self, line):
+        if self.fault == "acct332" and not self.authenticated:
+            self._held_password = line
+            self.respond("332 Need account for login.")
+            return
+        super().ftp_PASS(line)
+        if self.authenticated and self.fault == "idle421":
+            self.ioloop.call_later(0.1, self._send_421)
+        if self.authenticated and self.fault == "drop_idle":
+            self.ioloop.call_later(0.1, self.close)
+
+    def ftp_ACCT(self, line):
+        FTPHandler.ftp_PASS(self, self._held_password)
+
+    def _send_421(self):
+        self.respond("421 Idle too long, closing control connection.")
+        self.close_when_done()
+
+    def ftp_QUIT(self, line):
+        if self.fault == "ignore_quit":
+            return
+        super().ftp_QUIT(line)
+
+    # --- retrieve faults
+    def ftp_RETR(self, file):
+        if self.fault == "retr425":
+            self.fault = ""
+            self.respond("425 Can't open data connection.")
+            return
+        try:
+            size = os.path.getsize(file)
+        except OSError:
+            size = None
+        if self.fault not in DATA_FAULTS or size is None:
+            self._retr_size = size
+            return super().ftp_RETR(file)
+        with open(file, "rb") as f:
+            self._fault_data = f.read()
+        self.respond("150 Opening BINARY mode data connection (%d bytes)."
+                     % len(self._fault_data))
+        self._when_data_channel()
+        return file
+
+    def _when_data_channel(self):
+        if self.data_channel is None:
+            self.ioloop.call_later(0.01, self._when_data_channel)
+            return
+        # Take the socket over from pyftpdlib and send by hand.
+        channel = self.data_channel
+        raw = channel.socket.dup()
+        channel.close()
+        self.data_channel = None
+        raw.setblocking(True)
+        self._raw = raw
+        data = self._fault_data
+        half = data[:len(data) // 2]
+        fault = self.fault
+        if fault == "cut226":
+            self._send_close(half, "226 Transfer complete.")
+        elif fault == "cut426":
+            self._send_close(half, "426 Connection closed; transfer aborted.")
+        elif fault == "cutdrop":
+            self._send_close(half, None)
+            self.close()
+        elif fault == "no226":
+            self._send_close(data, None)
+        elif fault == "early226":
+            self.respond("226 Transfer complete.")
+            self.ioloop.call_later(0.1, lambda: self._send_close(data, None))
+        elif fault == "stall_short":
+            raw.sendall(half)
+            self.ioloop.call_later(
+                self.stall_seconds,
+                lambda: self._send_close(data[len(half):], "226 Transfer complete."))
+        elif fault == "stall_long":
+            raw.sendall(half)  # and nothing more until ABOR or the client gives up
+
+    def _send_close(self, data, reply):
+        if self._raw is None:
+            return
+        try:
+            self._raw.sendall(data)
+        except OSError:
+            pass
+        self._raw.close()
+        self._raw = None
+        if reply:
+            self.respond(reply)
+
+    def ftp_ABOR(self, line):
+        if getattr(self, "_raw", None) is not None:
+            self._raw.close()
+            self._raw = None
+            self.respond("426 Transfer aborted via ABOR.")
+            self.respond("226 ABOR command successful.")
+            return
+        super().ftp_ABOR(line)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--fault", default="")
+    parser.add_argument("--user", default="orvo")
+    parser.add_argument("--password", default="secretpassword")
+    parser.add_argument("--stall", type=float, default=0.3)
+    args = parser.parse_args()
+
+    logging.basicConfig(level=logging.CRITICAL)
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    FaultHandler.authorizer = authorizer
+    FaultHandler.fault = args.fault
+    FaultHandler.command_log = args.log
+    FaultHandler.stall_seconds = args.stall
+    server = FTPServer(("127.0.0.1", 0), FaultHandler)
+    server.max_cons = 16
+    print(server.socket.getsockname()[1], flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,135 @@
+// The parsers of server text and the command stack, without sockets.
+#include "update/FtpCommandStack.h"
+#include "update/FtpReplyReader.h"
+#include "update/FtpReplyText.h"
+#include "update/FtpTypes.h"
+
+#include <gtest/gtest.h>
+
+using namespace kr90x;
+
+namespace {
+
+std::vector<FtpReply> readAll(FtpReplyReader& reader) {
+    std::vector<FtpReply> out;
+    while (auto r = reader.take()) {
+        out.push_back(*r);
+    }
+    return out;
+}
+
+TEST(FtpReplyReader, CutsLinesAcrossArbitraryChunksAndReadsCodes) {
+    FtpReplyReader reader;
+    const QByteArray stream = "220 Hi\r\n331 Need pass\r\nbad line\r\n5x0 odd\r\n";
+    for (char c : stream) {
+        reader.feed(QByteArrayView(&c, 1));
+    }
+    const auto replies = readAll(reader);
+    ASSERT_EQ(replies.size(), 4u);
+    EXPECT_EQ(replies[0].code, 220);
+    EXPECT_EQ(replies[0].text, "220 Hi\r\n");
+    EXPECT_EQ(replies[1].code, 331);
+    EXPECT_EQ(replies[2].code, 0);
+    EXPECT_EQ(replies[3].code, 5);
+}
+
+TEST(FtpReplyReader, MultiLineReplyEndsOnlyAtItsOwnTerm) {
+    FtpReplyReader reader;
+    reader.feed("230-Welcome\r\n");
+    EXPECT_TRUE(reader.inMultiLine());
+    EXPECT_EQ(reader.multiLineTerm(), "230 ");
+    reader.feed("220 not mine\r\n230-still\r\n   indented\r\n");
+    EXPECT_FALSE(reader.take());
+    reader.feed("230 done\r\n200 next\r\n");
+    const auto replies = readAll(reader);
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0].code, 230);
+    EXPECT_EQ(replies[0].text,
+              "230-Welcome\r\n220 not mine\r\n230-still\r\n   indented\r\n"); // final line left out
+    EXPECT_EQ(replies[1].text, "200 next\r\n");
+}
+
+TEST(FtpReplyReader, OverlongRepliesKeepTheirStartAndTheNextReplyIsIntact) {
+    FtpReplyReader reader;
+    // a 40 KiB multi-line reply
+    reader.feed("211-start\r\n");
+    const QByteArray line = "211-" + QByteArray(60, 'y') + "\r\n";
+    for (int i = 0; i < 700; ++i) {
+        reader.feed(line);
+    }
+    reader.feed("211 end\r\n");
+    // one line longer than the whole buffer, without a break inside
+    reader.feed("500 " + QByteArray(100000, 'z'));
+    reader.feed("\r\n226 ok\r\n");
+    const auto replies = readAll(reader);
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(replies[0].text.size(), FtpReplyReader::ReplyBufferText);
+    EXPECT_TRUE(replies[0].text.startsWith("211-start\r\n211-yyy"));
+    EXPECT_EQ(replies[1].code, 500);
+    EXPECT_EQ(replies[1].text.size(), FtpReplyReader::ReplyBufferText);
+    EXPECT_EQ(replies[2].text, "226 ok\r\n");
+}
+
+TEST(FtpReplyReader, BareLineFeedEndsALineAndResetForgetsAHalfReply) {
+    FtpReplyReader reader;
+    reader.feed("200 a\n150-b\r\n");
+    reader.reset();
+    reader.feed("220 c\r\n");
+    const auto replies = readAll(reader);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].text, "220 c\r\n");
+}
+
+TEST(PasvReply, ReadsHostAndPortBetweenTheParentheses) {
+    const auto r = parsePasvReply("227 Entering Passive Mode (10,0,0,5,19,137).\r\n");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->host, (std::array<int, 4>{10, 0, 0, 5}));
+    EXPECT_EQ(r->port, 5001);
+}
+
+TEST(PasvReply, HostileOrBrokenRepliesNeverGiveAWrongPort) {
+    EXPECT_FALSE(parsePasvReply("227 no parentheses 1,2,3,4,5,6"));
+    EXPECT_FALSE(parsePasvReply("227 (1,2,3,4,5,6"));
+    EXPECT_EQ(parsePasvReply("227 (1,2,3,4)")->port, 0);       // missing port
+    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,x,y)")->port, 0);   // not numeric
+    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,256,1)")->port, 0); // out of range
+    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,99999999999999999999,1)")->port, 0);
+    EXPECT_EQ(parsePasvReply("227 ( 1, 2, 3, 4, 0, 21 )")->port, 21);
+    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,1,2,3,4)")->port, 258); // extra fields ignored
+}
+
+TEST(ReplyText, AnnouncedSizeAndQuotedDirectory) {
+    EXPECT_EQ(parseAnnouncedSize("150 Opening BINARY mode data connection for f (1234 bytes).\r\n"),
+              1234);
+    EXPECT_EQ(parseAnnouncedSize("150 (x) then (0 bytes)"), 0);
+    EXPECT_FALSE(parseAnnouncedSize("150 File status okay."));
+    EXPECT_FALSE(parseAnnouncedSize("150 (12 apples)"));
+    EXPECT_FALSE(parseAnnouncedSize("150 (1234567890123456789012 bytes)"));
+    EXPECT_EQ(quotedDirectory("257 \"/KR90X\" is the current directory.\r\n"), "/KR90X");
+    EXPECT_EQ(quotedDirectory("257 \"unterminated"), "");
+    EXPECT_EQ(quotedDirectory("257 no quotes"), "");
+}
+
+TEST(FtpCommandStack, ServesLastInFirstOutAndRefusesThe33rdLine) {
+    FtpCommandStack stack;
+    stack.push("RETR f");
+    stack.push("PASV");
+    stack.push("TYPE I");
+    EXPECT_EQ(stack.pop(), "TYPE I");
+    EXPECT_EQ(stack.pop(), "PASV");
+    EXPECT_EQ(stack.pop(), "RETR f");
+    EXPECT_FALSE(stack.pop());
+
+    for (int i = 0; i < 32; ++i) {
+        stack.push("NOOP");
+    }
+    try {
+        stack.push("NOOP");
+        FAIL() << "no error on a full stack";
+    } catch (const FtpException& e) {
+        EXPECT_STREQ(e.what(), "FTP Command stack full");
+    }
+    EXPECT_TRUE(stack.empty());
+}
+
+} // namespace
