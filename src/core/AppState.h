@@ -44,6 +44,10 @@ struct AppState {
 
     std::array<std::uint8_t, 65536> EepromImage{};
 
+    // The test function whose result was completed last (-1: none yet). The report
+    // follows the result on screen, not the selection of the moment.
+    int CompletedFunction = -1;
+
     // Separators for every real number the program formats.
     FormatSettings Format;
 };
