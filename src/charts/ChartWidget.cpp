@@ -71,6 +71,7 @@ QImage ChartWidget::renderAtDpi(double dpi) const {
 }
 
 void ChartWidget::paintEvent(QPaintEvent*) {
+    repaintPending_ = false;
     QPainter painter(this);
     // What the chart leaves unpainted (the corners outside a rounded border) shows the
     // window behind it, as it would with any other control; a chart lying beneath this

@@ -51,8 +51,14 @@ protected:
     qreal drawTitle(QPainter* painter, qreal left, qreal right, qreal top) const;
     qreal titleHeight() const;
     QString chartNumber(double value) const;
-    // Called by the series on every change: one paint later, not one per change.
-    void scheduleRepaint() { update(); }
+    // Called by the series on every change: one paint later, not one per change. A
+    // hidden chart schedules nothing; showing it paints it whole.
+    void scheduleRepaint() {
+        if (!repaintPending_ && isVisible()) {
+            repaintPending_ = true;
+            update();
+        }
+    }
 
     // How many columns a plot `width` logical pixels wide covers on the painter's device:
     // the resolution at which the curve can be thinned without a visible loss.
@@ -62,6 +68,7 @@ private:
     const FormatSettings& format_;
     QFont titleFont_;
     QStringList title_;
+    bool repaintPending_ = false;
 };
 
 } // namespace kr90x::charts

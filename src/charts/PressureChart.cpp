@@ -329,12 +329,21 @@ void PressureChart::paintChart(QPainter& p, const QRectF& rect) const {
         p.drawPolygon(bandPath_);
     }
     tracePath(Series2, l, columns, false, linePath_);
-    p.setPen(QPen(Series2.SeriesColor, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    // Separate segments with square caps, not one polyline with joins: the rasteriser
+    // draws those directly, where joins would go through the general path stroker, many
+    // times slower for a long curve.
+    lineSegments_.clear();
+    for (qsizetype i = 1; i < linePath_.size(); ++i) {
+        if (linePath_[i] != linePath_[i - 1]) {
+            lineSegments_.append(QLineF(linePath_[i - 1], linePath_[i]));
+        }
+    }
+    p.setPen(QPen(Series2.SeriesColor, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     p.setBrush(Qt::NoBrush);
-    if (linePath_.size() == 1) {
-        p.drawPoint(linePath_.first());
-    } else if (linePath_.size() > 1) {
-        p.drawPolyline(linePath_);
+    if (!linePath_.isEmpty() && lineSegments_.isEmpty()) {
+        p.drawPoint(linePath_.first()); // a single point, or all in one place
+    } else {
+        p.drawLines(lineSegments_);
     }
     p.restore();
 }

@@ -3,6 +3,8 @@
 #include "charts/ChartWidget.h"
 #include "charts/Series.h"
 
+#include <QLineF>
+#include <QList>
 #include <QPolygonF>
 #include <QTimer>
 
@@ -94,6 +96,7 @@ private:
     // Reused from paint to paint: no allocation once they have grown to size.
     mutable QPolygonF linePath_;
     mutable QPolygonF bandPath_;
+    mutable QList<QLineF> lineSegments_;
 };
 
 } // namespace kr90x::charts
