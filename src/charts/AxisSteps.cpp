@@ -30,10 +30,16 @@ double nextLabelStep(double step) {
     return 10 * decade;
 }
 
-double chooseLabelStep(double span, double firstStep, const std::function<bool(double)>& fits) {
+double chooseLabelStep(double span, double firstStep, double mostLabels,
+                       const std::function<bool(double)>& fits) {
     double step = firstStep;
     if (!std::isfinite(span) || !(span > 0)) {
         return step;
+    }
+    const double least = span / std::max(1.0, mostLabels);
+    if (least > step) {
+        // The power of ten at or below the least step: at most three steps short of it.
+        step = std::max(step, std::pow(10.0, std::floor(std::log10(least))));
     }
     for (int i = 0; i < 1000 && step < span && !fits(step); ++i) {
         step = nextLabelStep(step);

@@ -21,10 +21,13 @@ QString chartNumber(double value, const FormatSettings& format);
 // The step after `step` in the sequence ..., 0.1, 0.2, 0.5, 1, 2, 5, 10, 20, ...
 double nextLabelStep(double step);
 
-// The smallest step of that sequence, starting at `firstStep`, for which `fits` holds.
-// Once one step spans the whole `span` the labels cannot crowd any more, so the search
-// ends there whatever `fits` says; this also bounds it for absurd spans.
-double chooseLabelStep(double span, double firstStep, const std::function<bool(double)>& fits);
+// The smallest step of that sequence, not below `firstStep`, for which `fits` holds.
+// An axis has room for at most `mostLabels` labels, so the search starts near the step
+// that would give that many, whatever the span: a span of 1e300 costs as little as one
+// of 10. Once one step spans the whole `span` the labels cannot crowd any more, so the
+// search ends there whatever `fits` says.
+double chooseLabelStep(double span, double firstStep, double mostLabels,
+                       const std::function<bool(double)>& fits);
 
 // Multiples of `step` from the first at or above `from` to the last at or below `to`,
 // with a tolerance for the rounding of the multiplication.

@@ -151,7 +151,9 @@ CompressionChart::Layout CompressionChart::layout(const QRectF& rect) const {
         return std::pair{a, b};
     };
     const qreal width = l.front.width();
-    const double step = chooseLabelStep(hi - lo, 1.0, [&](double s) {
+    // A label is at least a digit wide.
+    const double mostLabels = width / (valueFm.horizontalAdvance(QLatin1Char('0')) + 1);
+    const double step = chooseLabelStep(hi - lo, 1.0, mostLabels, [&](double s) {
         const auto [a, b] = range(s);
         qreal widest = 0;
         forEachMultiple(a, b, s, [&](double v) {

@@ -186,7 +186,8 @@ PressureChart::Layout PressureChart::layout(const QRectF& rect, const View& view
     const QFontMetricsF fm(axisLabelFont());
     const double span = l.view.yMax - l.view.yMin;
     const qreal height = bottom - top;
-    l.step = chooseLabelStep(span, manualView_ ? 0.001 : 1.0, [&](double s) {
+    const double mostLabels = height / (fm.height() + kLabelSpacing);
+    l.step = chooseLabelStep(span, manualView_ ? 0.001 : 1.0, mostLabels, [&](double s) {
         return height * s / span >= fm.height() + kLabelSpacing;
     });
     qreal labelWidth = 0;
