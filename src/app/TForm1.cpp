@@ -39,13 +39,12 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-QWidget* makeChartPlace(QWidget* parent, const char* name, const QString& title) {
-    auto* chart = new QWidget(parent); // owned by the window
+// Both charts share one rectangle and start hidden; the later created lies above.
+template <typename Chart>
+Chart* makeChart(QWidget* parent, const char* name, const FormatSettings& format) {
+    auto* chart = new Chart(format, parent); // owned by the window
     chart->setObjectName(QString::fromLatin1(name));
     chart->setGeometry(224, 24, 561, 369);
-    chart->setAccessibleName(title);
-    // A shown chart covers the maker's logo beneath it.
-    chart->setAutoFillBackground(true);
     chart->hide();
     return chart;
 }
@@ -111,7 +110,7 @@ void TForm1::createControls() {
 
     btnReaddata = makeButton(this, "btnReaddata", QStringLiteral("Read data"), {347, 448, 121, 25},
                              true, false);
-    chart1 = makeChartPlace(this, "chart1", QStringLiteral("Petrol compression"));
+    chart1 = makeChart<charts::CompressionChart>(this, "chart1", state_.Format);
     btn1 = makeButton(this, "btn1", QStringLiteral("Gráfico"), {554, 399, 121, 25}, false, false);
     btnReport =
         makeButton(this, "btnReport", QStringLiteral("Report"), {518, 448, 121, 25}, true, false);
@@ -130,7 +129,7 @@ void TForm1::createControls() {
     RadioGroup1->setItemIndex(0);
 
     btnHome = makeButton(this, "btnHome", QStringLiteral("Home"), {176, 448, 121, 25}, true, true);
-    Chart2 = makeChartPlace(this, "Chart2", QStringLiteral("High pressure common rail"));
+    Chart2 = makeChart<charts::PressureChart>(this, "Chart2", state_.Format);
     btn2 =
         makeButton(this, "btn2", QStringLiteral("Conectar FTP"), {110, 254, 104, 25}, false, true);
     btn4 =
@@ -192,6 +191,7 @@ void TForm1::connectHandlers() {
             [this] { runHandler([this] { btnEEPROMClick(btnEEPROM); }); });
     connect(btnHome, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnHomeClick(btnHome); }); });
+    connect(btn1, &QPushButton::clicked, this, [this] { runHandler([this] { btn1Click(btn1); }); });
 }
 
 void TForm1::runHandler(const std::function<void()>& handler) {
@@ -213,6 +213,10 @@ void TForm1::FormCloseQuery(QObject*, bool& CanClose) {
 
 void TForm1::btnHomeClick(QObject*) {
     controlStates_.homePressed(testerConnected());
+}
+
+void TForm1::btn1Click(QObject*) {
+    chart1->addDemoBars();
 }
 
 bool TForm1::testerConnected() const {

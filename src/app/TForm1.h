@@ -1,5 +1,7 @@
 #pragma once
 
+#include "charts/CompressionChart.h"
+#include "charts/PressureChart.h"
 #include "core/AppState.h"
 #include "core/ControlStates.h"
 #include "core/DialogService.h"
@@ -46,13 +48,13 @@ public:
     StatusPanels* StatusBar = nullptr;
     LogMemo* Memo1 = nullptr;
     QPushButton* btnReaddata = nullptr;
-    QWidget* chart1 = nullptr;
+    charts::CompressionChart* chart1 = nullptr;
     QPushButton* btn1 = nullptr;
     QPushButton* btnReport = nullptr;
     QPushButton* btn3 = nullptr;
     RadioGroup* RadioGroup1 = nullptr;
     QPushButton* btnHome = nullptr;
-    QWidget* Chart2 = nullptr;
+    charts::PressureChart* Chart2 = nullptr;
     QPushButton* btn2 = nullptr;
     QPushButton* btn4 = nullptr;
     QPushButton* btn5 = nullptr;
@@ -77,6 +79,8 @@ public:
     void Timer2Timer(QObject* Sender);
     void LaunchOrvoFlash();
     void SendCommand(const QString& command, QTimer* replyTimer);
+    // The hidden "Gráfico" button: six fixed bars in the compression chart.
+    void btn1Click(QObject* Sender);
 
     // Runs a handler; an error escaping it is shown in the error box and the program
     // goes on.

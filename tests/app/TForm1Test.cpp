@@ -179,3 +179,29 @@ TEST_F(TForm1Test, TabOrderFollowsARead) {
     EXPECT_EQ(form->btnReport->nextInFocusChain(), radio);
     EXPECT_EQ(radio->nextInFocusChain(), form->btnHome);
 }
+
+TEST_F(TForm1Test, TheHiddenGraphicButtonLoadsTheDemoBarsOnly) {
+    form->chart1->setTitle(QStringLiteral("Diesel Compression"));
+    form->chart1->Series1.AddBar(99, QStringLiteral("old"));
+    form->btn1Click(form->btn1);
+    const auto& bars = form->chart1->Series1;
+    ASSERT_EQ(bars.Count(), 6);
+    EXPECT_EQ(bars.Labels.front(), QStringLiteral("Cyl #1"));
+    EXPECT_EQ(bars.Labels.back(), QStringLiteral("Cyl #6"));
+    EXPECT_EQ(bars.Bar, (std::vector<double>{30.0, 40.2, 50.0, 60.0, 70.0, 20.0}));
+    EXPECT_EQ(form->chart1->titleLines(), QStringList{QStringLiteral("Diesel Compression")});
+    EXPECT_FALSE(form->chart1->isVisible());
+}
+
+TEST_F(TForm1Test, AShownCurveChartCoversTheBarChartToItsRoundedCorners) {
+    form->chart1->addDemoBars();
+    form->controlStates().compressionShown();
+    form->Chart2->show();
+    const QImage both = form->grab().toImage();
+    form->chart1->hide();
+    const QImage curveOnly = form->grab().toImage();
+    const QRect place(224, 24, 561, 369);
+    EXPECT_EQ(both.copy(place), curveOnly.copy(place));
+    // The corner outside the rounded border shows the window, not a chart.
+    EXPECT_EQ(both.pixelColor(226, 26), form->palette().color(form->backgroundRole()));
+}

@@ -1,0 +1,417 @@
+#include "charts/PressureChart.h"
+
+#include "charts/AxisSteps.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace kr90x::charts {
+namespace {
+
+constexpr QColor kCurveColour{0, 128, 0};
+// Silver at 60 % transparency: 40 % of full opacity.
+constexpr QColor kBandColour{192, 192, 192, 102};
+constexpr QColor kBorderColour{192, 192, 192};
+constexpr QColor kGridColour{200, 200, 200};
+constexpr QColor kZoomPen{0, 0, 255};
+constexpr qreal kBorderRadius = 28;
+constexpr qreal kBorderWidth = 2;
+constexpr qreal kTopMarginShare = 0.05;
+constexpr qreal kBottomMarginShare = 0.05;
+constexpr qreal kRightMarginShare = 0.03;
+constexpr qreal kLeftMargin = 14;
+constexpr qreal kTitleGap = 8;
+constexpr qreal kTickLength = 4;
+constexpr qreal kTickGap = 2;
+constexpr qreal kLabelSpacing = 2; // least room between two axis labels
+constexpr int kZoomSteps = 100;
+constexpr int kZoomStepMs = 3;
+// Pixel coordinates are kept within this distance of the plot: far enough to be cut by
+// the clip, near enough for the rasteriser's fixed-point arithmetic.
+constexpr qreal kFarAway = 1e5;
+
+const QFont& axisLabelFont() {
+    static const QFont f = arialFont(11, false);
+    return f;
+}
+
+PressureChart::View lerp(const PressureChart::View& a, const PressureChart::View& b, double t) {
+    const auto mix = [t](double u, double v) { return u + (v - u) * t; };
+    return {mix(a.xMin, b.xMin), mix(a.xMax, b.xMax), mix(a.yMin, b.yMin), mix(a.yMax, b.yMax)};
+}
+
+// A view that maps without dividing by zero: empty ranges are widened around their
+// value.
+PressureChart::View usable(PressureChart::View v) {
+    if (!(v.xMax > v.xMin)) {
+        v.xMin -= 1;
+        v.xMax = v.xMin + 2;
+    }
+    if (!(v.yMax > v.yMin)) {
+        v.yMax = v.yMin + 1;
+    }
+    return v;
+}
+
+} // namespace
+
+struct PressureChart::Layout {
+    QRectF panel;
+    qreal titleTop = 0;
+    QRectF plot;
+    View view;
+    double step = 1;
+
+    qreal px(double x) const {
+        const qreal v = plot.left() + (x - view.xMin) / (view.xMax - view.xMin) * plot.width();
+        return std::clamp(v, plot.left() - kFarAway, plot.right() + kFarAway);
+    }
+    qreal py(double y) const {
+        const qreal v = plot.bottom() - (y - view.yMin) / (view.yMax - view.yMin) * plot.height();
+        return std::clamp(v, plot.top() - kFarAway, plot.bottom() + kFarAway);
+    }
+    double xAt(qreal px) const {
+        return view.xMin + (px - plot.left()) / plot.width() * (view.xMax - view.xMin);
+    }
+    double yAt(qreal py) const {
+        return view.yMin + (plot.bottom() - py) / plot.height() * (view.yMax - view.yMin);
+    }
+};
+
+PressureChart::PressureChart(const FormatSettings& format, QWidget* parent)
+    : ChartWidget(format, arialFont(17, true), parent),
+      Series3(QColor(192, 192, 192), [this] { scheduleRepaint(); }),
+      Series2(kCurveColour, [this] { scheduleRepaint(); }) {
+    setTitle(QStringLiteral("High pressure common rail"));
+    animation_.setInterval(kZoomStepMs);
+    connect(&animation_, &QTimer::timeout, this, &PressureChart::animationStep);
+}
+
+void PressureChart::setLeftAxisMinimum(double value) {
+    axisMinimum_ = value;
+    undoZoom();
+}
+
+void PressureChart::setLeftAxisMaximum(double value) {
+    axisMaximum_ = value;
+    undoZoom();
+}
+
+PressureChart::View PressureChart::automaticView() const {
+    View v;
+    bool any = false;
+    for (const PointSeries* s : {&Series3, &Series2}) {
+        if (s->isEmpty()) {
+            continue;
+        }
+        v.xMin = any ? std::min(v.xMin, s->X.front()) : s->X.front();
+        v.xMax = any ? std::max(v.xMax, s->X.back()) : s->X.back();
+        any = true;
+    }
+    if (!any) {
+        v.xMin = 0;
+        v.xMax = 1;
+    }
+    v.yMin = axisMinimum_;
+    v.yMax = axisMaximum_;
+    return usable(v);
+}
+
+PressureChart::View PressureChart::currentView() const {
+    return manualView_ ? usable(view_) : automaticView();
+}
+
+void PressureChart::setView(const View& view) {
+    manualView_ = true;
+    view_ = view;
+    update();
+    emit viewChanged();
+}
+
+void PressureChart::undoZoom() {
+    animation_.stop();
+    drag_ = Drag::None;
+    manualView_ = false;
+    update();
+    emit viewChanged();
+}
+
+void PressureChart::zoomToRect(const QRectF& pixels) {
+    const View from = currentView();
+    const Layout l = layout(QRectF(QPointF(0, 0), logicalSize()), from);
+    const QRectF r = pixels.normalized() & l.plot;
+    if (r.width() < 1 || r.height() < 1) {
+        return;
+    }
+    const View to{l.xAt(r.left()), l.xAt(r.right()), l.yAt(r.bottom()), l.yAt(r.top())};
+    if (!animated_) {
+        animation_.stop();
+        setView(to);
+        return;
+    }
+    animationFrom_ = from;
+    animationTo_ = to;
+    animationStepNo_ = 0;
+    manualView_ = true;
+    view_ = from;
+    animation_.start();
+}
+
+void PressureChart::animationStep() {
+    ++animationStepNo_;
+    if (animationStepNo_ >= kZoomSteps) {
+        animation_.stop();
+        setView(animationTo_);
+        return;
+    }
+    view_ = lerp(animationFrom_, animationTo_, double(animationStepNo_) / kZoomSteps);
+    update();
+}
+
+PressureChart::Layout PressureChart::layout(const QRectF& rect, const View& view) const {
+    Layout l;
+    l.panel = rect;
+    l.view = usable(view);
+    l.titleTop = rect.top() + kTopMarginShare * rect.height();
+    const qreal top = l.titleTop + titleHeight() + kTitleGap;
+    const qreal bottom = std::max(top, rect.bottom() - kBottomMarginShare * rect.height());
+
+    // Left axis: the smallest step whose labels do not overlap. A zoomed view may need
+    // steps below one unit, written with up to three decimals.
+    const QFontMetricsF fm(axisLabelFont());
+    const double span = l.view.yMax - l.view.yMin;
+    const qreal height = bottom - top;
+    const double mostLabels = height / (fm.height() + kLabelSpacing);
+    l.step = chooseLabelStep(span, manualView_ ? 0.001 : 1.0, mostLabels, [&](double s) {
+        return height * s / span >= fm.height() + kLabelSpacing;
+    });
+    qreal labelWidth = 0;
+    forEachMultiple(l.view.yMin, l.view.yMax, l.step, [&](double v) {
+        labelWidth = std::max(labelWidth, fm.horizontalAdvance(chartNumber(v)));
+    });
+    const qreal left = rect.left() + kLeftMargin + labelWidth + kTickGap + kTickLength;
+    const qreal right = std::max(left, rect.right() - kRightMarginShare * rect.width());
+    l.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
+    return l;
+}
+
+QRectF PressureChart::plotRect() const {
+    return layout(QRectF(QPointF(0, 0), logicalSize()), currentView()).plot;
+}
+
+double PressureChart::leftAxisStep() const {
+    return layout(QRectF(QPointF(0, 0), logicalSize()), currentView()).step;
+}
+
+void PressureChart::tracePath(const PointSeries& series, const Layout& l, int columns,
+                              bool envelope, QPolygonF& out) const {
+    out.clear();
+    const std::vector<double>& X = series.X;
+    const std::vector<double>& Y = series.Y;
+    const auto n = static_cast<std::ptrdiff_t>(X.size());
+    if (n == 0) {
+        return;
+    }
+    // The visible points and one more on either side, whose segments enter the plot.
+    std::ptrdiff_t i0 = std::lower_bound(X.begin(), X.end(), l.view.xMin) - X.begin();
+    std::ptrdiff_t i1 = std::upper_bound(X.begin(), X.end(), l.view.xMax) - X.begin();
+    i0 = std::max<std::ptrdiff_t>(0, i0 - 1);
+    i1 = std::min(n, i1 + 1);
+    if (i1 <= i0) {
+        return;
+    }
+
+    if (i1 - i0 <= 2 * static_cast<std::ptrdiff_t>(columns)) {
+        for (std::ptrdiff_t i = i0; i < i1; ++i) {
+            if (std::isfinite(Y[i])) {
+                out.append(QPointF(l.px(X[i]), l.py(Y[i])));
+            }
+        }
+        return;
+    }
+
+    // More points than columns: per column, the first, lowest, highest and last point
+    // cover exactly the pixels the whole polyline would; for the band the top is enough.
+    const qreal left = l.plot.left();
+    const qreal right = l.plot.right();
+    const qreal columnWidth = l.plot.width() / columns;
+    int column = INT_MIN;
+    qreal first = 0, top = 0, low = 0, last = 0;
+    const auto flush = [&] {
+        if (column == INT_MIN) {
+            return;
+        }
+        const qreal cx = left + (column + 0.5) * columnWidth;
+        if (envelope) {
+            out.append(QPointF(cx, top));
+        } else {
+            out.append(QPointF(cx, first));
+            out.append(QPointF(cx, top));
+            out.append(QPointF(cx, low));
+            out.append(QPointF(cx, last));
+        }
+        column = INT_MIN;
+    };
+    for (std::ptrdiff_t i = i0; i < i1; ++i) {
+        if (!std::isfinite(Y[i])) {
+            continue;
+        }
+        const qreal x = l.px(X[i]);
+        const qreal y = l.py(Y[i]);
+        if (x < left || x > right) {
+            flush();
+            out.append(QPointF(x, y));
+            continue;
+        }
+        const int c = std::min(columns - 1, static_cast<int>((x - left) / columnWidth));
+        if (c != column) {
+            flush();
+            column = c;
+            first = top = low = last = y;
+        } else {
+            top = std::min(top, y);
+            low = std::max(low, y);
+            last = y;
+        }
+    }
+    flush();
+}
+
+void PressureChart::paintChart(QPainter& p, const QRectF& rect) const {
+    const Layout l = layout(rect, currentView());
+    p.save();
+    p.setClipRect(rect, Qt::IntersectClip);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+
+    // Body: white inside a silver border with rounded corners.
+    QPainterPath body;
+    const qreal inset = kBorderWidth / 2;
+    body.addRoundedRect(rect.adjusted(inset, inset, -inset, -inset), kBorderRadius, kBorderRadius);
+    p.fillPath(body, Qt::white);
+    p.strokePath(body, QPen(kBorderColour, kBorderWidth));
+
+    drawTitle(&p, rect.left(), rect.right(), l.titleTop);
+
+    // Left axis with its grid; the bottom axis is hidden altogether.
+    const QRectF& plot = l.plot;
+    const QFontMetricsF fm(axisLabelFont());
+    p.setFont(axisLabelFont());
+    p.setRenderHint(QPainter::Antialiasing, false);
+    forEachMultiple(l.view.yMin, l.view.yMax, l.step, [&](double v) {
+        const qreal y = std::round(l.py(v));
+        p.setPen(QPen(kGridColour, 1, Qt::DotLine));
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(QPointF(plot.left() - kTickLength, y), QPointF(plot.left(), y));
+        p.drawText(QRectF(rect.left(), y - fm.height() / 2,
+                          plot.left() - kTickLength - kTickGap - rect.left(), fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, chartNumber(v));
+    });
+    p.setPen(QPen(Qt::black, 1));
+    p.drawLine(plot.topLeft(), plot.bottomLeft());
+
+    // The series, cut at the plot's border.
+    p.setClipRect(plot, Qt::IntersectClip);
+    const int columns = deviceColumns(p, plot.width());
+    tracePath(Series3, l, columns, true, bandPath_);
+    if (bandPath_.size() >= 2) {
+        const qreal firstX = bandPath_.first().x();
+        const qreal lastX = bandPath_.last().x();
+        bandPath_.append(QPointF(lastX, plot.bottom()));
+        bandPath_.append(QPointF(firstX, plot.bottom()));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kBandColour);
+        p.drawPolygon(bandPath_);
+    }
+    tracePath(Series2, l, columns, false, linePath_);
+    // Separate segments with square caps, not one polyline with joins: the rasteriser
+    // draws those directly, where joins would go through the general path stroker, many
+    // times slower for a long curve.
+    lineSegments_.clear();
+    for (qsizetype i = 1; i < linePath_.size(); ++i) {
+        if (linePath_[i] != linePath_[i - 1]) {
+            lineSegments_.append(QLineF(linePath_[i - 1], linePath_[i]));
+        }
+    }
+    p.setPen(QPen(Series2.SeriesColor, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    p.setBrush(Qt::NoBrush);
+    if (!linePath_.isEmpty() && lineSegments_.isEmpty()) {
+        p.drawPoint(linePath_.first()); // a single point, or all in one place
+    } else {
+        p.drawLines(lineSegments_);
+    }
+    p.restore();
+}
+
+void PressureChart::paintOverlay(QPainter& p) const {
+    if (drag_ != Drag::Zoom) {
+        return;
+    }
+    p.setPen(QPen(kZoomPen, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(dragOrigin_, dragNow_).normalized());
+}
+
+void PressureChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        drag_ = Drag::Zoom;
+    } else if (event->button() == Qt::RightButton) {
+        if (animation_.isActive()) {
+            animation_.stop();
+            setView(animationTo_);
+        }
+        drag_ = Drag::Scroll;
+        dragStartView_ = currentView();
+    } else {
+        return;
+    }
+    dragOrigin_ = dragNow_ = event->position();
+}
+
+void PressureChart::mouseMoveEvent(QMouseEvent* event) {
+    dragNow_ = event->position();
+    if (drag_ == Drag::Zoom) {
+        update();
+    } else if (drag_ == Drag::Scroll) {
+        const Layout l = layout(QRectF(QPointF(0, 0), logicalSize()), dragStartView_);
+        if (l.plot.width() <= 0 || l.plot.height() <= 0) {
+            return;
+        }
+        const QPointF moved = dragNow_ - dragOrigin_;
+        const double dx = moved.x() * (l.view.xMax - l.view.xMin) / l.plot.width();
+        const double dy = moved.y() * (l.view.yMax - l.view.yMin) / l.plot.height();
+        setView({l.view.xMin - dx, l.view.xMax - dx, l.view.yMin + dy, l.view.yMax + dy});
+    }
+}
+
+void PressureChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && drag_ == Drag::Zoom) {
+        drag_ = Drag::None;
+        dragNow_ = event->position();
+        const QPointF moved = dragNow_ - dragOrigin_;
+        // Down and to the right zooms in; up and to the left goes back to the whole
+        // curve, as many chart programs do. A click is neither.
+        if (moved.x() > 0 && moved.y() > 0) {
+            zoomToRect(QRectF(dragOrigin_, dragNow_));
+        } else if (moved.x() < 0 && moved.y() < 0) {
+            undoZoom();
+        }
+        update();
+    } else if (event->button() == Qt::RightButton && drag_ == Drag::Scroll) {
+        drag_ = Drag::None;
+    }
+}
+
+void PressureChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        undoZoom();
+    }
+}
+
+} // namespace kr90x::charts

@@ -1,0 +1,52 @@
+#include "charts/Series.h"
+
+namespace kr90x::charts {
+
+BarSeries::BarSeries(QColor colour, ChangeNotice changed)
+    : SeriesColor(colour), changed_(std::move(changed)) {}
+
+void BarSeries::Clear() {
+    Bar.clear();
+    Y.clear();
+    Labels.clear();
+    if (changed_) {
+        changed_();
+    }
+}
+
+int BarSeries::AddBar(double value, const QString& label, QColor) {
+    Y.push_back(static_cast<double>(Bar.size()));
+    Bar.push_back(value);
+    Labels.push_back(label);
+    if (changed_) {
+        changed_();
+    }
+    return Count() - 1;
+}
+
+PointSeries::PointSeries(QColor colour, ChangeNotice changed)
+    : SeriesColor(colour), changed_(std::move(changed)) {}
+
+void PointSeries::Clear() {
+    X.clear();
+    Y.clear();
+    if (changed_) {
+        changed_();
+    }
+}
+
+int PointSeries::AddY(double y, const QString&, QColor) {
+    X.push_back(static_cast<double>(X.size()));
+    Y.push_back(y);
+    if (changed_) {
+        changed_();
+    }
+    return Count() - 1;
+}
+
+void PointSeries::reserve(std::size_t n) {
+    X.reserve(n);
+    Y.reserve(n);
+}
+
+} // namespace kr90x::charts
