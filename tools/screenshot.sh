@@ -26,5 +26,10 @@ app=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name "Orvo KR90X pressure tester" | head -n 1)
 # Let the first paint finish before taking the picture.
 sleep 1
+# KR90X_CLICKS="x,y x,y ...": left clicks at window coordinates, one a second, first.
+for click in ${KR90X_CLICKS:-}; do
+    xdotool mousemove --window "$window" "${click%,*}" "${click#*,}" click 1
+    sleep "${KR90X_CLICK_PAUSE:-1}"
+done
 import -window "$window" "$out"
 echo "$out"

@@ -9,7 +9,10 @@
 #include "core/Texts.h"
 #include "link/DeviceConnection.h"
 #include "link/THidDeviceController.h"
+#include "measure/CompressionResults.h"
+#include "measure/CurveDownload.h"
 #include "measure/EepromDump.h"
+#include "measure/ReadStart.h"
 #include "protocol/CommandSender.h"
 #include "protocol/Commands.h"
 #include "protocol/ReplyDispatcher.h"
@@ -171,8 +174,36 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
     dispatcher_ = std::make_unique<ReplyDispatcher>(log_, *Timer1);
     dispatcher_->setHandler(ReplyKind::Version,
                             [this](const QString& r) { versionReply_->handle(r); });
+    readStart_ = std::make_unique<ReadStart>(state_, log_, controlStates_, dialogs_, *sender_,
+                                             *Timer1, *Chart2);
+    compression_ = std::make_unique<CompressionResults>(
+        state_, log_, controlStates_, *chart1,
+        [this](const QString& name, const QString& text) { SetCompressionParam(name, text); });
+    curve_ = std::make_unique<CurveDownload>(state_, log_, controlStates_, dialogs_, *sender_,
+                                             *Chart2, [this] { return RadioGroup1->itemIndex(); });
+
+    dispatcher_ = std::make_unique<ReplyDispatcher>(log_, *Timer1);
+    const auto on = [this](ReplyKind kind, void (TForm1::*handler)(const QString&)) {
+        dispatcher_->setHandler(kind, [this, handler](const QString& r) { (this->*handler)(r); });
+    };
+    dispatcher_->setHandler(ReplyKind::Version,
+                            [this](const QString& r) { versionReply_->handle(r); });
+    on(ReplyKind::CompressionPetrol, &TForm1::GestionCompGasolina);
+    on(ReplyKind::CompressionDiesel, &TForm1::GestionCompDiesel);
+    on(ReplyKind::HighPressureCount, &TForm1::NumDatosHP);
+    on(ReplyKind::TurboCount, &TForm1::NumDatosTurbo);
+    on(ReplyKind::FsiCount, &TForm1::NumDatosFSI);
+    on(ReplyKind::TdiCount, &TForm1::NumDatosTDI);
     dispatcher_->setHandler(ReplyKind::Eeprom,
                             [this](const QString& r) { eeprom_->handleReply(r); });
+    const auto sample = [this](ReplyKind kind, CurveChannel channel) {
+        dispatcher_->setHandler(
+            kind, [this, channel](const QString& r) { curve_->sampleReply(channel, r); });
+    };
+    sample(ReplyKind::HighPressureSample, CurveChannel::HighPressure);
+    sample(ReplyKind::TurboSample, CurveChannel::Turbo);
+    sample(ReplyKind::FsiSample, CurveChannel::Fsi);
+    sample(ReplyKind::TdiSample, CurveChannel::Tdi);
 }
 
 void TForm1::connectHandlers() {
@@ -187,6 +218,8 @@ void TForm1::connectHandlers() {
             [this] { runHandler([this] { Timer1Timer(Timer1); }); });
     connect(Timer2, &QTimer::timeout, this,
             [this] { runHandler([this] { Timer2Timer(Timer2); }); });
+    connect(btnReaddata, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnReaddataClick(btnReaddata); }); });
     connect(btnEEPROM, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnEEPROMClick(btnEEPROM); }); });
     connect(btnHome, &QPushButton::clicked, this,
@@ -213,6 +246,42 @@ void TForm1::FormCloseQuery(QObject*, bool& CanClose) {
 
 void TForm1::btnHomeClick(QObject*) {
     controlStates_.homePressed(testerConnected());
+}
+
+void TForm1::btnReaddataClick(QObject*) {
+    readStart_->start(RadioGroup1->itemIndex());
+}
+
+void TForm1::GestionCompGasolina(const QString& reply) {
+    compression_->handle(reply, CompressionResults::Fuel::Petrol);
+}
+
+void TForm1::GestionCompDiesel(const QString& reply) {
+    compression_->handle(reply, CompressionResults::Fuel::Diesel);
+}
+
+void TForm1::NumDatosHP(const QString& reply) {
+    curve_->countReply(CurveChannel::HighPressure, reply);
+}
+
+void TForm1::NumDatosTurbo(const QString& reply) {
+    curve_->countReply(CurveChannel::Turbo, reply);
+}
+
+void TForm1::NumDatosFSI(const QString& reply) {
+    curve_->countReply(CurveChannel::Fsi, reply);
+}
+
+void TForm1::NumDatosTDI(const QString& reply) {
+    curve_->countReply(CurveChannel::Tdi, reply);
+}
+
+void TForm1::SetCompressionParam(const QString& name, const QString& text) {
+    compressionParams_.insert(name.toLower(), text);
+}
+
+QString TForm1::compressionParam(const QString& name) const {
+    return compressionParams_.value(name.toLower());
 }
 
 void TForm1::btn1Click(QObject*) {

@@ -7,6 +7,7 @@
 #include "core/DialogService.h"
 #include "core/Log.h"
 
+#include <QHash>
 #include <QImage>
 #include <QWidget>
 
@@ -20,8 +21,11 @@ class QTimer;
 namespace kr90x {
 
 class CommandSender;
+class CompressionResults;
+class CurveDownload;
 class DeviceConnection;
 class EepromDump;
+class ReadStart;
 class ReplyDispatcher;
 class THidDevice;
 class VersionReply;
@@ -71,6 +75,13 @@ public:
     void FormCreate(QObject* Sender);
     void FormCloseQuery(QObject* Sender, bool& CanClose);
     void btnHomeClick(QObject* Sender);
+    void btnReaddataClick(QObject* Sender);
+    void GestionCompGasolina(const QString& reply);
+    void GestionCompDiesel(const QString& reply);
+    void NumDatosHP(const QString& reply);
+    void NumDatosTurbo(const QString& reply);
+    void NumDatosFSI(const QString& reply);
+    void NumDatosTDI(const QString& reply);
     void DetectarUsb(QObject* Sender);
     void HidContDeviceData(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
                            std::uint16_t Size);
@@ -92,6 +103,9 @@ public:
     DialogService& dialogs() { return dialogs_; }
     AppState& state() { return state_; }
     void setStatusText(int panel, const QString& text);
+    // The compression report's parameters, names matched without regard to case.
+    void SetCompressionParam(const QString& name, const QString& text);
+    QString compressionParam(const QString& name) const;
     // Loads "USB_Logo" or "USB_Logo_BN" into the PNG image and copies it into imgUsb.
     void showUsbResource(const QString& resourceName);
 
@@ -126,7 +140,11 @@ private:
     std::unique_ptr<ReplyDispatcher> dispatcher_;
     std::unique_ptr<VersionReply> versionReply_;
     std::unique_ptr<EepromDump> eeprom_;
+    std::unique_ptr<ReadStart> readStart_;
+    std::unique_ptr<CompressionResults> compression_;
+    std::unique_ptr<CurveDownload> curve_;
     bool placed_ = false;
+    QHash<QString, QString> compressionParams_;
 };
 
 } // namespace kr90x

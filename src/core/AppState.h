@@ -47,6 +47,9 @@ struct AppState {
     // The test function whose result was completed last (-1: none yet). The report
     // follows the result on screen, not the selection of the moment.
     int CompletedFunction = -1;
+    // The test function selected when the last read started (-1: none yet). A curve is
+    // scaled for it whatever the selection becomes during the download.
+    int ReadFunction = -1;
 
     // Separators for every real number the program formats.
     FormatSettings Format;

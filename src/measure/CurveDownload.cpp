@@ -1,0 +1,145 @@
+#include "measure/CurveDownload.h"
+
+#include "charts/PressureChart.h"
+#include "core/AppState.h"
+#include "core/ControlStates.h"
+#include "core/DialogService.h"
+#include "core/Log.h"
+#include "protocol/CommandSender.h"
+#include "protocol/Commands.h"
+#include "protocol/Reply.h"
+
+#include <cmath>
+
+namespace kr90x {
+namespace {
+
+// The count field has five characters: no tester holds more samples than that.
+constexpr std::int32_t kMaxCount = 99999;
+constexpr double kHighPressureBand = 1050.0;
+constexpr int kHighPressureFunction = 2;
+
+const char* sampleCode(CurveChannel channel) {
+    switch (channel) {
+    case CurveChannel::HighPressure:
+        return kHighPressureSampleCode;
+    case CurveChannel::Turbo:
+        return kTurboSampleCode;
+    case CurveChannel::Fsi:
+        return kFsiSampleCode;
+    default:
+        return kTdiSampleCode;
+    }
+}
+
+} // namespace
+
+int CurveDownload::functionFor(CurveChannel channel) const {
+    // The function the read was started for; failing that (a reply nobody asked for) the
+    // selection, or the channel's first function.
+    for (int candidate : {state_.ReadFunction, selectedFunction_ ? selectedFunction_() : -1}) {
+        if (const TestFunction* f = testFunction(candidate); f && f->channel == channel) {
+            return candidate;
+        }
+    }
+    for (const TestFunction& f : testFunctions()) {
+        if (f.channel == channel) {
+            return f.index;
+        }
+    }
+    return -1;
+}
+
+void CurveDownload::resizeSamples(CurveChannel channel, std::size_t count) {
+    switch (channel) {
+    case CurveChannel::HighPressure:
+        state_.HighPressureSamples.assign(count, 0);
+        break;
+    case CurveChannel::Turbo:
+        state_.TurboSamples.assign(count, 0);
+        break;
+    case CurveChannel::Fsi:
+        state_.FsiSamples.assign(count, 0);
+        break;
+    case CurveChannel::Tdi:
+        state_.TdiSamples.assign(count, 0);
+        break;
+    case CurveChannel::None:
+        break;
+    }
+}
+
+void CurveDownload::countReply(CurveChannel channel, const QString& reply) {
+    const std::int32_t count = ReplyField(reply, 12, 5);
+    if (count < 0 || count > kMaxCount) {
+        return; // not a count a tester can hold
+    }
+    if (count <= 1) {
+        // A count of 1 would leave no sample to ask for.
+        dialogs_.information(QStringLiteral("No data available !"));
+        return;
+    }
+    resizeSamples(channel, static_cast<std::size_t>(count - 1));
+    state_.LastSampleIndex = static_cast<std::uint32_t>(count - 1);
+    state_.NextSampleIndex = 1;
+    active_ = channel;
+    function_ = functionFor(channel);
+    chart_.Series2.reserve(static_cast<std::size_t>(count - 1));
+    if (channel == CurveChannel::HighPressure && function_ == kHighPressureFunction) {
+        chart_.Series3.reserve(static_cast<std::size_t>(count - 1));
+    }
+    controls_.curveStarted();
+    sender_.SendCommand(numberedCommand(sampleCode(channel), 1), nullptr);
+}
+
+void CurveDownload::sampleReply(CurveChannel channel, const QString& reply) {
+    const std::int32_t k = ReplyField(reply, 12, 5);
+    const std::int32_t v = ReplyField(reply, 18, 4);
+    const std::uint32_t last = state_.LastSampleIndex;
+    if (channel != active_ || k < 1 || static_cast<std::uint32_t>(k) > last) {
+        return; // no place for it in the download that runs, if one does
+    }
+    const auto at = static_cast<std::size_t>(k - 1);
+    double plotted = v;
+    switch (channel) {
+    case CurveChannel::HighPressure:
+        state_.HighPressureSamples[at] = v;
+        if (function_ != kHighPressureFunction) {
+            plotted = v / 10.0;
+        }
+        break;
+    case CurveChannel::Turbo:
+        state_.TurboSamples[at] = v;
+        break;
+    case CurveChannel::Fsi:
+        state_.FsiSamples[at] = v / 10.0L;
+        plotted = static_cast<double>(state_.FsiSamples[at]);
+        break;
+    case CurveChannel::Tdi:
+        state_.TdiSamples[at] = v / 10.0L;
+        plotted = static_cast<double>(state_.TdiSamples[at]);
+        break;
+    case CurveChannel::None:
+        return;
+    }
+    chart_.Series2.AddY(plotted);
+    if (channel == CurveChannel::HighPressure && function_ == kHighPressureFunction) {
+        chart_.Series3.AddY(kHighPressureBand);
+    }
+
+    if (static_cast<std::uint32_t>(k) < last) {
+        state_.NextSampleIndex = k + 1;
+        sender_.SendCommand(
+            numberedCommand(sampleCode(channel), static_cast<unsigned>(state_.NextSampleIndex)),
+            nullptr);
+        log_.add(QString::number(last));
+    }
+    controls_.curveProgress(static_cast<int>(std::ceil(k * 100.0 / last)));
+    if (static_cast<std::uint32_t>(k) == last) {
+        controls_.curveFinished(function_);
+        state_.CompletedFunction = function_;
+        active_ = CurveChannel::None;
+    }
+}
+
+} // namespace kr90x

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "measure/TestFunctions.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace kr90x {
+
+struct AppState;
+class CommandSender;
+class ControlStates;
+class DialogService;
+class Log;
+namespace charts {
+class PressureChart;
+}
+
+// Downloads a pressure curve one sample at a time: the count reply sizes the channel's
+// samples and asks for sample 1; each sample reply is stored, plotted, and asks for the
+// next, until the last one shows the chart.
+class CurveDownload {
+public:
+    CurveDownload(AppState& state, Log& log, ControlStates& controls, DialogService& dialogs,
+                  CommandSender& sender, charts::PressureChart& chart,
+                  std::function<int()> selectedFunction)
+        : state_(state), log_(log), controls_(controls), dialogs_(dialogs), sender_(sender),
+          chart_(chart), selectedFunction_(std::move(selectedFunction)) {}
+
+    void countReply(CurveChannel channel, const QString& reply);
+    void sampleReply(CurveChannel channel, const QString& reply);
+
+    // The channel whose download runs, None when none does.
+    CurveChannel activeChannel() const { return active_; }
+
+private:
+    int functionFor(CurveChannel channel) const;
+    void resizeSamples(CurveChannel channel, std::size_t count);
+
+    AppState& state_;
+    Log& log_;
+    ControlStates& controls_;
+    DialogService& dialogs_;
+    CommandSender& sender_;
+    charts::PressureChart& chart_;
+    std::function<int()> selectedFunction_;
+    CurveChannel active_ = CurveChannel::None;
+    int function_ = -1; // the test function the running download is scaled for
+};
+
+} // namespace kr90x

@@ -1,0 +1,37 @@
+#include "measure/ReadStart.h"
+
+#include "charts/PressureChart.h"
+#include "core/AppState.h"
+#include "core/ControlStates.h"
+#include "core/DialogService.h"
+#include "core/Log.h"
+#include "measure/TestFunctions.h"
+#include "protocol/CommandSender.h"
+
+namespace kr90x {
+
+void ReadStart::start(int selectedFunction) {
+    log_.clear();
+    controls_.readPressed();
+    const TestFunction* f = testFunction(selectedFunction);
+    if (!f) {
+        return;
+    }
+    if (f->channel != CurveChannel::None) {
+        curveChart_.setLeftAxisMinimum(0);
+        curveChart_.setLeftAxisMaximum(f->axisMaximum);
+        curveChart_.setTitle(QString::fromLatin1(f->chartTitle));
+    }
+    if (f->needsNewFirmware && state_.DeviceFirmwareVersion < kFirmwareGateVersion) {
+        dialogs_.information(QStringLiteral(
+            "Option not available, KR90X firmware must be updated to enable this function."));
+        controls_.firmwareRefused();
+        return;
+    }
+    curveChart_.Series2.Clear();
+    curveChart_.Series3.Clear();
+    state_.ReadFunction = selectedFunction;
+    sender_.SendCommand(QString::fromLatin1(f->command), &replyTimer_);
+}
+
+} // namespace kr90x
