@@ -1,50 +1,28 @@
 // A 65,534-sample high-pressure download from the virtual tester, answering at once,
 // through the real reader thread, hand-off, dispatch, chart append and progress bar.
 // Prints samples per second and the growth of peak memory.
+#include "BenchSupport.h"
 #include "app/RadioGroup.h"
 #include "app/TForm1.h"
 #include "charts/PressureChart.h"
 #include "core/AppState.h"
-#include "core/DialogService.h"
+#include "core/ProcessStats.h"
 #include "link/virtual/VirtualHidPlatform.h"
 #include "link/virtual/VirtualTester.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-class NoDialogs : public kr90x::DialogService {
-public:
-    void showBox(const kr90x::MessageBox&) override {}
-};
-
-long long peakKib() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     kr90x::AppState state;
-    NoDialogs dialogs;
+    kr90x::bench::NoDialogs dialogs;
     kr90x::VirtualHidPlatform hid;
     auto tester = kr90x::VirtualTester::create();
     tester->sampleCounts[0] = 65535;
@@ -57,13 +35,13 @@ int main(int argc, char** argv) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!clock.isValid() && state.DeviceFirmwareVersion == 12) {
-            before = peakKib();
+            before = kr90x::peakResidentKib();
             clock.start();
             form.RadioGroup1->setItemIndex(2);
             form.btnReaddata->click();
         } else if (clock.isValid() && form.Chart2->isVisible()) {
             const double seconds = clock.nsecsElapsed() / 1e9;
-            const long long after = peakKib();
+            const long long after = kr90x::peakResidentKib();
             std::printf("%d samples in %.2f s: %.0f samples/s (target >= 20000)\n",
                         form.Chart2->Series2.Count(), seconds,
                         form.Chart2->Series2.Count() / seconds);

@@ -1,6 +1,6 @@
 // Reader-to-main-thread hand-off: reports per second handed from a device that answers
 // at once, through the reader thread, to an empty handler on the main thread.
-#include "core/DialogService.h"
+#include "BenchSupport.h"
 #include "link/THidDeviceController.h"
 #include "link/virtual/VirtualHidPlatform.h"
 
@@ -12,20 +12,13 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-class NoDialogs : public kr90x::DialogService {
-public:
-    void showBox(const kr90x::MessageBox&) override {}
-};
-} // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = 5;
     const long long reportsPerRun = 200000;
 
     kr90x::VirtualHidPlatform platform;
-    NoDialogs dialogs;
+    kr90x::bench::NoDialogs dialogs;
     auto device = std::make_shared<kr90x::VirtualHidDevice>();
     device->attributes = {0x04D8, 0xF394, 1};
     std::vector<std::uint8_t> report(65, 0);

@@ -1,9 +1,9 @@
 // Decode and dispatch of one curve sample reply through the window's report handler:
 // reply text, timer stop, log line, prefix tests, sample storage, chart append, the next
 // request and its log line.
+#include "BenchSupport.h"
 #include "app/TForm1.h"
 #include "core/AppState.h"
-#include "core/DialogService.h"
 #include "link/virtual/VirtualHidPlatform.h"
 
 #include <QApplication>
@@ -15,11 +15,6 @@
 
 namespace {
 
-class NoDialogs : public kr90x::DialogService {
-public:
-    void showBox(const kr90x::MessageBox&) override {}
-};
-
 std::vector<std::uint8_t> report(const QString& text) {
     std::vector<std::uint8_t> data(64, 0);
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -30,7 +25,7 @@ std::vector<std::uint8_t> report(const QString& text) {
 
 void SampleReply(benchmark::State& st) {
     kr90x::AppState state;
-    NoDialogs dialogs;
+    kr90x::bench::NoDialogs dialogs;
     kr90x::VirtualHidPlatform hid;
     kr90x::TForm1 form(state, dialogs, hid);
     const auto count = report(QStringLiteral("KR90X_GAMX|65535|"));

@@ -2,13 +2,13 @@
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
 #include "core/AppState.h"
+#include "core/ProcessStats.h"
 #include "core/Texts.h"
 #include "link/linux/LinuxHidPlatform.h"
 #include "link/virtual/VirtualHidPlatform.h"
 #include "link/virtual/VirtualTester.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,7 +26,8 @@ public:
             timespec now{};
             clock_gettime(CLOCK_REALTIME, &now);
             std::printf("shown_ns=%lld peak_kib=%lld\n",
-                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKib());
+                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
+                        kr90x::peakResidentKib());
             std::fflush(stdout);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }
@@ -34,18 +35,6 @@ public:
     }
 
 private:
-    static long long peakKib() {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (!status.open(QIODevice::ReadOnly)) {
-            return -1;
-        }
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:")) {
-                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-            }
-        }
-        return -1;
-    }
     bool done_ = false;
 };
 
