@@ -12,7 +12,7 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build -G Ninja -DKR90X_TESTS=ON -DKR90X_BENCH=ON >/dev/null
 cmake --build build
 # Counts what a ctest run passed, for the closing line.
 passed=0
@@ -25,7 +25,7 @@ run_ctest() {
 }
 run_ctest build
 
-cmake -S . -B build-asan -G Ninja -DKR90X_ASAN=ON -DKR90X_BENCH=OFF \
+cmake -S . -B build-asan -G Ninja -DKR90X_ASAN=ON -DKR90X_TESTS=ON -DKR90X_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
