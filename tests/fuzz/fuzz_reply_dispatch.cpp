@@ -1,7 +1,9 @@
 // Arbitrary input reports through the window's report handler, with every reply handler
 // the window has: nothing may crash, and nothing may grow from one report to the next
-// but the log, which is emptied after each report here.
+// but what a real session accumulates too (the log lines and the curve's points, one
+// per sample), which is emptied after each report here.
 #include "app/TForm1.h"
+#include "charts/PressureChart.h"
 #include "core/AppState.h"
 #include "core/DialogService.h"
 #include "link/virtual/VirtualHidPlatform.h"
@@ -45,5 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     w.form.HidContDeviceData(nullptr, data[0], data + 1, static_cast<std::uint16_t>(size - 1));
     w.form.log().clear();
+    w.form.Chart2->Series2.Clear();
+    w.form.Chart2->Series3.Clear();
     return 0;
 }
