@@ -23,7 +23,7 @@ struct Window {
     kr90x::AppState state;
     SilentDialogs dialogs;
     kr90x::VirtualHidPlatform hid;
-    kr90x::TForm1 form{state, dialogs, hid};
+    kr90x::TForm1 form{state, dialogs, hid, kr90x::UpdateSettings{}};
 };
 
 Window& window() {
