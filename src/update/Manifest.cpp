@@ -42,10 +42,10 @@ std::optional<QByteArray> iniValue(QByteArrayView text, QByteArrayView section,
         const QByteArrayView line = trimmed(text.first(end));
         text = text.sliced(end < text.size() ? end + 1 : end);
 
-        if (line.startsWith('[')) {
-            const qsizetype close = line.indexOf(']');
-            const QByteArrayView name =
-                trimmed(line.sliced(1, (close < 0 ? line.size() : close) - 1));
+        // A "[" without its "]" names no section.
+        const qsizetype close = line.startsWith('[') ? line.indexOf(']') : -1;
+        if (close > 0) {
+            const QByteArrayView name = trimmed(line.sliced(1, close - 1));
             // Only the first section of a name counts.
             inSection = !sectionSeen && sameName(name, section);
             sectionSeen = sectionSeen || inSection;
