@@ -424,3 +424,17 @@ TEST_F(UpdateFlowsTest, FileWhoseHashDiffersFromTheManifestIsDeletedAndNeverUsed
     EXPECT_EQ(beeps, 0);
     EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
 }
+
+TEST_F(UpdateFlowsTest, EveryActivationOfTheWindowStartsTheCheck) {
+    UpdateSettings s = settings();
+    s.ServerAddress.clear();
+    makeForm(s);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(test::waitFor([&] { return !log().contains("Memo1"); }, 5000));
+    EXPECT_EQ(log(), QStringList{"Conexion a internet no disponible!"});
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(form.get(), &activate);
+    EXPECT_EQ(log(), QStringList{"Conexion a internet no disponible!"}); // cleared first
+    EXPECT_EQ(state.DownloadKind, QStringLiteral("version"));
+}
