@@ -65,7 +65,8 @@ void FirmwareUpdate::handOff() {
         log_.add(hashMismatchLine(files::Firmware));
     }
     client_->Logout();
-    if (installed != InstallResult::Installed) {
+    // A close during the logout has discarded the client and deleted the firmware file.
+    if (installed != InstallResult::Installed || !client_) {
         return;
     }
     dialogs_.information(
