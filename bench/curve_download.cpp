@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     kr90x::VirtualHidPlatform hid;
     auto tester = kr90x::VirtualTester::create();
     tester->sampleCounts[0] = 65535;
-    kr90x::TForm1 form(state, dialogs, hid);
+    kr90x::TForm1 form(state, dialogs, hid, kr90x::UpdateSettings{});
     form.show();
     hid.plug(tester->device());
 

@@ -27,7 +27,7 @@ void SampleReply(benchmark::State& st) {
     kr90x::AppState state;
     kr90x::bench::NoDialogs dialogs;
     kr90x::VirtualHidPlatform hid;
-    kr90x::TForm1 form(state, dialogs, hid);
+    kr90x::TForm1 form(state, dialogs, hid, kr90x::UpdateSettings{});
     const auto count = report(QStringLiteral("KR90X_GAMX|65535|"));
     std::vector<std::vector<std::uint8_t>> samples;
     for (int k = 1; k <= 65534; ++k) {

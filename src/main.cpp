@@ -72,7 +72,9 @@ int main(int argc, char* argv[]) {
     kr90x::AppState state;
     state.Format = kr90x::FormatSettings::fromSystem();
     kr90x::QtDialogService dialogs;
-    kr90x::TForm1 form(state, dialogs, *hid);
+    // The update files live next to the running program, which is what gets replaced.
+    kr90x::TForm1 form(state, dialogs, *hid,
+                       kr90x::UpdateSettings::fromBuild(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
 
     StartupProbe startupProbe;

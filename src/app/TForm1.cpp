@@ -17,12 +17,18 @@
 #include "protocol/Commands.h"
 #include "protocol/ReplyDispatcher.h"
 #include "protocol/VersionReply.h"
+#include "update/FirmwareUpdate.h"
+#include "update/ShutdownHousekeeping.h"
+#include "update/UpdateCheck.h"
+#include "update/UpdateFiles.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 
 namespace kr90x {
@@ -54,7 +60,8 @@ Chart* makeChart(QWidget* parent, const char* name, const FormatSettings& format
 
 } // namespace
 
-TForm1::TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform, QWidget* parent)
+TForm1::TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform,
+               const UpdateSettings& updates, UpdateHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
@@ -73,11 +80,17 @@ TForm1::TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform
 
     createControls();
     createComponents(hidPlatform);
+    createUpdateFlows(updates, std::move(hooks));
     connectHandlers();
+    connectUpdateHandlers();
     runHandler([this] { FormCreate(this); });
 }
 
 TForm1::~TForm1() {
+    // The clients go first, silently, while the flows they report to still exist.
+    delete FtpClient1;
+    delete FtpClientUpdater;
+    delete FtpClientFirmware;
     // The tester goes back and its reader stops before the controls it reports to.
     HidCont.reset();
     state_.TesterDevice = nullptr;
@@ -157,9 +170,15 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
     Timer1 = new QTimer(this); // owned by the window
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
+    FtpClient1 = new TFtpClient(this); // owned by the window
+    FtpClient1->setObjectName(QStringLiteral("FtpClient1"));
+    FtpClientUpdater = new TFtpClient(this); // owned by the window
+    FtpClientUpdater->setObjectName(QStringLiteral("FtpClientUpdater"));
     Timer2 = new QTimer(this); // owned by the window
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(500);
+    FtpClientFirmware = new TFtpClient(this); // owned by the window
+    FtpClientFirmware->setObjectName(QStringLiteral("FtpClientFirmware"));
 
     sender_ = std::make_unique<CommandSender>(state_);
     connection_ = std::make_unique<DeviceConnection>(
@@ -225,6 +244,49 @@ void TForm1::connectHandlers() {
     connect(btnHome, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnHomeClick(btnHome); }); });
     connect(btn1, &QPushButton::clicked, this, [this] { runHandler([this] { btn1Click(btn1); }); });
+}
+
+void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks) {
+    for (TFtpClient* client :
+         {FtpClient1.data(), FtpClientUpdater.data(), FtpClientFirmware.data()}) {
+        updates.configure(*client);
+    }
+    if (!hooks.startProgram) {
+        hooks.startProgram = startDetachedProgram;
+    }
+    if (!hooks.beep) {
+        hooks.beep = [] { QApplication::beep(); };
+    }
+    updateCheck_ = std::make_unique<UpdateCheck>(
+        state_, log_, dialogs_, FtpClient1, updates,
+        UpdateCheck::Actions{[this] { Downloadupdater(); }, [this] { LaunchOrvoFlash(); }});
+    flasherDownload_ = std::make_unique<FlasherDownload>(log_, dialogs_, FtpClientUpdater, updates);
+    firmwareUpdate_ = std::make_unique<FirmwareUpdate>(
+        state_, log_, dialogs_, FtpClientFirmware, updates,
+        [this] { return updateCheck_->manifest().FirmwareSha256; }, std::move(hooks.startProgram));
+    housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, std::move(hooks.beep));
+}
+
+void TForm1::connectUpdateHandlers() {
+    // Each client's two events, and the hidden test buttons.
+    auto route = [this](TFtpClient* client, auto status, auto error) {
+        connect(client, &TFtpClient::OnFtpStatus, this,
+                [this, status](TFtpClient* s, TFtpStatusCode code, const QByteArray& info) {
+                    runHandler([&] { (this->*status)(s, code, info); });
+                });
+        connect(client, &TFtpClient::OnFtpError, this,
+                [this, error](TFtpClient* s, int code, const QByteArray& text) {
+                    runHandler([&] { (this->*error)(s, code, text); });
+                });
+    };
+    route(FtpClient1, &TForm1::FtpClient1FtpStatus, &TForm1::FtpClient1FtpError);
+    route(FtpClientUpdater, &TForm1::FtpClientUpdaterFtpStatus, &TForm1::FtpClientUpdaterFtpError);
+    route(FtpClientFirmware, &TForm1::FtpClientFirmwareFtpStatus,
+          &TForm1::FtpClientFirmwareFtpError);
+    connect(btn2, &QPushButton::clicked, this, [this] { runHandler([this] { btn2Click(btn2); }); });
+    connect(btn4, &QPushButton::clicked, this, [this] { runHandler([this] { btn4Click(btn4); }); });
+    connect(btn5, &QPushButton::clicked, this, [this] { runHandler([this] { btn5Click(btn5); }); });
+    connect(btn6, &QPushButton::clicked, this, [this] { runHandler([this] { btn6Click(btn6); }); });
 }
 
 void TForm1::runHandler(const std::function<void()>& handler) {
@@ -318,10 +380,68 @@ void TForm1::Timer2Timer(QObject*) {
 }
 
 void TForm1::LaunchOrvoFlash() {
-    if (state_.FirmwareCheckStarted) {
-        return;
-    }
-    state_.FirmwareCheckStarted = true;
+    firmwareUpdate_->launch();
+}
+
+void TForm1::FormActivate(QObject*) {
+    updateCheck_->start();
+}
+
+void TForm1::btn2Click(QObject*) {
+    updateCheck_->start();
+}
+
+void TForm1::btn4Click(QObject*) {
+    updateCheck_->logout();
+}
+
+void TForm1::btn5Click(QObject*) {
+    updateCheck_->currentDir();
+}
+
+// A test of the busy cursor: the window does not answer for two seconds.
+void TForm1::btn6Click(QObject*) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+    QThread::msleep(2000);
+    QApplication::restoreOverrideCursor();
+    QCoreApplication::processEvents();
+}
+
+void TForm1::Downloadupdater() {
+    flasherDownload_->start();
+}
+
+void TForm1::FtpClient1FtpStatus(QObject*, TFtpStatusCode StatusCode, const QByteArray& InfoText) {
+    updateCheck_->onStatus(StatusCode, InfoText);
+}
+
+void TForm1::FtpClient1FtpError(QObject*, int, const QByteArray&) {
+    updateCheck_->onError();
+}
+
+void TForm1::FtpClientUpdaterFtpStatus(QObject*, TFtpStatusCode StatusCode,
+                                       const QByteArray& InfoText) {
+    flasherDownload_->onStatus(StatusCode, InfoText);
+}
+
+void TForm1::FtpClientUpdaterFtpError(QObject*, int, const QByteArray&) {
+    flasherDownload_->onError();
+}
+
+void TForm1::FtpClientFirmwareFtpStatus(QObject*, TFtpStatusCode StatusCode,
+                                        const QByteArray& InfoText) {
+    firmwareUpdate_->onStatus(StatusCode, InfoText);
+}
+
+void TForm1::FtpClientFirmwareFtpError(QObject*, int, const QByteArray&) {
+    firmwareUpdate_->onError();
+}
+
+void TForm1::FormClose(QObject*) {
+    housekeeping_->run({{FtpClient1, files::NewProgram},
+                        {FtpClientUpdater, files::Flasher},
+                        {FtpClientFirmware, files::Firmware}});
 }
 
 void TForm1::SendCommand(const QString& command, QTimer* replyTimer) {
@@ -335,7 +455,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    runHandler([this] { FormClose(this); });
     event->accept();
+}
+
+bool TForm1::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        runHandler([this] { FormActivate(this); });
+    }
+    return QWidget::event(event);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

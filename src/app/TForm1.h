@@ -6,9 +6,12 @@
 #include "core/ControlStates.h"
 #include "core/DialogService.h"
 #include "core/Log.h"
+#include "update/TFtpClient.h"
+#include "update/UpdateSettings.h"
 
 #include <QHash>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -24,6 +27,10 @@ class CommandSender;
 class CompressionResults;
 class CurveDownload;
 class DeviceConnection;
+class FirmwareUpdate;
+class FlasherDownload;
+class ShutdownHousekeeping;
+class UpdateCheck;
 class EepromDump;
 class ReadStart;
 class ReplyDispatcher;
@@ -41,8 +48,10 @@ class StatusPanels;
 class TForm1 : public QWidget, private ControlView {
     Q_OBJECT
 public:
+    // `updates` names the program folder and the update server; `hooks` start programs
+    // and beep (the system's own ways when left empty).
     TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform,
-           QWidget* parent = nullptr);
+           const UpdateSettings& updates, UpdateHooks hooks = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Controls, in creation order (later ones lie above earlier ones).
@@ -70,6 +79,10 @@ public:
     std::unique_ptr<THidDeviceController> HidCont;
     QTimer* Timer1 = nullptr; // reply time-out
     QTimer* Timer2 = nullptr; // version reply time-out
+    // Null once the close has discarded them.
+    QPointer<TFtpClient> FtpClient1;        // manifest and new program
+    QPointer<TFtpClient> FtpClientUpdater;  // flashing tool
+    QPointer<TFtpClient> FtpClientFirmware; // firmware file
 
     // Handlers.
     void FormCreate(QObject* Sender);
@@ -93,6 +106,24 @@ public:
     // The hidden "Gráfico" button: six fixed bars in the compression chart.
     void btn1Click(QObject* Sender);
 
+    // Updates: the check at activation, the flashing tool, the firmware, the close.
+    void FormActivate(QObject* Sender);
+    void FormClose(QObject* Sender);
+    void btn2Click(QObject* Sender);
+    void btn4Click(QObject* Sender);
+    void btn5Click(QObject* Sender);
+    void btn6Click(QObject* Sender);
+    void Downloadupdater();
+    void FtpClient1FtpStatus(QObject* Sender, TFtpStatusCode StatusCode,
+                             const QByteArray& InfoText);
+    void FtpClient1FtpError(QObject* Sender, int ErrorCode, const QByteArray& ErrorText);
+    void FtpClientUpdaterFtpStatus(QObject* Sender, TFtpStatusCode StatusCode,
+                                   const QByteArray& InfoText);
+    void FtpClientUpdaterFtpError(QObject* Sender, int ErrorCode, const QByteArray& ErrorText);
+    void FtpClientFirmwareFtpStatus(QObject* Sender, TFtpStatusCode StatusCode,
+                                    const QByteArray& InfoText);
+    void FtpClientFirmwareFtpError(QObject* Sender, int ErrorCode, const QByteArray& ErrorText);
+
     // Runs a handler; an error escaping it is shown in the error box and the program
     // goes on.
     void runHandler(const std::function<void()>& handler);
@@ -112,6 +143,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // ControlView
@@ -128,6 +160,8 @@ private:
     void createControls();
     void createComponents(HidPlatform& hidPlatform);
     void connectHandlers();
+    void createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks);
+    void connectUpdateHandlers();
     bool testerConnected() const;
 
     AppState& state_;
@@ -143,6 +177,10 @@ private:
     std::unique_ptr<ReadStart> readStart_;
     std::unique_ptr<CompressionResults> compression_;
     std::unique_ptr<CurveDownload> curve_;
+    std::unique_ptr<UpdateCheck> updateCheck_;
+    std::unique_ptr<FlasherDownload> flasherDownload_;
+    std::unique_ptr<FirmwareUpdate> firmwareUpdate_;
+    std::unique_ptr<ShutdownHousekeeping> housekeeping_;
     bool placed_ = false;
     QHash<QString, QString> compressionParams_;
 };

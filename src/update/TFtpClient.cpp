@@ -37,6 +37,10 @@ TFtpClient::~TFtpClient() {
     for (QTcpSocket* socket : {data_, control_}) {
         if (socket) {
             socket->disconnect(this);
+            // A last command written just before (the ABOR of a close) still goes out.
+            if (socket == control_) {
+                socket->flush();
+            }
             socket->abort();
         }
     }

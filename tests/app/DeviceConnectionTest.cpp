@@ -32,7 +32,7 @@ protected:
     int passes = 0;
 
     void start() {
-        form = std::make_unique<TForm1>(state, dialogs, hid);
+        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
         // Count the passes that reached the window, after its own handler has run.
         auto detect = form->HidCont->OnDeviceChange;
         form->HidCont->OnDeviceChange = [this, detect](THidDeviceController& c) {

@@ -25,7 +25,7 @@ protected:
     std::unique_ptr<TForm1> form;
 
     void SetUp() override {
-        form = std::make_unique<TForm1>(state, dialogs, hid);
+        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
         form->show();
         test::drainEvents();
         form->log().clear(); // the first device pass wrote its line

@@ -56,7 +56,7 @@ protected:
     void SetUp() override {
         // A system whose locale writes decimals with a comma and groups with a full stop.
         state.Format = FormatSettings{QLatin1Char(','), QLatin1Char('.')};
-        form = std::make_unique<TForm1>(state, dialogs, hid);
+        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
         form->show();
     }
 };
@@ -110,7 +110,7 @@ TEST_F(TForm1Test, StartStateShowsVersionWithAFullStopAndThenUsesTheComma) {
     // Also when the system writes decimals with a full stop.
     AppState other;
     other.Format = FormatSettings{QLatin1Char('.'), QLatin1Char(',')};
-    TForm1 second(other, dialogs, hid);
+    TForm1 second(other, dialogs, hid, UpdateSettings{});
     EXPECT_EQ(second.StatusBar->panelText(1), QStringLiteral("Version 1.04"));
     EXPECT_EQ(formatText(u"%.1f", {12.5}, other.Format), QStringLiteral("12,5"));
     EXPECT_EQ(other.Format.ThousandSeparator, QLatin1Char(','));

@@ -12,7 +12,7 @@ FtpTestServer::~FtpTestServer() {
     }
 }
 
-QString FtpTestServer::start(const QString& fault, double stallSeconds) {
+QString FtpTestServer::start(const QString& fault, double stallSeconds, const QString& faultFile) {
     if (!dir_.isValid()) {
         return "no temp folder";
     }
@@ -22,7 +22,7 @@ QString FtpTestServer::start(const QString& fault, double stallSeconds) {
     process_.setProgram("/usr/bin/python3");
     process_.setArguments({KR90X_FTP_SERVER_SCRIPT, "--root", dir_.filePath("server"), "--log",
                            dir_.filePath("commands.log"), "--fault", fault, "--stall",
-                           QString::number(stallSeconds)});
+                           QString::number(stallSeconds), "--fault-file", faultFile});
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start();
     if (!process_.waitForStarted(10000)) {

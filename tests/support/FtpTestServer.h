@@ -21,7 +21,9 @@ public:
     FtpTestServer& operator=(const FtpTestServer&) = delete;
 
     // Empty text when the server runs, else what went wrong.
-    QString start(const QString& fault = {}, double stallSeconds = 0.3);
+    // With `faultFile`, a data fault hits only the files of that name.
+    QString start(const QString& fault = {}, double stallSeconds = 0.3,
+                  const QString& faultFile = {});
 
     quint16 port() const { return port_; }
     // Files the server offers live here; downloads go to localDir().

@@ -1,7 +1,10 @@
 """FTP server for the client's tests: pyftpdlib on 127.0.0.1, a free port printed on
 stdout, one account, and one fault chosen on the command line.
 
-    ftp_fault_server.py --root DIR --log FILE [--fault NAME] [--user U --password P]
+    ftp_fault_server.py --root DIR --log FILE [--fault NAME] [--fault-file NAME]
+                        [--user U --password P]
+
+With --fault-file, a data fault hits only the files of that name; others go out whole.
 """
 import argparse
 import logging
@@ -20,6 +23,7 @@ DATA_FAULTS = {"cut226", "cut426", "cutdrop", "no226", "early226", "stall_short"
 
 class FaultHandler(FTPHandler):
     fault = ""
+    fault_file = ""
     command_log = None
     stall_seconds = 0.3
     proto_cmds = dict(proto_cmds)
@@ -101,7 +105,8 @@ class FaultHandler(FTPHandler):
             size = os.path.getsize(file)
         except OSError:
             size = None
-        if self.fault not in DATA_FAULTS or size is None:
+        hit = not self.fault_file or os.path.basename(file) == self.fault_file
+        if self.fault not in DATA_FAULTS or size is None or not hit:
             self._retr_size = size
             return super().ftp_RETR(file)
         with open(file, "rb") as f:
@@ -175,6 +180,7 @@ def main():
     parser.add_argument("--user", default="orvo")
     parser.add_argument("--password", default="secretpassword")
     parser.add_argument("--stall", type=float, default=0.3)
+    parser.add_argument("--fault-file", default="")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.CRITICAL)
@@ -184,6 +190,7 @@ def main():
     FaultHandler.fault = args.fault
     FaultHandler.command_log = args.log
     FaultHandler.stall_seconds = args.stall
+    FaultHandler.fault_file = args.fault_file
     server = FTPServer(("127.0.0.1", 0), FaultHandler)
     server.max_cons = 16
     print(server.socket.getsockname()[1], flush=True)

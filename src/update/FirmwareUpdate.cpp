@@ -1,0 +1,79 @@
+#include "update/FirmwareUpdate.h"
+
+#include "core/AppState.h"
+#include "core/DialogService.h"
+#include "core/Log.h"
+#include "update/FtpStatusLog.h"
+#include "update/TFtpClient.h"
+#include "update/UpdateFiles.h"
+
+namespace kr90x {
+
+using SC = TFtpStatusCode;
+
+FirmwareUpdate::FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs,
+                               TFtpClient* client, UpdateSettings settings,
+                               ExpectedHash expectedHash,
+                               std::function<void(const QString&, const QStringList&)> startProgram)
+    : state_(state), log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
+      expectedHash_(std::move(expectedHash)), startProgram_(std::move(startProgram)) {}
+
+void FirmwareUpdate::launch() {
+    if (state_.FirmwareCheckStarted) {
+        return;
+    }
+    if (client_) {
+        loginOrLog(*client_, log_);
+    }
+    // One attempt per run, whether the server could be reached or not.
+    state_.FirmwareCheckStarted = true;
+}
+
+void FirmwareUpdate::onError() {
+    dialogs_.information(QStringLiteral("Error de transmisión 3 !"));
+}
+
+void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
+    if (!client_) {
+        return;
+    }
+    switch (code) {
+    case SC::scLogin:
+        if (client_->Retrieve(settings_.remotePath(files::Firmware),
+                              partPath(settings_.localPath(files::Firmware)),
+                              TFtpRetrieveMode::rmReplace)) {
+            log_.add(QStringLiteral("OK OrvoKR90X.hex"));
+        }
+        break;
+    case SC::scTransferOK:
+        handOff();
+        break;
+    default:
+        logFtpStatus(log_, dialogs_, *client_, code, info);
+        break;
+    }
+}
+
+void FirmwareUpdate::handOff() {
+    log_.add(QStringLiteral("Transferencia OrvoKR90X.hex completada"));
+    // Half a firmware file written into the tester could leave it unusable: the tool
+    // only ever sees a file that arrived whole and, when the manifest says, hashes right.
+    const InstallResult installed =
+        installDownload(settings_.localPath(files::Firmware),
+                        expectedHash_ ? expectedHash_() : std::nullopt, false);
+    if (installed == InstallResult::HashMismatch) {
+        log_.add(hashMismatchLine(files::Firmware));
+    }
+    client_->Logout();
+    // A close during the logout has discarded the client and deleted the firmware file.
+    if (installed != InstallResult::Installed || !client_) {
+        return;
+    }
+    dialogs_.information(
+        QStringLiteral("New firmware for KR90X has been found,\r\npress OK to update."));
+    if (startProgram_) {
+        startProgram_(settings_.localPath(files::Flasher), {QStringLiteral("English")});
+    }
+}
+
+} // namespace kr90x

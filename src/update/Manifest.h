@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace kr90x {
+
+// The update manifest "version.ini": the newest program and firmware versions, and for
+// each an optional SHA-256 of its file.
+struct Manifest {
+    std::int32_t ProgramVersion = 0;  // [PC_Version] Version
+    std::int32_t FirmwareVersion = 0; // [KR90X_Version] Version
+    // The "SHA256" key of the same sections, as written, when there is one.
+    std::optional<QByteArray> ProgramSha256;
+    std::optional<QByteArray> FirmwareSha256;
+};
+
+// INI text: sections and keys matched without regard to case, the first of each name
+// counting; values trimmed. Anything missing or not a number reads 0.
+Manifest parseManifest(QByteArrayView text);
+// A file that cannot be read reads as an empty manifest.
+Manifest readManifestFile(const QString& path);
+
+// The value of `key` in `section`, if both are present.
+std::optional<QByteArray> iniValue(QByteArrayView text, QByteArrayView section, QByteArrayView key);
+// A signed 32-bit integer, decimal or hexadecimal after "0x"/"0X", optionally signed;
+// anything else, and anything out of range, is 0.
+std::int32_t iniInteger(QByteArrayView value);
+
+} // namespace kr90x

@@ -1,0 +1,63 @@
+#include "update/ShutdownHousekeeping.h"
+
+#include "update/TFtpClient.h"
+#include "update/UpdateFiles.h"
+
+namespace kr90x {
+
+ShutdownHousekeeping::ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep)
+    : settings_(std::move(settings)), beep_(std::move(beep)) {}
+
+void ShutdownHousekeeping::run(const std::vector<Download>& downloads) {
+    if (settings_.ProgramDirectory.isEmpty()) {
+        for (const Download& d : downloads) {
+            if (d.client && d.client->Connected()) {
+                d.client->Abort();
+                delete d.client;
+            }
+        }
+        return;
+    }
+    for (const Download& d : downloads) {
+        dropDownload(d);
+    }
+    // Only after the drops: a program download still connected has lost its file by now.
+    if (fileExists(settings_.localPath(files::NewProgram))) {
+        replaceProgram();
+    }
+    for (const QString& name : {files::Manifest, files::Firmware}) {
+        const QString path = settings_.localPath(name);
+        if (fileExists(path)) {
+            deleteFile(path);
+        }
+    }
+}
+
+void ShutdownHousekeeping::dropDownload(const Download& d) {
+    const QString path = settings_.localPath(d.file);
+    if (d.client && d.client->Connected()) {
+        d.client->Abort();
+        delete d.client;
+        deleteFile(path);
+    }
+    // Nothing writes it any more: what is left of an unfinished download is never used.
+    deleteFile(partPath(path));
+}
+
+void ShutdownHousekeeping::replaceProgram() {
+    const QString program = settings_.localPath(files::Program);
+    const QString newProgram = settings_.localPath(files::NewProgram);
+    const QString oldProgram = settings_.localPath(files::OldProgram);
+    if (beep_) {
+        beep_();
+    }
+    deleteFile(oldProgram);
+    renameFile(program, oldProgram);
+    if (renameFile(newProgram, program)) {
+        // A program that came over FTP cannot be started until it may be run.
+        makeExecutable(program);
+        deleteFile(oldProgram);
+    }
+}
+
+} // namespace kr90x

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "update/UpdateSettings.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace kr90x {
+
+class TFtpClient;
+
+// The close's part of the updates: drop downloads still connected, put a downloaded new
+// program in place of the running one, and remove the manifest and the firmware file.
+class ShutdownHousekeeping {
+public:
+    // A client and the file it downloads; the client may be gone already.
+    struct Download {
+        TFtpClient* client;
+        QString file;
+    };
+
+    ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep);
+
+    // Deletes every connected client of the list (its events stop at once).
+    void run(const std::vector<Download>& downloads);
+
+private:
+    void dropDownload(const Download& download);
+    void replaceProgram();
+
+    UpdateSettings settings_;
+    std::function<void()> beep_;
+};
+
+} // namespace kr90x

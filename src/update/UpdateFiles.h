@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace kr90x {
+
+// The files of the update flows, all in the program folder.
+namespace files {
+inline const QString Program = QStringLiteral("Orvo_KR90X.exe");
+inline const QString NewProgram = QStringLiteral("Orvo_KR90X_Nuevo.exe");
+inline const QString OldProgram = QStringLiteral("Orvo_KR90X_old.exe");
+inline const QString Flasher = QStringLiteral("OrvoFlash.exe");
+inline const QString Firmware = QStringLiteral("OrvoKR90X.hex");
+inline const QString Manifest = QStringLiteral("version.ini");
+} // namespace files
+
+// A download is written under the name with ".part" added and gets its own name only
+// once it has arrived completely: a file of the final name is always a whole one.
+QString partPath(const QString& finalPath);
+
+// True when a file (or anything else) of that name is there.
+bool fileExists(const QString& path);
+// Deletes the file; a symbolic link goes, not what it points to. Failures are ignored.
+void deleteFile(const QString& path);
+// Renames within the folder; fails, changing nothing, when the target name exists.
+bool renameFile(const QString& from, const QString& to);
+// Lets whoever may read the file run it too.
+void makeExecutable(const QString& path);
+
+enum class InstallResult { Installed, HashMismatch, Failed };
+
+// Puts a complete download (at partPath(finalPath)) in place under finalPath, replacing
+// what had that name. With an expected SHA-256 (hexadecimal), a file whose hash differs
+// is deleted instead.
+InstallResult installDownload(const QString& finalPath,
+                              const std::optional<QByteArray>& expectedSha256, bool executable);
+
+} // namespace kr90x

@@ -1,0 +1,440 @@
+// The update flows of the window against a local pyftpdlib serving a temp update tree,
+// with a temp program folder.
+#include "app/TForm1.h"
+#include "link/virtual/VirtualHidPlatform.h"
+#include "support/FtpTestServer.h"
+#include "support/RecordingDialogService.h"
+#include "support/WaitFor.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kr90x;
+
+namespace {
+
+const QString kHostDir = QStringLiteral("updates.test");
+const QByteArray kOldProgram = "old program";
+const QByteArray kFlasher = "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"\n";
+
+QByteArray manifest(const QByteArray& program, const QByteArray& firmware,
+                    const QByteArray& extraProgram = {}, const QByteArray& extraFirmware = {}) {
+    return "[PC_Version]\r\nVersion=" + program + "\r\n" + extraProgram +
+           "[KR90X_Version]\r\nVersion=" + firmware + "\r\n" + extraFirmware;
+}
+
+class UpdateFlowsTest : public ::testing::Test {
+protected:
+    AppState state;
+    test::RecordingDialogService dialogs;
+    VirtualHidPlatform hid;
+    test::FtpTestServer server;
+    QTemporaryDir programDir;
+    std::vector<std::pair<QString, QStringList>> started;
+    int beeps = 0;
+    std::unique_ptr<TForm1> form;
+
+    void startServer(const QString& fault = {}, const QString& faultFile = {}) {
+        const QString error = server.start(fault, 0.3, faultFile);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        QDir().mkpath(server.serverFile(kHostDir + "/KR90X"));
+    }
+    void serve(const QString& name, const QByteArray& content) {
+        server.putFile(kHostDir + "/KR90X/" + name, content);
+    }
+    UpdateSettings settings() const {
+        UpdateSettings s;
+        s.ProgramDirectory = programDir.path();
+        s.ServerAddress = QStringLiteral("127.0.0.1");
+        s.Port = QString::number(server.port());
+        s.UserName = test::FtpTestServer::User;
+        s.Password = test::FtpTestServer::Password;
+        s.HostDirectory = kHostDir;
+        return s;
+    }
+    // A run of the program; the real program starter when `realStart`.
+    void makeForm(UpdateSettings s, bool realStart = false) {
+        UpdateHooks hooks;
+        if (!realStart) {
+            hooks.startProgram = [this](const QString& p, const QStringList& a) {
+                started.emplace_back(p, a);
+            };
+        }
+        hooks.beep = [this] { ++beeps; };
+        form = std::make_unique<TForm1>(state, dialogs, hid, s, std::move(hooks));
+        // The first device pass goes before the check, as at a real start.
+        test::drainEvents();
+    }
+    void makeForm() { makeForm(settings()); }
+
+    QString local(const QString& name) const { return programDir.filePath(name); }
+    bool exists(const QString& name) const { return QFileInfo::exists(local(name)); }
+    QByteArray read(const QString& name) const {
+        QFile f(local(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void put(const QString& name, const QByteArray& content) const {
+        QFile f(local(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    bool executable(const QString& name) const {
+        return QFileInfo(local(name)).permissions() & QFileDevice::ExeOwner;
+    }
+    const QStringList& log() const { return form->log().lines(); }
+    bool waitLog(const QString& line, int count = 1) {
+        return test::waitFor([&] { return log().count(line) >= count; }, 10000);
+    }
+    int commandCount(const QString& command) const { return int(server.commands().count(command)); }
+    QStringList boxTexts() const {
+        QStringList out;
+        for (const MessageBox& b : dialogs.boxes) {
+            out << b.text;
+        }
+        return out;
+    }
+    QStringList withoutByteCounts() const {
+        QStringList out;
+        for (const QString& l : log()) {
+            if (!l.endsWith(QLatin1String(" bytes Transferred"))) {
+                out << l;
+            }
+        }
+        return out;
+    }
+    QString retr(const QString& name) const { return "RETR /" + kHostDir + "/KR90X/" + name; }
+    void close() { form->close(); }
+};
+
+} // namespace
+
+TEST_F(UpdateFlowsTest, CheckWithoutUpdateLogsInOrderLogsOutAndFetchesNothing) {
+    startServer();
+    serve("version.ini", manifest("104", "14"));
+    serve("Orvo_KR90X.exe", "new program");
+    put("OrvoFlash.exe", kFlasher);
+    put("Orvo_KR90X.exe", kOldProgram);
+    makeForm();
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("Conexión cerrada"));
+    test::drainEvents();
+    EXPECT_EQ(
+        withoutByteCounts(),
+        (QStringList{"Conectado a 127.0.0.1", "OK version.ini",
+                     "Transferencia version.ini completada", "Version firmware KR90X servidor: 14",
+                     "No es necesario actualizar", "Desconectado", "Conexión cerrada"}));
+    EXPECT_EQ(log()[2], QString::number(manifest("104", "14").size()) + " bytes Transferred");
+    EXPECT_EQ(state.ServerProgramVersion, 104);
+    EXPECT_EQ(state.ServerFirmwareVersion, 14);
+    EXPECT_EQ(state.DownloadKind, QStringLiteral("version"));
+    // The tester has not reported: the manifest alone starts no firmware download.
+    EXPECT_FALSE(state.FirmwareCheckStarted);
+    EXPECT_FALSE(form->FtpClient1->Connected());
+    EXPECT_EQ(commandCount(retr("Orvo_KR90X.exe")), 0);
+    EXPECT_EQ(commandCount(retr("OrvoFlash.exe")), 0);
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    close();
+    EXPECT_FALSE(exists("version.ini"));
+    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
+    EXPECT_TRUE(exists("OrvoFlash.exe"));
+    EXPECT_EQ(beeps, 0);
+}
+
+class NewerProgramTest : public UpdateFlowsTest,
+                         public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NewerProgramTest, IsFetchedWholeAndPutInPlaceRunnableAtClose) {
+    const QByteArray newProgram = test::patternBytes(200000);
+    startServer();
+    serve("version.ini", manifest(GetParam(), "0"));
+    serve("Orvo_KR90X.exe", newProgram);
+    put("OrvoFlash.exe", kFlasher);
+    put("Orvo_KR90X.exe", kOldProgram);
+    put("Orvo_KR90X_old.exe", "older still");
+    makeForm();
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("Conexión cerrada"));
+    EXPECT_EQ(state.ServerProgramVersion, 105);
+    EXPECT_EQ(state.DownloadKind, QStringLiteral("exe"));
+    const QStringList lines = withoutByteCounts();
+    const qsizetype update = lines.indexOf("Actualizar programa.");
+    ASSERT_GE(update, 0);
+    EXPECT_EQ(lines.mid(update), (QStringList{"Actualizar programa.", "OK Orvo_KR90X.exe",
+                                              "Transferencia Orvo_KR90X.exe completada",
+                                              "Desconectado", "Conexión cerrada"}));
+    EXPECT_EQ(read("Orvo_KR90X_Nuevo.exe"), newProgram);
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe.part"));
+    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram); // nothing replaced while running
+
+    close();
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(read("Orvo_KR90X.exe"), newProgram);
+    EXPECT_TRUE(executable("Orvo_KR90X.exe"));
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe"));
+    EXPECT_FALSE(exists("Orvo_KR90X_old.exe"));
+    EXPECT_FALSE(exists("version.ini"));
+}
+
+INSTANTIATE_TEST_SUITE_P(DecimalAndHex, NewerProgramTest, ::testing::Values("105", "0x69"));
+
+TEST_F(UpdateFlowsTest, NewerFirmwareIsFetchedOnceAndHandedToTheFlasher) {
+    const QByteArray firmware = test::patternBytes(5000);
+    startServer();
+    serve("version.ini", manifest("104", "14"));
+    serve("OrvoKR90X.hex", firmware);
+    put("OrvoFlash.exe", kFlasher);
+    state.DeviceFirmwareVersion = 12; // the tester has reported
+    makeForm();
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(test::waitFor([&] { return !started.empty(); }, 10000));
+    EXPECT_TRUE(log().contains("Actualizar KR90X !!!!"));
+    EXPECT_TRUE(log().contains("OK OrvoKR90X.hex"));
+    const qsizetype done = log().indexOf("Transferencia OrvoKR90X.hex completada");
+    ASSERT_GE(done, 0);
+    // The firmware client is closed before the box: its logout ran to the end.
+    EXPECT_FALSE(form->FtpClientFirmware->Connected());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].caption, QStringLiteral("Information"));
+    EXPECT_EQ(dialogs.boxes[0].text,
+              QStringLiteral("New firmware for KR90X has been found,\r\npress OK to update."));
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].first, local("OrvoFlash.exe"));
+    EXPECT_EQ(started[0].second, QStringList{"English"});
+    EXPECT_EQ(read("OrvoKR90X.hex"), firmware);
+    EXPECT_FALSE(exists("OrvoKR90X.hex.part"));
+
+    // The tester's reply decides the same again: no second download in this run.
+    form->LaunchOrvoFlash();
+    test::drainEvents();
+    EXPECT_EQ(commandCount(retr("OrvoKR90X.hex")), 1);
+    EXPECT_EQ(started.size(), 1u);
+
+    close();
+    EXPECT_FALSE(exists("OrvoKR90X.hex"));
+    EXPECT_TRUE(exists("OrvoFlash.exe"));
+}
+
+TEST_F(UpdateFlowsTest, SilentTesterStartsTheFirmwareDownloadWithoutAManifest) {
+    startServer();
+    serve("OrvoKR90X.hex", "firmware");
+    put("OrvoFlash.exe", kFlasher);
+    makeForm();
+    form->Timer2Timer(form->Timer2);
+    EXPECT_EQ(state.DeviceFirmwareVersion, 11);
+    ASSERT_TRUE(test::waitFor([&] { return !started.empty(); }, 10000));
+    EXPECT_EQ(read("OrvoKR90X.hex"), QByteArray("firmware"));
+    EXPECT_EQ(commandCount(retr("version.ini")), 0);
+}
+
+// The flashing tool arrives over FTP without execute permission; the hand-off must run it.
+TEST_F(UpdateFlowsTest, MissingFlasherIsFetchedAfterTheCheckClosesAndTheHandOffRunsIt) {
+    startServer();
+    serve("version.ini", manifest("104", "14"));
+    serve("OrvoFlash.exe", kFlasher);
+    serve("OrvoKR90X.hex", "firmware");
+    makeForm(settings(), true);
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("Transferencia OrvoFlash.exe completada"));
+    EXPECT_LT(log().indexOf("Conexión cerrada"), log().indexOf("OK OrvoFlash.exe"));
+    EXPECT_EQ(read("OrvoFlash.exe"), kFlasher);
+    EXPECT_TRUE(executable("OrvoFlash.exe"));
+    EXPECT_FALSE(exists("OrvoFlash.exe.part"));
+
+    state.DeviceFirmwareVersion = 12;
+    form->LaunchOrvoFlash();
+    ASSERT_TRUE(test::waitFor([&] { return read("args.txt") == "English\n"; }, 10000));
+}
+
+TEST_F(UpdateFlowsTest, RefusedConnectionClosesAndStillLooksForTheFlasher) {
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    UpdateSettings s = settings();
+    s.Port = QString::number(port);
+    makeForm(s);
+    form->FormActivate(form.get());
+    // FtpClient1's close, then the flashing tool's own connection, refused as well.
+    ASSERT_TRUE(waitLog("Conexión cerrada", 2));
+    test::drainEvents();
+    EXPECT_EQ(log(), (QStringList{"Conexión cerrada", "Conexión cerrada"}));
+    EXPECT_FALSE(form->FtpClientUpdater->Connected());
+}
+
+// 421 to USER: FtpClient1 closes twice, and each close calls for the flashing tool. The
+// second Login finds the updater still connecting: it opens no second connection, and the
+// greeting brings one USER (the client sends USER again only once its connection stands).
+TEST_F(UpdateFlowsTest, CloseBeforeLoginComesTwiceAndTheFlasherLogsInOnce) {
+    startServer("login421");
+    makeForm();
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("Conexión cerrada", 4));
+    test::drainEvents();
+    EXPECT_EQ(log(),
+              (QStringList{"Conectado a 127.0.0.1", "Conexión cerrada", "Conexión cerrada",
+                           "Conectado a 127.0.0.1", "Conexión cerrada", "Conexión cerrada"}));
+    EXPECT_EQ(commandCount("USER orvo"), 2);
+    EXPECT_FALSE(form->FtpClient1->Connected());
+    EXPECT_FALSE(form->FtpClientUpdater->Connected());
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(UpdateFlowsTest, CutShortProgramNeverGetsItsNameAndNothingIsInstalled) {
+    startServer("cutdrop", "Orvo_KR90X.exe");
+    serve("version.ini", manifest("105", "0"));
+    serve("Orvo_KR90X.exe", test::patternBytes(100000));
+    put("OrvoFlash.exe", kFlasher);
+    put("Orvo_KR90X.exe", kOldProgram);
+    makeForm();
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("OK Orvo_KR90X.exe"));
+    // The server drops the control connection of a logged-in client: one logout only.
+    ASSERT_TRUE(waitLog("Desconectado"));
+    EXPECT_FALSE(log().contains("Transferencia Orvo_KR90X.exe completada"));
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe"));
+
+    close();
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
+    EXPECT_FALSE(exists("Orvo_KR90X_old.exe"));
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe.part"));
+}
+
+TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtCloseAndFetchedAgainNextRun) {
+    startServer("cut226", "OrvoFlash.exe");
+    serve("version.ini", manifest("104", "0"));
+    serve("OrvoFlash.exe", kFlasher);
+    makeForm();
+    form->FormActivate(form.get());
+    ASSERT_TRUE(test::waitFor([&] { return !dialogs.boxes.empty(); }, 10000));
+    EXPECT_EQ(boxTexts(), QStringList{"Error de transmisión 2 !"});
+    EXPECT_FALSE(exists("OrvoFlash.exe"));
+    EXPECT_TRUE(form->FtpClientUpdater->Connected());
+
+    close();
+    EXPECT_FALSE(exists("OrvoFlash.exe"));
+    EXPECT_FALSE(exists("OrvoFlash.exe.part"));
+    form.reset();
+
+    makeForm();
+    form->FormActivate(form.get());
+    ASSERT_TRUE(test::waitFor([&] { return commandCount(retr("OrvoFlash.exe")) == 2; }, 10000));
+}
+
+TEST_F(UpdateFlowsTest, CloseDuringTheProgramDownloadAbortsAndReplacesNothing) {
+    startServer("stall_long", "Orvo_KR90X.exe");
+    serve("version.ini", manifest("105", "0"));
+    serve("Orvo_KR90X.exe", test::patternBytes(100000));
+    put("OrvoFlash.exe", kFlasher);
+    put("Orvo_KR90X.exe", kOldProgram);
+    makeForm();
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("OK Orvo_KR90X.exe"));
+    ASSERT_TRUE(test::waitFor([&] { return form->FtpClient1->BytesTransferred() > 0; }, 10000));
+    EXPECT_TRUE(exists("Orvo_KR90X_Nuevo.exe.part"));
+
+    close();
+    EXPECT_TRUE(form->FtpClient1.isNull()); // discarded
+    ASSERT_TRUE(test::waitFor([&] { return commandCount("ABOR") == 1; }, 10000));
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe"));
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe.part"));
+    EXPECT_FALSE(exists("Orvo_KR90X_old.exe"));
+}
+
+TEST_F(UpdateFlowsTest, UnreachableServerLeavesOneLineAndFirmwareIsTriedOnce) {
+    UpdateSettings s = settings();
+    s.ServerAddress.clear();
+    makeForm(s);
+    form->FormActivate(form.get());
+    test::drainEvents();
+    EXPECT_EQ(log(), QStringList{"Conexion a internet no disponible!"});
+
+    form->LaunchOrvoFlash();
+    form->LaunchOrvoFlash();
+    test::drainEvents();
+    EXPECT_EQ(log().count("Conexion a internet no disponible!"), 2);
+    EXPECT_TRUE(state.FirmwareCheckStarted);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(UpdateFlowsTest, FilesMissingOnTheServerGiveEachClientsBoxAndAreDroppedAtClose) {
+    startServer();
+    put("OrvoFlash.exe", kFlasher);
+    makeForm();
+    form->FormActivate(form.get());
+    ASSERT_TRUE(test::waitFor([&] { return dialogs.boxes.size() == 1; }, 10000));
+    form->LaunchOrvoFlash();
+    ASSERT_TRUE(test::waitFor([&] { return dialogs.boxes.size() == 2; }, 10000));
+    EXPECT_EQ(boxTexts(), (QStringList{"Error de transmisión 1 !", "Error de transmisión 3 !"}));
+    for (const MessageBox& b : dialogs.boxes) {
+        EXPECT_EQ(b.caption, QStringLiteral("Information"));
+    }
+    EXPECT_TRUE(form->FtpClient1->Connected());
+    EXPECT_TRUE(form->FtpClientFirmware->Connected());
+
+    close();
+    EXPECT_TRUE(form->FtpClient1.isNull());
+    EXPECT_TRUE(form->FtpClientFirmware.isNull());
+    EXPECT_FALSE(form->FtpClientUpdater.isNull()); // never connected
+    EXPECT_FALSE(exists("version.ini"));
+    EXPECT_FALSE(exists("OrvoKR90X.hex"));
+    EXPECT_FALSE(exists("OrvoKR90X.hex.part"));
+}
+
+TEST_F(UpdateFlowsTest, FileWhoseHashDiffersFromTheManifestIsDeletedAndNeverUsed) {
+    const QByteArray firmware = "good firmware";
+    const QByteArray firmwareHash =
+        QCryptographicHash::hash(firmware, QCryptographicHash::Sha256).toHex().toUpper();
+    startServer();
+    serve("version.ini", manifest("105", "14", "sha256 = " + QByteArray(64, '0') + "\r\n",
+                                  "SHA256=" + firmwareHash + "\r\n"));
+    serve("Orvo_KR90X.exe", "tampered program");
+    serve("OrvoKR90X.hex", firmware);
+    put("OrvoFlash.exe", kFlasher);
+    put("Orvo_KR90X.exe", kOldProgram);
+    state.DeviceFirmwareVersion = 12;
+    makeForm();
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("Transferencia Orvo_KR90X.exe completada"));
+    ASSERT_TRUE(test::waitFor([&] { return !started.empty(); }, 10000));
+    EXPECT_TRUE(log().contains("SHA256 incorrecto, borrado: Orvo_KR90X_Nuevo.exe"));
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe"));
+    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe.part"));
+    EXPECT_EQ(read("OrvoKR90X.hex"), firmware); // its hash matches, in any case
+
+    ASSERT_TRUE(waitLog("Conexión cerrada", 2));
+    close();
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
+}
+
+TEST_F(UpdateFlowsTest, EveryActivationOfTheWindowStartsTheCheck) {
+    UpdateSettings s = settings();
+    s.ServerAddress.clear();
+    makeForm(s);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(test::waitFor([&] { return !log().contains("Memo1"); }, 5000));
+    EXPECT_EQ(log(), QStringList{"Conexion a internet no disponible!"});
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(form.get(), &activate);
+    EXPECT_EQ(log(), QStringList{"Conexion a internet no disponible!"}); // cleared first
+    EXPECT_EQ(state.DownloadKind, QStringLiteral("version"));
+}
