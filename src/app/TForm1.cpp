@@ -14,13 +14,21 @@
 #include "protocol/Commands.h"
 #include "protocol/ReplyDispatcher.h"
 #include "protocol/VersionReply.h"
+#include "reports/TRepCustomConnection.h"
+#include "reports/TRepProject.h"
+#include "reports/TRepRenderPDF.h"
+#include "reports/TRepSystem.h"
+#include "reports/Templates.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPicture>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+
+#include <stdexcept>
 
 namespace kr90x {
 namespace {
@@ -151,9 +159,7 @@ void TForm1::createControls() {
 
 void TForm1::createComponents(HidPlatform& hidPlatform) {
     HidCont = std::make_unique<THidDeviceController>(hidPlatform, dialogs_);
-    Timer1 = new QTimer(this); // owned by the window
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(500);
+    createReportComponents();
     Timer2 = new QTimer(this); // owned by the window
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(500);
@@ -192,6 +198,9 @@ void TForm1::connectHandlers() {
     connect(btnHome, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnHomeClick(btnHome); }); });
     connect(btn1, &QPushButton::clicked, this, [this] { runHandler([this] { btn1Click(btn1); }); });
+    connect(btnReport, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnReportClick(btnReport); }); });
+    connect(btn3, &QPushButton::clicked, this, [this] { runHandler([this] { btn3Click(btn3); }); });
 }
 
 void TForm1::runHandler(const std::function<void()>& handler) {
@@ -218,6 +227,107 @@ void TForm1::btnHomeClick(QObject*) {
 void TForm1::btn1Click(QObject*) {
     chart1->addDemoBars();
 }
+
+// ---- Reports ------------------------------------------------------------------------
+
+// The report components, in the window's component order (Timer1 sits among them).
+void TForm1::createReportComponents() {
+    using namespace reports;
+    RepSystem1 = std::make_unique<TRepSystem>(dialogs_);
+    RepSystem1->decimalSeparator = state_.Format.DecimalSeparator;
+    RepCustomConnection1 =
+        std::make_unique<TRepCustomConnection>(QStringLiteral("RepCustomConnection1"));
+    RepCustomConnection1->OnGetCols = [this](TRepCustomConnection& c) {
+        RepCustomConnection1GetCols(c);
+    };
+    RepCustomConnection1->OnGetRow = [this](TRepCustomConnection& c) {
+        RepCustomConnection1GetRow(c);
+    };
+    RepRenderPDF1 = std::make_unique<TRepRenderPDF>();
+    RepSystem1->pdfRenderer = RepRenderPDF1.get();
+    Timer1 = new QTimer(this); // owned by the window
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    RepProject2 =
+        std::make_unique<TRepProject>(QStringLiteral("RepProject2"), pressureTemplate, *RepSystem1);
+    RepCustomConnection2 =
+        std::make_unique<TRepCustomConnection>(QStringLiteral("RepCustomConnection2"));
+    RepCustomConnection2->OnGetCols = [this](TRepCustomConnection& c) {
+        RepCustomConnection2GetCols(c);
+    };
+    RepCustomConnection2->OnGetRow = [this](TRepCustomConnection& c) {
+        RepCustomConnection2GetRow(c);
+    };
+    RepProject2->setConnection(RepCustomConnection2.get());
+    RepProject1 = std::make_unique<TRepProject>(QStringLiteral("RepProject1"), compressionTemplate,
+                                                *RepSystem1);
+    RepProject1->setConnection(RepCustomConnection1.get());
+}
+
+// The report of the result on screen: the function whose result was completed last,
+// not whatever the radio group shows now (a changed selection without a read would
+// otherwise print one curve under another function's title).
+void TForm1::btnReportClick(QObject*) {
+    const int function = state_.CompletedFunction;
+    const char* title = nullptr;
+    switch (function) {
+    case 0:
+    case 1:
+        RepProject1->Run();
+        return;
+    case 2:
+        title = "COMMON RAIL HIGH PRESSURE TEST";
+        break;
+    case 6:
+        title = "OIL PRESSURE TEST";
+        break;
+    case 7:
+        title = "COMMON RAIL LOW PRESSURE TEST";
+        break;
+    case 8:
+        title = "80 BAR MANOMETER";
+        break;
+    default: // none yet, or turbo, FSI, TDI: no report
+        return;
+    }
+    RepProject2->setParam(QStringLiteral("Titulo"), QString::fromLatin1(title));
+    RepProject2->Run();
+}
+
+void TForm1::btn3Click(QObject*) {
+    QString error;
+    if (!RepRenderPDF1->renderToFile(reports::TRepSystem::emptyDocument(),
+                                     QStringLiteral("test.pdf"), &error)) {
+        throw std::runtime_error(error.toStdString());
+    }
+}
+
+void TForm1::RepCustomConnection1GetCols(reports::TRepCustomConnection& Connection) {
+    Connection.AddColumn(QStringLiteral("PieChart"), reports::FieldType::Graphic, 30, {}, {});
+}
+
+void TForm1::RepCustomConnection1GetRow(reports::TRepCustomConnection& Connection) {
+    WriteChartPicture(Connection, *chart1);
+}
+
+void TForm1::RepCustomConnection2GetCols(reports::TRepCustomConnection& Connection) {
+    Connection.AddColumn(QStringLiteral("ChartAltaPresion"), reports::FieldType::Graphic, 30, {},
+                         {});
+}
+
+void TForm1::RepCustomConnection2GetRow(reports::TRepCustomConnection& Connection) {
+    WriteChartPicture(Connection, *Chart2);
+}
+
+// The chart as it is now, visible or not, as a vector picture of its client rectangle.
+void TForm1::WriteChartPicture(reports::TRepCustomConnection& Connection,
+                               const charts::ChartWidget& chart) {
+    QPicture picture;
+    chart.writeChartPicture(picture);
+    Connection.WriteColumnValue(reports::encodePicture(picture));
+}
+
+// ---- end of reports -----------------------------------------------------------------
 
 bool TForm1::testerConnected() const {
     return state_.TesterDevice != nullptr && state_.TesterDevice->IsPluggedIn();

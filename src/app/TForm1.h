@@ -17,6 +17,13 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace kr90x::reports {
+class TRepCustomConnection;
+class TRepProject;
+class TRepRenderPDF;
+class TRepSystem;
+} // namespace kr90x::reports
+
 namespace kr90x {
 
 class CommandSender;
@@ -64,8 +71,14 @@ public:
 
     // Components, in creation order.
     std::unique_ptr<THidDeviceController> HidCont;
-    QTimer* Timer1 = nullptr; // reply time-out
-    QTimer* Timer2 = nullptr; // version reply time-out
+    std::unique_ptr<reports::TRepSystem> RepSystem1;
+    std::unique_ptr<reports::TRepCustomConnection> RepCustomConnection1;
+    std::unique_ptr<reports::TRepRenderPDF> RepRenderPDF1;
+    QTimer* Timer1 = nullptr;                          // reply time-out
+    std::unique_ptr<reports::TRepProject> RepProject2; // pressure report
+    std::unique_ptr<reports::TRepCustomConnection> RepCustomConnection2;
+    std::unique_ptr<reports::TRepProject> RepProject1; // compression report
+    QTimer* Timer2 = nullptr;                          // version reply time-out
 
     // Handlers.
     void FormCreate(QObject* Sender);
@@ -81,6 +94,17 @@ public:
     void SendCommand(const QString& command, QTimer* replyTimer);
     // The hidden "Gráfico" button: six fixed bars in the compression chart.
     void btn1Click(QObject* Sender);
+
+    // Reports.
+    void btnReportClick(QObject* Sender);
+    // The hidden "Save to PDF" button: one empty page into "test.pdf".
+    void btn3Click(QObject* Sender);
+    void RepCustomConnection1GetCols(reports::TRepCustomConnection& Connection);
+    void RepCustomConnection1GetRow(reports::TRepCustomConnection& Connection);
+    void RepCustomConnection2GetCols(reports::TRepCustomConnection& Connection);
+    void RepCustomConnection2GetRow(reports::TRepCustomConnection& Connection);
+    void WriteChartPicture(reports::TRepCustomConnection& Connection,
+                           const charts::ChartWidget& chart);
 
     // Runs a handler; an error escaping it is shown in the error box and the program
     // goes on.
@@ -113,6 +137,7 @@ private:
 
     void createControls();
     void createComponents(HidPlatform& hidPlatform);
+    void createReportComponents();
     void connectHandlers();
     bool testerConnected() const;
 
