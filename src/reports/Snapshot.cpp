@@ -4,6 +4,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -237,8 +238,9 @@ QByteArray writeSnapshot(const Document& document) {
             for (const QString& line : item.lines) {
                 out.str(line);
             }
-            out.f64(item.sourceSize.width());
-            out.f64(item.sourceSize.height());
+            // Items without a picture have no source size (Qt's invalid size is -1 x -1).
+            out.f64(std::max(0.0, item.sourceSize.width()));
+            out.f64(std::max(0.0, item.sourceSize.height()));
             if (item.kind == ItemKind::Picture) {
                 out.bytes(png(rasterisePicture(item, kSnapshotDpi)));
             } else if (item.kind == ItemKind::Bitmap) {
