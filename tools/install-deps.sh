@@ -6,7 +6,7 @@ set -euo pipefail
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
     libjpeg62-turbo-dev fonts-liberation2)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
-    poppler-utils cups cups-client cups-bsd clang libclang-rt-14-dev imagemagick x11-utils
+    poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick x11-utils
     xdotool curl)
 
 case "${1:-build}" in

@@ -21,3 +21,46 @@ void QtDialogService::showBox(const MessageBox& box) {
 }
 
 } // namespace kr90x
+
+#include "reports/OutputOptionsDialog.h"
+#include "reports/StatusWindow.h"
+
+#include <QFileDialog>
+
+namespace kr90x {
+
+OutputOptionsAnswer QtDialogService::outputOptions(const OutputOptionsRequest& request) {
+    reports::OutputOptionsDialog dialog(request, parent_);
+    dialog.exec();
+    return dialog.answer();
+}
+
+bool QtDialogService::runWithStatus(const QString& caption,
+                                    const std::function<bool(StatusReporter&)>& work) {
+    reports::StatusWindow window(caption, parent_);
+    window.show();
+    window.raise();
+    const bool done = work(window);
+    window.close();
+    return done;
+}
+
+void QtDialogService::showModalWindow(QDialog& window) {
+    window.exec();
+}
+
+QString QtDialogService::saveFileName(const QString& caption, const QStringList& filters,
+                                      int& filterIndex) {
+    QString selected = filters.value(filterIndex);
+    const QString name = QFileDialog::getSaveFileName(
+        parent_, caption, QString(), filters.join(QStringLiteral(";;")), &selected);
+    filterIndex = std::max<qsizetype>(0, filters.indexOf(selected));
+    return name;
+}
+
+QString QtDialogService::openFileName(const QString& caption, const QStringList& filters) {
+    return QFileDialog::getOpenFileName(parent_, caption, QString(),
+                                        filters.join(QStringLiteral(";;")));
+}
+
+} // namespace kr90x

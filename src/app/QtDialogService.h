@@ -6,11 +6,19 @@ class QWidget;
 
 namespace kr90x {
 
-// Shows the boxes as Qt's modal message boxes over the program's window.
+// Shows the boxes as Qt's modal message boxes over the program's window, and the report
+// windows as modal dialogs.
 class QtDialogService : public DialogService {
 public:
     void setParentWindow(QWidget* parent) { parent_ = parent; }
     void showBox(const MessageBox& box) override;
+    OutputOptionsAnswer outputOptions(const OutputOptionsRequest& request) override;
+    bool runWithStatus(const QString& caption,
+                       const std::function<bool(StatusReporter&)>& work) override;
+    void showModalWindow(QDialog& window) override;
+    QString saveFileName(const QString& caption, const QStringList& filters,
+                         int& filterIndex) override;
+    QString openFileName(const QString& caption, const QStringList& filters) override;
 
 private:
     QWidget* parent_ = nullptr;

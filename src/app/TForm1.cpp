@@ -13,10 +13,16 @@
 #include "measure/CurveDownload.h"
 #include "measure/EepromDump.h"
 #include "measure/ReadStart.h"
+#include "measure/TestFunctions.h"
 #include "protocol/CommandSender.h"
 #include "protocol/Commands.h"
 #include "protocol/ReplyDispatcher.h"
 #include "protocol/VersionReply.h"
+#include "reports/TRepCustomConnection.h"
+#include "reports/TRepProject.h"
+#include "reports/TRepRenderPDF.h"
+#include "reports/TRepSystem.h"
+#include "reports/Templates.h"
 #include "update/FirmwareUpdate.h"
 #include "update/ShutdownHousekeeping.h"
 #include "update/UpdateCheck.h"
@@ -26,10 +32,13 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPicture>
 #include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+
+#include <stdexcept>
 
 namespace kr90x {
 namespace {
@@ -167,11 +176,21 @@ void TForm1::createControls() {
 
 void TForm1::createComponents(HidPlatform& hidPlatform) {
     HidCont = std::make_unique<THidDeviceController>(hidPlatform, dialogs_);
+    RepSystem1 = std::make_unique<reports::TRepSystem>(dialogs_);
+    RepCustomConnection1 =
+        std::make_unique<reports::TRepCustomConnection>(QStringLiteral("RepCustomConnection1"));
+    RepRenderPDF1 = std::make_unique<reports::TRepRenderPDF>();
     Timer1 = new QTimer(this); // owned by the window
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
+    RepProject2 = std::make_unique<reports::TRepProject>(QStringLiteral("RepProject2"),
+                                                         reports::pressureTemplate, *RepSystem1);
+    RepCustomConnection2 =
+        std::make_unique<reports::TRepCustomConnection>(QStringLiteral("RepCustomConnection2"));
     FtpClient1 = new TFtpClient(this); // owned by the window
     FtpClient1->setObjectName(QStringLiteral("FtpClient1"));
+    RepProject1 = std::make_unique<reports::TRepProject>(QStringLiteral("RepProject1"),
+                                                         reports::compressionTemplate, *RepSystem1);
     FtpClientUpdater = new TFtpClient(this); // owned by the window
     FtpClientUpdater->setObjectName(QStringLiteral("FtpClientUpdater"));
     Timer2 = new QTimer(this); // owned by the window
@@ -179,6 +198,7 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
     Timer2->setInterval(500);
     FtpClientFirmware = new TFtpClient(this); // owned by the window
     FtpClientFirmware->setObjectName(QStringLiteral("FtpClientFirmware"));
+    connectReportComponents();
 
     sender_ = std::make_unique<CommandSender>(state_);
     connection_ = std::make_unique<DeviceConnection>(
@@ -197,7 +217,7 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
                                              *Timer1, *Chart2);
     compression_ = std::make_unique<CompressionResults>(
         state_, log_, controlStates_, *chart1,
-        [this](const QString& name, const QString& text) { SetCompressionParam(name, text); });
+        [this](const QString& name, const QString& text) { RepProject1->SetParam(name, text); });
     curve_ = std::make_unique<CurveDownload>(state_, log_, controlStates_, dialogs_, *sender_,
                                              *Chart2, [this] { return RadioGroup1->itemIndex(); });
 
@@ -244,6 +264,9 @@ void TForm1::connectHandlers() {
     connect(btnHome, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnHomeClick(btnHome); }); });
     connect(btn1, &QPushButton::clicked, this, [this] { runHandler([this] { btn1Click(btn1); }); });
+    connect(btnReport, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnReportClick(btnReport); }); });
+    connect(btn3, &QPushButton::clicked, this, [this] { runHandler([this] { btn3Click(btn3); }); });
 }
 
 void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks) {
@@ -338,17 +361,82 @@ void TForm1::NumDatosTDI(const QString& reply) {
     curve_->countReply(CurveChannel::Tdi, reply);
 }
 
-void TForm1::SetCompressionParam(const QString& name, const QString& text) {
-    compressionParams_.insert(name.toLower(), text);
-}
-
-QString TForm1::compressionParam(const QString& name) const {
-    return compressionParams_.value(name.toLower());
-}
-
 void TForm1::btn1Click(QObject*) {
     chart1->addDemoBars();
 }
+
+// ---- Reports ------------------------------------------------------------------------
+
+// The report components, in the window's component order (Timer1 sits among them).
+void TForm1::connectReportComponents() {
+    using namespace reports;
+    RepSystem1->pdfRenderer = RepRenderPDF1.get();
+    RepCustomConnection1->OnGetCols = [this](TRepCustomConnection& c) {
+        RepCustomConnection1GetCols(c);
+    };
+    RepCustomConnection1->OnGetRow = [this](TRepCustomConnection& c) {
+        RepCustomConnection1GetRow(c);
+    };
+    RepCustomConnection2->OnGetCols = [this](TRepCustomConnection& c) {
+        RepCustomConnection2GetCols(c);
+    };
+    RepCustomConnection2->OnGetRow = [this](TRepCustomConnection& c) {
+        RepCustomConnection2GetRow(c);
+    };
+    RepProject2->setConnection(RepCustomConnection2.get());
+    RepProject1->setConnection(RepCustomConnection1.get());
+}
+
+// The report of the result on screen: the function whose result was completed last,
+// not whatever the radio group shows now (a changed selection without a read would
+// otherwise print one curve under another function's title).
+void TForm1::btnReportClick(QObject*) {
+    const TestFunction* f = testFunction(state_.CompletedFunction);
+    if (!f || f->report == ReportKind::None) { // none yet, or turbo, FSI, TDI
+        return;
+    }
+    if (f->report == ReportKind::Compression) {
+        RepProject1->Run();
+        return;
+    }
+    RepProject2->setParam(QStringLiteral("Titulo"), QString::fromLatin1(f->reportTitle));
+    RepProject2->Run();
+}
+
+void TForm1::btn3Click(QObject*) {
+    QString error;
+    if (!RepRenderPDF1->renderToFile(reports::TRepSystem::emptyDocument(),
+                                     QStringLiteral("test.pdf"), &error)) {
+        throw std::runtime_error(error.toStdString());
+    }
+}
+
+void TForm1::RepCustomConnection1GetCols(reports::TRepCustomConnection& Connection) {
+    Connection.AddColumn(QStringLiteral("PieChart"), reports::FieldType::Graphic, 30, {}, {});
+}
+
+void TForm1::RepCustomConnection1GetRow(reports::TRepCustomConnection& Connection) {
+    WriteChartPicture(Connection, *chart1);
+}
+
+void TForm1::RepCustomConnection2GetCols(reports::TRepCustomConnection& Connection) {
+    Connection.AddColumn(QStringLiteral("ChartAltaPresion"), reports::FieldType::Graphic, 30, {},
+                         {});
+}
+
+void TForm1::RepCustomConnection2GetRow(reports::TRepCustomConnection& Connection) {
+    WriteChartPicture(Connection, *Chart2);
+}
+
+// The chart as it is now, visible or not, as a vector picture of its client rectangle.
+void TForm1::WriteChartPicture(reports::TRepCustomConnection& Connection,
+                               const charts::ChartWidget& chart) {
+    QPicture picture;
+    chart.writeChartPicture(picture);
+    Connection.WriteColumnValue(reports::encodePicture(picture));
+}
+
+// ---- end of reports -----------------------------------------------------------------
 
 bool TForm1::testerConnected() const {
     return state_.TesterDevice != nullptr && state_.TesterDevice->IsPluggedIn();

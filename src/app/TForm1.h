@@ -21,6 +21,13 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace kr90x::reports {
+class TRepCustomConnection;
+class TRepProject;
+class TRepRenderPDF;
+class TRepSystem;
+} // namespace kr90x::reports
+
 namespace kr90x {
 
 class CommandSender;
@@ -77,12 +84,18 @@ public:
 
     // Components, in creation order.
     std::unique_ptr<THidDeviceController> HidCont;
-    QTimer* Timer1 = nullptr; // reply time-out
-    QTimer* Timer2 = nullptr; // version reply time-out
+    std::unique_ptr<reports::TRepSystem> RepSystem1;
+    std::unique_ptr<reports::TRepCustomConnection> RepCustomConnection1;
+    std::unique_ptr<reports::TRepRenderPDF> RepRenderPDF1;
+    QTimer* Timer1 = nullptr;                          // reply time-out
+    std::unique_ptr<reports::TRepProject> RepProject2; // pressure report
+    std::unique_ptr<reports::TRepCustomConnection> RepCustomConnection2;
     // Null once the close has discarded them.
-    QPointer<TFtpClient> FtpClient1;        // manifest and new program
-    QPointer<TFtpClient> FtpClientUpdater;  // flashing tool
-    QPointer<TFtpClient> FtpClientFirmware; // firmware file
+    QPointer<TFtpClient> FtpClient1;                   // manifest and new program
+    std::unique_ptr<reports::TRepProject> RepProject1; // compression report
+    QPointer<TFtpClient> FtpClientUpdater;             // flashing tool
+    QTimer* Timer2 = nullptr;                          // version reply time-out
+    QPointer<TFtpClient> FtpClientFirmware;            // firmware file
 
     // Handlers.
     void FormCreate(QObject* Sender);
@@ -123,6 +136,16 @@ public:
     void FtpClientFirmwareFtpStatus(QObject* Sender, TFtpStatusCode StatusCode,
                                     const QByteArray& InfoText);
     void FtpClientFirmwareFtpError(QObject* Sender, int ErrorCode, const QByteArray& ErrorText);
+    // Reports.
+    void btnReportClick(QObject* Sender);
+    // The hidden "Save to PDF" button: one empty page into "test.pdf".
+    void btn3Click(QObject* Sender);
+    void RepCustomConnection1GetCols(reports::TRepCustomConnection& Connection);
+    void RepCustomConnection1GetRow(reports::TRepCustomConnection& Connection);
+    void RepCustomConnection2GetCols(reports::TRepCustomConnection& Connection);
+    void RepCustomConnection2GetRow(reports::TRepCustomConnection& Connection);
+    void WriteChartPicture(reports::TRepCustomConnection& Connection,
+                           const charts::ChartWidget& chart);
 
     // Runs a handler; an error escaping it is shown in the error box and the program
     // goes on.
@@ -134,9 +157,6 @@ public:
     DialogService& dialogs() { return dialogs_; }
     AppState& state() { return state_; }
     void setStatusText(int panel, const QString& text);
-    // The compression report's parameters, names matched without regard to case.
-    void SetCompressionParam(const QString& name, const QString& text);
-    QString compressionParam(const QString& name) const;
     // Loads "USB_Logo" or "USB_Logo_BN" into the PNG image and copies it into imgUsb.
     void showUsbResource(const QString& resourceName);
 
@@ -159,6 +179,7 @@ private:
 
     void createControls();
     void createComponents(HidPlatform& hidPlatform);
+    void connectReportComponents();
     void connectHandlers();
     void createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks);
     void connectUpdateHandlers();
@@ -182,7 +203,6 @@ private:
     std::unique_ptr<FirmwareUpdate> firmwareUpdate_;
     std::unique_ptr<ShutdownHousekeeping> housekeeping_;
     bool placed_ = false;
-    QHash<QString, QString> compressionParams_;
 };
 
 } // namespace kr90x

@@ -11,8 +11,10 @@ using R = ReportKind;
 constexpr std::array<TestFunction, 9> kFunctions = {{
     {0, "Petrol Compression", "KR90X_COMG", C::None, 0, nullptr, false, R::Compression, nullptr},
     {1, "Diesel Compression", "KR90X_COMD", C::None, 0, nullptr, false, R::Compression, nullptr},
+    // High pressure gets a title of its own, rather than whichever the last oil, low
+    // pressure or manometer report left behind.
     {2, "High pressure common rail", "KR90X_GAMX", C::HighPressure, 2000,
-     "Common rail high pressure (Bar)", false, R::Pressure, nullptr},
+     "Common rail high pressure (Bar)", false, R::Pressure, "COMMON RAIL HIGH PRESSURE TEST"},
     {3, "Turbo pressure", "KR90X_GTMX", C::Turbo, 3000, "Turbo pressure (mBar)", true, R::None,
      nullptr},
     {4, "FSI", "KR90X_GFMX", C::Fsi, 200, "FSI Pressure (Bar)", true, R::None, nullptr},

@@ -6,6 +6,7 @@
 #include "link/THidDeviceController.h"
 #include "link/virtual/VirtualHidPlatform.h"
 #include "link/virtual/VirtualTester.h"
+#include "reports/TRepProject.h"
 #include "support/RecordingDialogService.h"
 #include "support/WaitFor.h"
 
@@ -107,9 +108,9 @@ TEST_F(MeasurementTest, PetrolResultIsLoggedKeptAndShownAsBars) {
     read(0);
     receive(QStringLiteral("KR90X_COMG|0125|0130|0098|0110|0120|0000"));
     EXPECT_EQ(state.PetrolValues, (std::array<double, 6>{12.5, 13.0, 9.8, 11.0, 12.0, 0.0}));
-    EXPECT_EQ(form->compressionParam(QStringLiteral("Cilindro_3")),
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Cilindro_3")),
               QStringLiteral("Cylinder # 3:  9,8 Bar"));
-    EXPECT_EQ(form->compressionParam(QStringLiteral("CILINDRO_1")),
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("CILINDRO_1")),
               QStringLiteral("Cylinder # 1: 12,5 Bar"));
     const QStringList& log = form->log().lines();
     ASSERT_EQ(log.size(), 11);
@@ -137,7 +138,7 @@ TEST_F(MeasurementTest, DieselResultKeepsTheSpacesAsSentAndLogsNineLines) {
     EXPECT_EQ(state.DieselValues[0], 98.0);
     EXPECT_EQ(form->log().count(), 1 + 9);
     EXPECT_EQ(form->log().lines()[4], QStringLiteral("Cylinder n\u00BA 1..:  98,0 Bar"));
-    EXPECT_EQ(form->compressionParam(QStringLiteral("Cilindro_1")),
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Cilindro_1")),
               QStringLiteral("Cylinder # 1: 98,0 Bar"));
     EXPECT_EQ(form->chart1->titleLines(), QStringList{QStringLiteral("Diesel Compression")});
     EXPECT_EQ(state.CompletedFunction, 1);
@@ -152,9 +153,9 @@ TEST_F(MeasurementTest, ACylinderThatIsNoNumberStopsAfterTheHeaderLines) {
     EXPECT_FALSE(form->btnReport->isEnabled());
     EXPECT_EQ(state.PetrolValues[1], 13.0);
     EXPECT_EQ(state.PetrolValues[2], 0.0);
-    EXPECT_EQ(form->compressionParam(QStringLiteral("Cilindro_2")),
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Cilindro_2")),
               QStringLiteral("Cylinder # 2: 13,0 Bar"));
-    EXPECT_TRUE(form->compressionParam(QStringLiteral("Cilindro_3")).isEmpty());
+    EXPECT_TRUE(form->RepProject1->param(QStringLiteral("Cilindro_3")).isEmpty());
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 

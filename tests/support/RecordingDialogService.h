@@ -2,14 +2,94 @@
 
 #include "core/DialogService.h"
 
+#include <QDialog>
+
+#include <deque>
+#include <functional>
 #include <vector>
 
 namespace kr90x::test {
 
-// Records every box the program asks for and answers at once, so no test blocks.
+// Records every box and report window the program asks for and answers at once, as the
+// test says, so no test blocks.
 class RecordingDialogService : public DialogService {
 public:
     void showBox(const MessageBox& box) override { boxes.push_back(box); }
+
+    // "Output Options": the answer the test gives (by default OK with the choices the
+    // dialog opens with: Preview).
+    OutputOptionsAnswer outputOptions(const OutputOptionsRequest& request) override {
+        optionRequests.push_back(request);
+        if (answerOptions) {
+            return answerOptions(request);
+        }
+        OutputOptionsAnswer a;
+        a.accepted = true;
+        a.copiesText = QString::number(request.copies);
+        a.collate = request.collate;
+        a.duplex = request.duplex;
+        a.destination =
+            request.printRangeForm ? ReportDestination::Printer : ReportDestination::Preview;
+        a.toPage = request.pageCount;
+        return a;
+    }
+    std::vector<OutputOptionsRequest> optionRequests;
+    std::function<OutputOptionsAnswer(const OutputOptionsRequest&)> answerOptions;
+
+    // The status window: its caption and every line it showed; Cancel when the test says.
+    bool runWithStatus(const QString& caption,
+                       const std::function<bool(StatusReporter&)>& work) override {
+        statusCaptions.push_back(caption);
+        struct Reporter : StatusReporter {
+            RecordingDialogService& owner;
+            explicit Reporter(RecordingDialogService& o) : owner(o) {}
+            void setStatusText(const QString& text) override { owner.statusTexts.push_back(text); }
+            bool cancelRequested() const override { return owner.cancelStatus; }
+        } reporter(*this);
+        return work(reporter);
+    }
+    std::vector<QString> statusCaptions;
+    std::vector<QString> statusTexts;
+    bool cancelStatus = false;
+
+    // Modal windows (the preview): the test looks at them while they are "open".
+    void showModalWindow(QDialog& window) override {
+        modalTitles.push_back(window.windowTitle());
+        if (onModal) {
+            onModal(window);
+        }
+    }
+    std::vector<QString> modalTitles;
+    std::function<void(QDialog&)> onModal;
+
+    // File dialogs: the names the test queued, in order; empty when none is left.
+    QString saveFileName(const QString& caption, const QStringList& filters,
+                         int& filterIndex) override {
+        saveCaptions.push_back(caption);
+        saveFilters = filters;
+        if (saveAnswers.empty()) {
+            return {};
+        }
+        auto [name, index] = saveAnswers.front();
+        saveAnswers.pop_front();
+        filterIndex = index;
+        return name;
+    }
+    QString openFileName(const QString& caption, const QStringList& filters) override {
+        (void)caption;
+        openFilters = filters;
+        if (openAnswers.empty()) {
+            return {};
+        }
+        QString name = openAnswers.front();
+        openAnswers.pop_front();
+        return name;
+    }
+    std::vector<QString> saveCaptions;
+    QStringList saveFilters;
+    QStringList openFilters;
+    std::deque<std::pair<QString, int>> saveAnswers;
+    std::deque<QString> openAnswers;
 
     std::vector<MessageBox> boxes;
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "reports/PageDescription.h"
+
+#include <QString>
+
+namespace kr90x::reports {
+
+// Writes a generated document as a PDF file: uncompressed streams, the base-14
+// Helvetica fonts in WinAnsiEncoding, pictures as JPEG images.
+class TRepRenderPDF {
+public:
+    // Offered in file-type lists.
+    static QString displayName() { return QStringLiteral("Adobe Acrobat (PDF)"); }
+    static QString filePattern() { return QStringLiteral("*.pdf"); }
+
+    int jpegQuality = 90;
+    // Vector pictures are drawn into a bitmap at this resolution of their printed size.
+    double pictureDpi = 300.0;
+
+    // The PDF bytes; empty with `error` set when libharu fails.
+    QByteArray render(const Document& document, QString* error = nullptr) const;
+    // Writes the file, replacing one that exists; false with `error` set when it fails.
+    bool renderToFile(const Document& document, const QString& fileName,
+                      QString* error = nullptr) const;
+};
+
+} // namespace kr90x::reports

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QDir>
+#include <QProcess>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kr90x::test {
+
+// A cupsd of the test's own, on loopback, from a private copy of the system's
+// configuration, with one PostScript queue writing into a file. Requests go to it
+// through CUPS_SERVER, set before the first use of the print support.
+class PrivateCups {
+public:
+    static constexpr const char* kQueue = "kr90x_test";
+
+    ~PrivateCups() { stop(); }
+
+    // Empty on success, else why not.
+    QString start() {
+        if (!QFile::exists(QStringLiteral("/usr/sbin/cupsd"))) {
+            return QStringLiteral("cupsd is not installed");
+        }
+        if (!dir_.isValid()) {
+            return QStringLiteral("no temporary folder");
+        }
+        // The scheduler runs its filters as an unprivileged user, who must reach the files.
+        QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                               QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                               QFileDevice::ExeGroup);
+        const QString root = dir_.filePath(QStringLiteral("etc"));
+        if (QProcess::execute(QStringLiteral("cp"),
+                              {QStringLiteral("-r"), QStringLiteral("/etc/cups"), root}) != 0) {
+            return QStringLiteral("cannot copy /etc/cups");
+        }
+        for (const char* sub : {"spool", "tmp", "cache", "state", "log", "out"}) {
+            QDir(dir_.path()).mkpath(QString::fromLatin1(sub));
+        }
+        // Filters (as the unprivileged user) keep their temporary files here.
+        ::chmod(QFile::encodeName(dir_.filePath(QStringLiteral("tmp"))).constData(), 01777);
+        ::chmod(QFile::encodeName(dir_.filePath(QStringLiteral("out"))).constData(), 0777);
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            port_ = probe.serverPort();
+        }
+        write(root + QStringLiteral("/cupsd.conf"),
+              QStringLiteral("Listen 127.0.0.1:%1\n"
+                             "LogLevel warn\n"
+                             "Browsing No\n"
+                             "DefaultAuthType None\n"
+                             "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                             "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
+                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
+                             "  </Limit>\n</Policy>\n")
+                  .arg(port_));
+        const bool root_ = ::getuid() == 0;
+        write(
+            root + QStringLiteral("/cups-files.conf"),
+            QStringLiteral("FileDevice Yes\n"
+                           "ServerRoot %1\n"
+                           "RequestRoot %2/spool\n"
+                           "TempDir %2/tmp\n"
+                           "CacheDir %2/cache\n"
+                           "StateDir %2/state\n"
+                           "AccessLog %2/log/access_log\n"
+                           "ErrorLog %2/log/error_log\n"
+                           "PageLog %2/log/page_log\n"
+                           "%3")
+                .arg(root, dir_.path(),
+                     root_ ? QStringLiteral("User lp\nGroup lp\nSystemGroup root\n") : QString()));
+        cupsd_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        cupsd_.start(QStringLiteral("/usr/sbin/cupsd"),
+                     {QStringLiteral("-f"), QStringLiteral("-c"),
+                      root + QStringLiteral("/cupsd.conf"), QStringLiteral("-s"),
+                      root + QStringLiteral("/cups-files.conf")});
+        if (!cupsd_.waitForStarted(5000)) {
+            return QStringLiteral("cupsd did not start");
+        }
+        if (!waitForPort()) {
+            return QStringLiteral("cupsd does not listen: ") + log();
+        }
+        qputenv("CUPS_SERVER", server().toLatin1());
+        const int rc = QProcess::execute(
+            QStringLiteral("/usr/sbin/lpadmin"),
+            {QStringLiteral("-h"), server(), QStringLiteral("-p"), QString::fromLatin1(kQueue),
+             QStringLiteral("-v"), QStringLiteral("file:") + outputFile(), QStringLiteral("-m"),
+             QStringLiteral("drv:///sample.drv/generic.ppd"), QStringLiteral("-E")});
+        if (rc != 0) {
+            return QStringLiteral("lpadmin failed: ") + log();
+        }
+        return {};
+    }
+
+    void stop() {
+        if (cupsd_.state() != QProcess::NotRunning) {
+            cupsd_.terminate();
+            if (!cupsd_.waitForFinished(5000)) {
+                cupsd_.kill();
+                cupsd_.waitForFinished(5000);
+            }
+        }
+    }
+
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString outputFile() const { return dir_.filePath(QStringLiteral("out/output.ps")); }
+    QString log() const {
+        QFile f(dir_.filePath(QStringLiteral("log/error_log")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    // Jobs of the queue that have completed.
+    int completedJobs() const {
+        QProcess p;
+        p.start(QStringLiteral("lpstat"),
+                {QStringLiteral("-h"), server(), QStringLiteral("-W"), QStringLiteral("completed"),
+                 QStringLiteral("-o"), QString::fromLatin1(kQueue)});
+        if (!p.waitForFinished(10000)) {
+            return -1;
+        }
+        return static_cast<int>(QString::fromUtf8(p.readAllStandardOutput())
+                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                    .size());
+    }
+
+private:
+    static void write(const QString& file, const QString& text) {
+        QFile f(file);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            f.write(text.toUtf8());
+        }
+    }
+
+    bool waitForPort() {
+        for (int i = 0; i < 200; ++i) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, port_);
+            if (s.waitForConnected(50)) {
+                return true;
+            }
+            if (cupsd_.state() == QProcess::NotRunning) {
+                return false;
+            }
+            cupsd_.waitForFinished(25); // the bound of the wait, not a sleep for an event
+        }
+        return false;
+    }
+
+    QTemporaryDir dir_;
+    QProcess cupsd_;
+    quint16 port_ = 0;
+};
+
+} // namespace kr90x::test

@@ -1,0 +1,156 @@
+// The reports as PDF files, read back with poppler's tools rather than our own code.
+#include "ReportFixture.h"
+
+#include "reports/TRepRenderPDF.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace kr90x;
+using namespace kr90x::test;
+
+namespace {
+
+class ReportPdfTest : public ReportFixture {};
+
+double pdfinfoValue(const QString& info, const QString& key) {
+    const QRegularExpression re(QStringLiteral("^%1:\\s+(.*)$").arg(key),
+                                QRegularExpression::MultilineOption);
+    return re.match(info).captured(1).section(QLatin1Char(' '), 0, 0).toDouble();
+}
+
+QString pdfText(const QString& file) {
+    return runTool(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), file, QStringLiteral("-")});
+}
+
+// pdfimages -list rows: page num type width height color comp bpc enc interp object ID x-ppi
+// y-ppi size ratio
+struct ImageRow {
+    QString enc;
+    int width = 0, height = 0;
+    double xppi = 0, yppi = 0;
+};
+std::vector<ImageRow> pdfImages(const QString& file) {
+    std::vector<ImageRow> rows;
+    const QStringList lines = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), file})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines.mid(2)) {
+        const QStringList f = line.simplified().split(QLatin1Char(' '));
+        if (f.size() >= 14) {
+            rows.push_back({f[8], f[3].toInt(), f[4].toInt(), f[12].toDouble(), f[13].toDouble()});
+        }
+    }
+    return rows;
+}
+
+TEST_F(ReportPdfTest, CompressionReportHasTheSixLinesTheChartAndTheRightFile) {
+    compressionResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
+    const QString file = reportToPdf(QStringLiteral("compression.pdf"));
+    ASSERT_TRUE(QFile::exists(file));
+
+    const QString info = runTool(QStringLiteral("pdfinfo"), {file});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+    EXPECT_NEAR(pdfinfoValue(info, QStringLiteral("Page size")), 595.28, 0.1); // A4
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Creator:\\s+Orvo KR90X"))));
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Producer:\\s+Orvo KR90X"))));
+    for (const char* absent : {"Title:", "Author:", "Subject:", "Keywords:"}) {
+        EXPECT_FALSE(info.contains(QString::fromLatin1(absent))) << absent;
+    }
+
+    const QString fonts = runTool(QStringLiteral("pdffonts"), {file});
+    EXPECT_TRUE(
+        fonts.contains(QRegularExpression(QStringLiteral("Helvetica-Bold\\s+Type 1\\s+WinAnsi"))))
+        << fonts.toStdString();
+
+    // pdftotext folds runs of spaces; the uncompressed content stream keeps them.
+    const QString text = pdfText(file);
+    QFile raw(file);
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    EXPECT_TRUE(text.contains(QStringLiteral("COMPRESSION TEST")));
+    for (const char* line :
+         {"Cylinder # 1: 12,5 Bar", "Cylinder # 2: 13,0 Bar", "Cylinder # 3:  9,8 Bar",
+          "Cylinder # 4: 11,0 Bar", "Cylinder # 5: 12,0 Bar", "Cylinder # 6:  0,0 Bar"}) {
+        EXPECT_TRUE(text.contains(QString::fromLatin1(line).simplified())) << line;
+        // libharu writes "#" as an octal escape.
+        EXPECT_TRUE(bytes.contains("(" + QByteArray(line).replace("#", "\\043") + ")")) << line;
+    }
+    EXPECT_FALSE(bytes.contains("/FlateDecode"));
+
+    // The logo at its own pixels and the chart at 300 dpi of 129.7 x 85.3 mm.
+    const auto images = pdfImages(file);
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].enc, QStringLiteral("jpeg"));
+    EXPECT_EQ(images[0].width, 709);
+    EXPECT_EQ(images[0].height, 173);
+    EXPECT_EQ(images[1].enc, QStringLiteral("jpeg"));
+    EXPECT_NEAR(images[1].xppi, 300.0, 1.0);
+    EXPECT_NEAR(images[1].yppi, 300.0, 1.0);
+    EXPECT_NEAR(images[1].width / 300.0 * 25.4, 129.7, 0.1);
+    EXPECT_NEAR(images[1].height / 300.0 * 25.4, 85.3, 0.1);
+}
+
+TEST_F(ReportPdfTest, PressureReportCarriesTheTitleOfTheCompletedFunction) {
+    curveResult(6, 500);
+    // The selection moved on without a read: the report still follows the result shown.
+    form->RadioGroup1->setItemIndex(3);
+    const QString file = reportToPdf(QStringLiteral("oil.pdf"));
+    const QString text = pdfText(file);
+    EXPECT_TRUE(text.contains(QStringLiteral("OIL PRESSURE TEST")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Cylinder")));
+    const auto images = pdfImages(file);
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_NEAR(images[1].width / 300.0 * 25.4, 182.2, 0.1);
+    EXPECT_NEAR(images[1].height / 300.0 * 25.4, 119.8, 0.1);
+
+    curveResult(2, 10);
+    EXPECT_TRUE(pdfText(reportToPdf(QStringLiteral("hp.pdf")))
+                    .contains(QStringLiteral("COMMON RAIL HIGH PRESSURE TEST")));
+    curveResult(7, 10);
+    EXPECT_TRUE(pdfText(reportToPdf(QStringLiteral("low1.pdf")))
+                    .contains(QStringLiteral("COMMON RAIL LOW PRESSURE TEST")));
+    EXPECT_TRUE(pdfText(reportToPdf(QStringLiteral("low2.pdf")))
+                    .contains(QStringLiteral("COMMON RAIL LOW PRESSURE TEST")));
+}
+
+TEST_F(ReportPdfTest, TurboFsiTdiAndNoResultMakeNoReport) {
+    for (int function : {-1, 3, 4, 5}) {
+        curveResult(function, 10);
+        form->btnReportClick(form->btnReport);
+    }
+    EXPECT_TRUE(dialogs.optionRequests.empty());
+    EXPECT_TRUE(dialogs.modalTitles.empty());
+}
+
+TEST_F(ReportPdfTest, NeverSetTitlePrintsAnEmptyHeaderOnOnePage) {
+    // The pressure project's page as the engine prints it, without the report action.
+    form->RepProject2->Open();
+    const reports::Page page = form->RepProject2->generatePage();
+    form->RepProject2->Close();
+    reports::Document doc;
+    doc.pages.push_back(page);
+    const QString file = path(QStringLiteral("untitled.pdf"));
+    ASSERT_TRUE(form->RepRenderPDF1->renderToFile(doc, file));
+    const QString text = pdfText(file).trimmed();
+    // Only the address block is left as text.
+    EXPECT_TRUE(text.startsWith(QStringLiteral("ORVO TEST INSTRUMENTS"))) << text.toStdString();
+    EXPECT_TRUE(runTool(QStringLiteral("pdfinfo"), {file})
+                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+}
+
+TEST_F(ReportPdfTest, SaveToPdfButtonWritesOneEmptyPageIntoTestPdf) {
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    form->btn3Click(form->btn3);
+    QDir::setCurrent(cwd);
+    const QString file = path(QStringLiteral("test.pdf"));
+    ASSERT_TRUE(QFile::exists(file));
+    const QString info = runTool(QStringLiteral("pdfinfo"), {file});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+    EXPECT_TRUE(pdfText(file).trimmed().isEmpty());
+    EXPECT_TRUE(dialogs.optionRequests.empty()); // no dialog
+}
+
+} // namespace
