@@ -7,6 +7,20 @@
 
 #include <algorithm>
 
+// Qt's event queue is not built with ThreadSanitizer, so it cannot see that posting an
+// event orders the reader's writes to it before the main thread's reads; say so.
+#if defined(__SANITIZE_THREAD__)
+#define KR90X_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KR90X_TSAN 1
+#endif
+#endif
+#ifdef KR90X_TSAN
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#endif
+
 namespace kr90x {
 
 THidDeviceReadThread::THidDeviceReadThread(THidDevice& device, THidDeviceController& controller,
@@ -125,10 +139,17 @@ private:
 };
 
 void THidDeviceReadThread::deliver() {
-    QCoreApplication::postEvent(&controller_, new ReportEvent(channel_, Device, controller_));
+    auto* event = new ReportEvent(channel_, Device, controller_); // the queue takes it
+#ifdef KR90X_TSAN
+    __tsan_release(event);
+#endif
+    QCoreApplication::postEvent(&controller_, event);
 }
 
 bool THidDeviceReadThread::handleReportEvent(QEvent* event) {
+#ifdef KR90X_TSAN
+    __tsan_acquire(event);
+#endif
     if (event->type() != ReportEvent::type()) {
         return false;
     }
