@@ -31,5 +31,10 @@ for click in ${KR90X_CLICKS:-}; do
     xdotool mousemove --window "$window" "${click%,*}" "${click#*,}" click 1
     sleep "${KR90X_CLICK_PAUSE:-1}"
 done
-import -window "$window" "$out"
+# KR90X_SHOT=screen takes the whole screen, dialogs over the window included.
+if [ "${KR90X_SHOT:-window}" = screen ]; then
+    import -window root "$out"
+else
+    import -window "$window" "$out"
+fi
 echo "$out"
