@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdlib>
 
 using namespace kr90x;
 using namespace kr90x::charts;
@@ -165,12 +164,3 @@ void BM_CurveAppendShown(benchmark::State& state) {
 BENCHMARK(BM_CurveAppendShown)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
