@@ -6,8 +6,8 @@ set -euo pipefail
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
     libjpeg62-turbo-dev fonts-liberation2)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
-    poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick x11-utils
-    xdotool curl)
+    poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick
+    x11-utils xdotool curl)
 
 case "${1:-build}" in
 build) wanted=("${build_pkgs[@]}") ;;
@@ -30,5 +30,6 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get -o DPkg::Lock::Timeout=120 update -qq
-"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=120 install -y -qq --no-install-recommends \
-    "${missing[@]}"
+# With their recommended packages, as the tests were run: CUPS, for one, relies on its
+# recommended filters to turn a print job into PostScript.
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=120 install -y -qq "${missing[@]}"
