@@ -46,6 +46,18 @@ protected:
             deliveries.push_back({id, std::vector<std::uint8_t>(data, data + size)});
         };
     }
+    // Plugs a device in before the controller starts and checks it out after the first pass;
+    // null when it could not be checked out.
+    THidDevice* startAndCheckOut(const std::shared_ptr<VirtualHidDevice>& device) {
+        platform.plug(device);
+        start();
+        if (!test::waitFor([&] { return changes >= 1; })) {
+            return nullptr;
+        }
+        THidDevice* dev = nullptr;
+        controller->CheckOutByID(dev, 1240, 62356);
+        return dev;
+    }
     // Lets queued notices and passes run.
     void settle(int expectedChanges) {
         ASSERT_TRUE(test::waitFor([&] { return changes >= expectedChanges; }, 5000));
@@ -111,11 +123,8 @@ TEST_F(HidControllerTest, CheckOutTakesTheFirstFreeMatchInListOrder) {
 
 TEST_F(HidControllerTest, ReportsArriveInOrderWithTheIdByteapart) {
     auto tester = makeDevice(0x04D8, 0xF394);
-    platform.plug(tester);
-    start();
-    settle(1);
-    THidDevice* dev = nullptr;
-    ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
+    THidDevice* dev = startAndCheckOut(tester);
+    ASSERT_NE(dev, nullptr);
     EXPECT_TRUE(dev->hasReader());
 
     tester->sendInput(report({0, 'K', 'R'}, 65));
@@ -144,11 +153,8 @@ TEST_F(HidControllerTest, ReportsArriveInOrderWithTheIdByteapart) {
 
 TEST_F(HidControllerTest, AnUnpluggedTesterStaysUntilCheckedIn) {
     auto tester = makeDevice(0x04D8, 0xF394);
-    platform.plug(tester);
-    start();
-    settle(1);
-    THidDevice* dev = nullptr;
-    ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
+    THidDevice* dev = startAndCheckOut(tester);
+    ASSERT_NE(dev, nullptr);
 
     platform.unplug(tester);
     settle(2);
@@ -179,11 +185,8 @@ TEST_F(HidControllerTest, AnUnpluggedTesterStaysUntilCheckedIn) {
 TEST_F(HidControllerTest, ATesterWithoutAccessCanBeCheckedOutButNotUsed) {
     auto tester = makeDevice(0x04D8, 0xF394);
     tester->denyAccess = true;
-    platform.plug(tester);
-    start();
-    settle(1);
-    THidDevice* dev = nullptr;
-    ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
+    THidDevice* dev = startAndCheckOut(tester);
+    ASSERT_NE(dev, nullptr);
     EXPECT_FALSE(dev->HasReadWriteAccess());
     EXPECT_FALSE(dev->hasReader());
     std::size_t written = 0;
