@@ -3,7 +3,7 @@
 # ("test"), only those that are missing. Runs apt-get as root (or through sudo).
 set -euo pipefail
 
-build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
+build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
     libjpeg62-turbo-dev fonts-liberation2)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
     poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick

@@ -24,8 +24,8 @@ constexpr QColor kMarkPen{128, 128, 128};
 constexpr QColor kMarkShadow{0, 0, 0, 60};
 
 constexpr qreal kMargin = 8;     // between the panel edge and anything in it
-constexpr qreal kTitleGap = 6;   // below the title
-constexpr qreal kTickLength = 4; // value-axis ticks below the floor
+constexpr qreal kTitleGapBelow = 6;   // below the title
+constexpr qreal kValueTickLength = 4; // value-axis ticks below the floor
 constexpr qreal kLabelGap = 6;   // between bar labels and the left wall
 constexpr qreal kFreeBelow = 30; // free space below the lowest bar
 constexpr qreal kFreeAbove = 23; // and above the highest
@@ -97,7 +97,7 @@ CompressionChart::Layout CompressionChart::layout(const QRectF& rect) const {
     Layout l;
     l.panel = rect;
     l.titleTop = rect.top() + kMargin;
-    const qreal top = l.titleTop + titleHeight() + kTitleGap;
+    const qreal top = l.titleTop + titleHeight() + kTitleGapBelow;
 
     const QFontMetricsF labelFm(barLabelFont());
     qreal labelWidth = 0;
@@ -115,7 +115,7 @@ CompressionChart::Layout CompressionChart::layout(const QRectF& rect) const {
     l.markHeight = markFm.height() + 2 * kMarkPadY;
 
     const qreal bottom =
-        rect.bottom() - kMargin - QFontMetricsF(valueLabelFont()).height() - kTickLength;
+        rect.bottom() - kMargin - QFontMetricsF(valueLabelFont()).height() - kValueTickLength;
     qreal left = rect.left() + kMargin + labelWidth + kLabelGap;
     if (negative) {
         left += kMarkDistance + markWidth; // room for the marks of bars left of 0
@@ -239,10 +239,10 @@ void CompressionChart::paintChart(QPainter& p, const QRectF& rect) const {
         p.drawLine(QPointF(x, f.bottom()) + d, QPointF(x, f.top()) + d);
         p.drawLine(QPointF(x, f.bottom()), QPointF(x, f.bottom()) + d);
         p.setPen(QPen(Qt::black, 1));
-        p.drawLine(QPointF(x, f.bottom()), QPointF(x, f.bottom() + kTickLength));
+        p.drawLine(QPointF(x, f.bottom()), QPointF(x, f.bottom() + kValueTickLength));
         const QString text = chartNumber(v);
         const qreal w = valueFm.horizontalAdvance(text);
-        p.drawText(QRectF(x - w / 2, f.bottom() + kTickLength, w, valueFm.height()),
+        p.drawText(QRectF(x - w / 2, f.bottom() + kValueTickLength, w, valueFm.height()),
                    Qt::AlignCenter | Qt::TextDontClip, text);
     });
 
