@@ -14,16 +14,25 @@ namespace {
 
 class PrintTest : public ReportFixture {
 protected:
-    PrivateCups cups;
+    static inline std::unique_ptr<PrivateCups> cups;
+    static inline QString whyNoCups;
+    QString queue;
+
+    static void SetUpTestSuite() {
+        cups = std::make_unique<PrivateCups>();
+        whyNoCups = cups->start();
+    }
+    static void TearDownTestSuite() { cups.reset(); }
 
     void SetUp() override {
-        const QString why = cups.start();
-        if (!why.isEmpty()) {
-            GTEST_SKIP() << why.toStdString();
+        if (!whyNoCups.isEmpty()) {
+            GTEST_SKIP() << whyNoCups.toStdString();
         }
+        queue = cups->addQueue();
+        ASSERT_FALSE(queue.isEmpty()) << cups->log().toStdString();
         ReportFixture::SetUp();
-        form->RepSystem1->listPrinters = [] {
-            return std::vector<PrinterEntry>{{QString::fromLatin1(PrivateCups::kQueue), {}}};
+        form->RepSystem1->listPrinters = [q = queue] {
+            return std::vector<PrinterEntry>{{q, {}}};
         };
     }
 
@@ -34,9 +43,9 @@ protected:
 
     void printReport() {
         compressionResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
-        dialogs.answerOptions = [](const OutputOptionsRequest& r) {
+        dialogs.answerOptions = [q = queue](const OutputOptionsRequest& r) {
             EXPECT_TRUE(r.printerValid);
-            EXPECT_EQ(r.printerText, QString::fromLatin1(PrivateCups::kQueue));
+            EXPECT_EQ(r.printerText, q);
             OutputOptionsAnswer a;
             a.accepted = true;
             a.destination = ReportDestination::Printer;
@@ -48,8 +57,7 @@ protected:
 };
 
 TEST_F(PrintTest, TheQueueIsSeenAndOnePagePrintsIntoItsFile) {
-    EXPECT_TRUE(
-        QPrinterInfo::availablePrinterNames().contains(QString::fromLatin1(PrivateCups::kQueue)));
+    EXPECT_TRUE(QPrinterInfo::availablePrinterNames().contains(queue));
     compressionResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
     form->RepSystem1->listPrinters = nullptr; // the system's list: our private cupsd
     dialogs.answerOptions = [](const OutputOptionsRequest&) {
@@ -63,19 +71,19 @@ TEST_F(PrintTest, TheQueueIsSeenAndOnePagePrintsIntoItsFile) {
     EXPECT_NE(std::find(dialogs.statusTexts.begin(), dialogs.statusTexts.end(),
                         QStringLiteral("Printing page 1")),
               dialogs.statusTexts.end());
-    ASSERT_TRUE(waitFor([&] { return cups.completedJobs() == 1; }, 60000))
-        << cups.log().toStdString();
-    ASSERT_TRUE(waitFor([&] { return pagesIn(cups.outputFile()) >= 1; }, 10000));
-    EXPECT_EQ(pagesIn(cups.outputFile()), 1);
+    ASSERT_TRUE(waitFor([&] { return cups->completedJobs(queue) == 1; }, 60000))
+        << cups->log().toStdString();
+    ASSERT_TRUE(waitFor([&] { return pagesIn(cups->outputFile(queue)) >= 1; }, 10000));
+    EXPECT_EQ(pagesIn(cups->outputFile(queue)), 1);
 }
 
 TEST_F(PrintTest, TwoCopiesOnAQueueThatCannotCopySendTwoDocuments) {
     form->RepSystem1->driverCanCopy = [](QPrinter&) { return false; };
     printReport();
     EXPECT_EQ(form->RepSystem1->copies, 2);
-    ASSERT_TRUE(waitFor([&] { return cups.completedJobs() == 2; }, 60000))
-        << cups.log().toStdString();
-    EXPECT_EQ(pagesIn(cups.outputFile()), 1); // each document is the one page
+    ASSERT_TRUE(waitFor([&] { return cups->completedJobs(queue) == 2; }, 60000))
+        << cups->log().toStdString();
+    EXPECT_EQ(pagesIn(cups->outputFile(queue)), 1); // each document is the one page
 }
 
 } // namespace

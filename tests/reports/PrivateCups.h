@@ -13,12 +13,12 @@
 namespace kr90x::test {
 
 // A cupsd of the test's own, on loopback, from a private copy of the system's
-// configuration, with one PostScript queue writing into a file. Requests go to it
-// through CUPS_SERVER, set before the first use of the print support.
+// configuration, with PostScript queues writing into files. Requests go to it through
+// CUPS_SERVER, which libcups reads once per process: so a test program starts one
+// scheduler for all its tests (a second one would not be reached), and each test adds a
+// queue of its own.
 class PrivateCups {
 public:
-    static constexpr const char* kQueue = "kr90x_test";
-
     ~PrivateCups() { stop(); }
 
     // Empty on success, else why not.
@@ -87,15 +87,18 @@ public:
             return QStringLiteral("cupsd does not listen: ") + log();
         }
         qputenv("CUPS_SERVER", server().toLatin1());
+        return {};
+    }
+
+    // Adds a queue that writes into its own file; empty on failure (see log()).
+    QString addQueue() {
+        const QString queue = QStringLiteral("kr90x_test_%1").arg(++queues_);
         const int rc = QProcess::execute(
             QStringLiteral("/usr/sbin/lpadmin"),
-            {QStringLiteral("-h"), server(), QStringLiteral("-p"), QString::fromLatin1(kQueue),
-             QStringLiteral("-v"), QStringLiteral("file:") + outputFile(), QStringLiteral("-m"),
+            {QStringLiteral("-h"), server(), QStringLiteral("-p"), queue, QStringLiteral("-v"),
+             QStringLiteral("file:") + outputFile(queue), QStringLiteral("-m"),
              QStringLiteral("drv:///sample.drv/generic.ppd"), QStringLiteral("-E")});
-        if (rc != 0) {
-            return QStringLiteral("lpadmin failed: ") + log();
-        }
-        return {};
+        return rc == 0 ? queue : QString();
     }
 
     void stop() {
@@ -109,18 +112,20 @@ public:
     }
 
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-    QString outputFile() const { return dir_.filePath(QStringLiteral("out/output.ps")); }
+    QString outputFile(const QString& queue) const {
+        return dir_.filePath(QStringLiteral("out/%1.ps").arg(queue));
+    }
     QString log() const {
         QFile f(dir_.filePath(QStringLiteral("log/error_log")));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
     // Jobs of the queue that have completed.
-    int completedJobs() const {
+    int completedJobs(const QString& queue) const {
         QProcess p;
         p.start(QStringLiteral("lpstat"),
                 {QStringLiteral("-h"), server(), QStringLiteral("-W"), QStringLiteral("completed"),
-                 QStringLiteral("-o"), QString::fromLatin1(kQueue)});
+                 QStringLiteral("-o"), queue});
         if (!p.waitForFinished(10000)) {
             return -1;
         }
@@ -155,6 +160,7 @@ private:
     QTemporaryDir dir_;
     QProcess cupsd_;
     quint16 port_ = 0;
+    int queues_ = 0;
 };
 
 } // namespace kr90x::test
