@@ -8,7 +8,7 @@
 #include "core/AppState.h"
 #include "core/ProcessStats.h"
 #include "link/virtual/VirtualHidPlatform.h"
-#include "link/virtual/VirtualTester.h"
+#include "simulator/VirtualTester.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

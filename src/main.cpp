@@ -6,7 +6,7 @@
 #include "core/Texts.h"
 #include "link/linux/LinuxHidPlatform.h"
 #include "link/virtual/VirtualHidPlatform.h"
-#include "link/virtual/VirtualTester.h"
+#include "simulator/VirtualTester.h"
 
 #include <QApplication>
 #include <QTimer>

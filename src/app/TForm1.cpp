@@ -142,13 +142,11 @@ void TForm1::createControls() {
     btn3 =
         makeButton(this, "btn3", QStringLiteral("Save to PDF"), {681, 399, 121, 25}, false, false);
 
-    RadioGroup1 = new RadioGroup(
-        QStringLiteral("Select function"),
-        {QStringLiteral("Petrol Compression"), QStringLiteral("Diesel Compression"),
-         QStringLiteral("High pressure common rail"), QStringLiteral("Turbo pressure"),
-         QStringLiteral("FSI"), QStringLiteral("TDI"), QStringLiteral("Oil pressure"),
-         QStringLiteral("Low pressure common rail"), QStringLiteral("80 Bar manometer")},
-        this);
+    QStringList functionLabels;
+    for (const TestFunction& f : testFunctions()) {
+        functionLabels << QString::fromLatin1(f.itemText);
+    }
+    RadioGroup1 = new RadioGroup(QStringLiteral("Select function"), functionLabels, this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(8, 48, 185, 200);
     RadioGroup1->setItemIndex(0);
@@ -210,9 +208,6 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
         std::make_unique<VersionReply>(state_, log_, *Timer2, [this] { LaunchOrvoFlash(); });
     eeprom_ = std::make_unique<EepromDump>(state_, log_, *sender_, *Timer1);
 
-    dispatcher_ = std::make_unique<ReplyDispatcher>(log_, *Timer1);
-    dispatcher_->setHandler(ReplyKind::Version,
-                            [this](const QString& r) { versionReply_->handle(r); });
     readStart_ = std::make_unique<ReadStart>(state_, log_, controlStates_, dialogs_, *sender_,
                                              *Timer1, *Chart2);
     compression_ = std::make_unique<CompressionResults>(
@@ -229,20 +224,17 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
                             [this](const QString& r) { versionReply_->handle(r); });
     on(ReplyKind::CompressionPetrol, &TForm1::GestionCompGasolina);
     on(ReplyKind::CompressionDiesel, &TForm1::GestionCompDiesel);
-    on(ReplyKind::HighPressureCount, &TForm1::NumDatosHP);
-    on(ReplyKind::TurboCount, &TForm1::NumDatosTurbo);
-    on(ReplyKind::FsiCount, &TForm1::NumDatosFSI);
-    on(ReplyKind::TdiCount, &TForm1::NumDatosTDI);
     dispatcher_->setHandler(ReplyKind::Eeprom,
                             [this](const QString& r) { eeprom_->handleReply(r); });
-    const auto sample = [this](ReplyKind kind, CurveChannel channel) {
-        dispatcher_->setHandler(
-            kind, [this, channel](const QString& r) { curve_->sampleReply(channel, r); });
-    };
-    sample(ReplyKind::HighPressureSample, CurveChannel::HighPressure);
-    sample(ReplyKind::TurboSample, CurveChannel::Turbo);
-    sample(ReplyKind::FsiSample, CurveChannel::Fsi);
-    sample(ReplyKind::TdiSample, CurveChannel::Tdi);
+    // The count handlers in the order of the channels.
+    constexpr std::array<void (TForm1::*)(const QString&), kCurveChannels.size()> countHandlers = {
+        &TForm1::NumDatosHP, &TForm1::NumDatosTurbo, &TForm1::NumDatosFSI, &TForm1::NumDatosTDI};
+    for (const CurveCodes& c : kCurveChannels) {
+        on(c.count, countHandlers[curveIndex(c.channel)]);
+        dispatcher_->setHandler(c.sample, [this, channel = c.channel](const QString& r) {
+            curve_->sampleReply(channel, r);
+        });
+    }
 }
 
 void TForm1::connectHandlers() {

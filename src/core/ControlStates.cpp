@@ -55,26 +55,12 @@ void ControlStates::curveProgress(int percent) {
     }
 }
 
-void ControlStates::curveFinished(int testFunction) {
+void ControlStates::curveFinished(bool reportAvailable) {
     view_.setReadDataEnabled(false);
-    view_.setReportEnabled(functionHasReport(testFunction));
+    view_.setReportEnabled(reportAvailable);
     view_.setCurveChartVisible(true);
     view_.setProgressVisible(false);
     view_.setProgressPercent(0);
-}
-
-bool ControlStates::functionHasReport(int testFunction) {
-    switch (testFunction) {
-    case 0:
-    case 1:
-    case 2:
-    case 6:
-    case 7:
-    case 8:
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace kr90x

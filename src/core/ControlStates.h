@@ -47,11 +47,8 @@ public:
     void curveStarted();
     // Raises the progress bar to a new percentage; a lower or equal one is ignored.
     void curveProgress(int percent);
-    void curveFinished(int testFunction);
-
-    // Test functions that have a report: both compressions and the pressure curves
-    // other than turbo, FSI and TDI.
-    static bool functionHasReport(int testFunction);
+    // `reportAvailable`: the function of the curve has a report.
+    void curveFinished(bool reportAvailable);
 
 private:
     ControlView& view_;

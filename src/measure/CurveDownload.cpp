@@ -16,21 +16,6 @@ namespace {
 
 // The count field has five characters: no tester holds more samples than that.
 constexpr std::int32_t kMaxCount = 99999;
-constexpr double kHighPressureBand = 1050.0;
-constexpr int kHighPressureFunction = 2;
-
-const char* sampleCode(CurveChannel channel) {
-    switch (channel) {
-    case CurveChannel::HighPressure:
-        return kHighPressureSampleCode;
-    case CurveChannel::Turbo:
-        return kTurboSampleCode;
-    case CurveChannel::Fsi:
-        return kFsiSampleCode;
-    default:
-        return kTdiSampleCode;
-    }
-}
 
 } // namespace
 
@@ -85,11 +70,11 @@ void CurveDownload::countReply(CurveChannel channel, const QString& reply) {
     active_ = channel;
     function_ = functionFor(channel);
     chart_.Series2.reserve(static_cast<std::size_t>(count - 1));
-    if (channel == CurveChannel::HighPressure && function_ == kHighPressureFunction) {
+    if (const TestFunction* f = testFunction(function_); f && f->band) {
         chart_.Series3.reserve(static_cast<std::size_t>(count - 1));
     }
     controls_.curveStarted();
-    sender_.SendCommand(numberedCommand(sampleCode(channel), 1), nullptr);
+    sender_.SendCommand(numberedCommand(curveCodes(channel).sample, 1), nullptr);
 }
 
 void CurveDownload::sampleReply(CurveChannel channel, const QString& reply) {
@@ -99,44 +84,46 @@ void CurveDownload::sampleReply(CurveChannel channel, const QString& reply) {
     if (channel != active_ || k < 1 || static_cast<std::uint32_t>(k) > last) {
         return; // no place for it in the download that runs, if one does
     }
+    const TestFunction* f = testFunction(function_);
+    if (!f) {
+        return;
+    }
     const auto at = static_cast<std::size_t>(k - 1);
-    double plotted = v;
+    double plotted = v / f->divisor;
     switch (channel) {
     case CurveChannel::HighPressure:
         state_.HighPressureSamples[at] = v;
-        if (function_ != kHighPressureFunction) {
-            plotted = v / 10.0;
-        }
         break;
     case CurveChannel::Turbo:
         state_.TurboSamples[at] = v;
         break;
+    // These two keep the scaled value, as extended reals; the plot shows what is kept.
     case CurveChannel::Fsi:
-        state_.FsiSamples[at] = v / 10.0L;
+        state_.FsiSamples[at] = v / static_cast<long double>(f->divisor);
         plotted = static_cast<double>(state_.FsiSamples[at]);
         break;
     case CurveChannel::Tdi:
-        state_.TdiSamples[at] = v / 10.0L;
+        state_.TdiSamples[at] = v / static_cast<long double>(f->divisor);
         plotted = static_cast<double>(state_.TdiSamples[at]);
         break;
     case CurveChannel::None:
         return;
     }
     chart_.Series2.AddY(plotted);
-    if (channel == CurveChannel::HighPressure && function_ == kHighPressureFunction) {
-        chart_.Series3.AddY(kHighPressureBand);
+    if (f->band) {
+        chart_.Series3.AddY(*f->band);
     }
 
     if (static_cast<std::uint32_t>(k) < last) {
         state_.NextSampleIndex = k + 1;
-        sender_.SendCommand(
-            numberedCommand(sampleCode(channel), static_cast<unsigned>(state_.NextSampleIndex)),
-            nullptr);
+        sender_.SendCommand(numberedCommand(curveCodes(channel).sample,
+                                            static_cast<unsigned>(state_.NextSampleIndex)),
+                            nullptr);
         log_.add(QString::number(last));
     }
     controls_.curveProgress(static_cast<int>(std::ceil(k * 100.0 / last)));
     if (static_cast<std::uint32_t>(k) == last) {
-        controls_.curveFinished(function_);
+        controls_.curveFinished(f->hasReport());
         state_.CompletedFunction = function_;
         active_ = CurveChannel::None;
     }

@@ -20,7 +20,7 @@ void EepromDump::handleReply(const QString& reply) {
     }
     state_.EepromImage[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value & 0xFF);
     if (address < kLastAddress) {
-        sender_.SendCommand(numberedCommand(kEepromCode, static_cast<unsigned>(address) + 1),
+        sender_.SendCommand(numberedCommand(ReplyKind::Eeprom, static_cast<unsigned>(address) + 1),
                             &replyTimer_);
     } else if (address == kLastAddress) {
         for (int i = 0; i <= kLastAddress; ++i) {

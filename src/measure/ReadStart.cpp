@@ -31,7 +31,7 @@ void ReadStart::start(int selectedFunction) {
     curveChart_.Series2.Clear();
     curveChart_.Series3.Clear();
     state_.ReadFunction = selectedFunction;
-    sender_.SendCommand(QString::fromLatin1(f->command), &replyTimer_);
+    sender_.SendCommand(QString::fromLatin1(code(f->command)), &replyTimer_);
 }
 
 } // namespace kr90x

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "protocol/TesterCodes.h"
+
 #include <optional>
 #include <span>
 
 namespace kr90x {
-
-// The four curve channels of the tester; compression functions have none.
-enum class CurveChannel { None, HighPressure, Turbo, Fsi, Tdi };
 
 enum class ReportKind { None, Compression, Pressure };
 
@@ -15,13 +14,19 @@ enum class ReportKind { None, Compression, Pressure };
 struct TestFunction {
     int index;
     const char* itemText;
-    const char* command;
+    ReplyKind command; // the code that starts a read; its reply answers it
     CurveChannel channel;
     double axisMaximum;     // left axis of the curve chart, from 0; unused without channel
     const char* chartTitle; // curve chart title; nullptr: left as it is
-    bool needsNewFirmware;  // needs tester firmware kFirmwareGateVersion or later
+    // A raw sample divided by this is the value plotted (and kept, for FSI and TDI).
+    double divisor;
+    // The grey band drawn under the curve at this value; none for most functions.
+    std::optional<double> band;
+    bool needsNewFirmware; // needs tester firmware kFirmwareGateVersion or later
     ReportKind report;
     const char* reportTitle; // the pressure report's title parameter; nullptr: none
+
+    bool hasReport() const { return report != ReportKind::None; }
 };
 
 inline constexpr int kFirmwareGateVersion = 12;

@@ -2,8 +2,8 @@
 
 namespace kr90x {
 
-QString numberedCommand(const char* code, unsigned number) {
-    return QString::fromLatin1(code) + QLatin1Char('|') +
+QString numberedCommand(ReplyKind kind, unsigned number) {
+    return QString::fromLatin1(code(kind)) + QLatin1Char('|') +
            QString::number(number).rightJustified(5, QLatin1Char(' ')) + QLatin1Char('|');
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/TesterCodes.h"
+
 #include <QString>
 
 #include <array>
@@ -11,23 +13,6 @@ class QTimer;
 namespace kr90x {
 
 class Log;
-
-// The twelve reply prefixes, in the order in which a reply is tested against them.
-enum class ReplyKind {
-    Version,
-    CompressionPetrol,
-    CompressionDiesel,
-    HighPressureCount,
-    TurboCount,
-    FsiCount,
-    TdiCount,
-    Eeprom,
-    HighPressureSample,
-    TurboSample,
-    FsiSample,
-    TdiSample,
-};
-inline constexpr std::size_t kReplyKinds = 12;
 
 // Turns each input report into a reply text, stops the reply timer, logs the reply and
 // hands it to the handler its prefix names. A field that is not a number ends the
@@ -43,8 +28,6 @@ public:
     }
 
     void dispatch(const std::uint8_t* data, std::uint16_t size);
-
-    static const char* prefix(ReplyKind kind);
 
 private:
     Log& log_;

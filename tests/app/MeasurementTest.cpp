@@ -5,8 +5,8 @@
 #include "charts/PressureChart.h"
 #include "link/THidDeviceController.h"
 #include "link/virtual/VirtualHidPlatform.h"
-#include "link/virtual/VirtualTester.h"
 #include "reports/TRepProject.h"
+#include "simulator/VirtualTester.h"
 #include "support/RecordingDialogService.h"
 #include "support/WaitFor.h"
 

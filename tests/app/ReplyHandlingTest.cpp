@@ -1,8 +1,8 @@
 #include "app/TForm1.h"
 #include "link/THidDeviceController.h"
 #include "link/virtual/VirtualHidPlatform.h"
-#include "link/virtual/VirtualTester.h"
 #include "measure/EepromDump.h"
+#include "simulator/VirtualTester.h"
 #include "support/RecordingDialogService.h"
 #include "support/WaitFor.h"
 

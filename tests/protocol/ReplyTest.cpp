@@ -58,6 +58,7 @@ TEST(Reply, TextHasOneCharacterPerDataByte) {
 }
 
 TEST(Commands, NumberFieldIsFiveCharactersRightAligned) {
-    EXPECT_EQ(numberedCommand(kHighPressureSampleCode, 1), QStringLiteral("KR90X_GAVA|    1|"));
-    EXPECT_EQ(numberedCommand(kEepromCode, 65535), QStringLiteral("KR90X_EEPR|65535|"));
+    EXPECT_EQ(numberedCommand(ReplyKind::HighPressureSample, 1),
+              QStringLiteral("KR90X_GAVA|    1|"));
+    EXPECT_EQ(numberedCommand(ReplyKind::Eeprom, 65535), QStringLiteral("KR90X_EEPR|65535|"));
 }

@@ -1,4 +1,6 @@
-#include "link/virtual/VirtualTester.h"
+#include "simulator/VirtualTester.h"
+
+#include "protocol/TesterCodes.h"
 
 #include <cmath>
 
@@ -47,37 +49,32 @@ int VirtualTester::defaultSample(int channel, int k) {
 }
 
 QString VirtualTester::replyTo(const QString& command) const {
-    const QString code = command.left(10);
+    const QString head = command.left(10);
+    const auto is = [&](ReplyKind kind) { return head == QLatin1String(code(kind)); };
     QString reply;
-    if (code == QLatin1String("KR90X_VERS")) {
-        reply = code + QLatin1Char('|') +
+    if (is(ReplyKind::Version)) {
+        reply = head + QLatin1Char('|') +
                 QString::number(firmwareVersion).rightJustified(3, QLatin1Char('0')).right(3);
-    } else if (code == QLatin1String("KR90X_COMG") || code == QLatin1String("KR90X_COMD")) {
-        const auto& values = code.endsWith(QLatin1Char('G')) ? petrolTenths : dieselTenths;
-        reply = code;
+    } else if (is(ReplyKind::CompressionPetrol) || is(ReplyKind::CompressionDiesel)) {
+        const auto& values = is(ReplyKind::CompressionPetrol) ? petrolTenths : dieselTenths;
+        reply = head;
         for (int v : values) {
             reply += QLatin1Char('|') + field(v, 4);
         }
-    } else {
-        static const char* const counts[] = {"KR90X_GAMX", "KR90X_GTMX", "KR90X_GFMX",
-                                             "KR90X_GDMX"};
-        static const char* const samples[] = {"KR90X_GAVA", "KR90X_GTVA", "KR90X_GFVA",
-                                              "KR90X_GDVA"};
-        for (int channel = 0; channel < 4; ++channel) {
-            if (code == QLatin1String(counts[channel])) {
-                reply = code + QLatin1Char('|') +
-                        field(sampleCounts[static_cast<std::size_t>(channel)], 5) +
-                        QLatin1Char('|');
-            } else if (code == QLatin1String(samples[channel])) {
-                const int k = numberField(command);
-                reply = code + QLatin1Char('|') + field(k, 5) + QLatin1Char('|') +
-                        field(sampleValue(channel, k), 4) + QLatin1Char('|');
-            }
-        }
-        if (code == QLatin1String("KR90X_EEPR")) {
-            const int address = numberField(command);
-            reply = code + QLatin1Char('|') + field(address, 5) + QLatin1Char('|') +
-                    field(eepromValue(address), 4) + QLatin1Char('|');
+    } else if (is(ReplyKind::Eeprom)) {
+        const int address = numberField(command);
+        reply = head + QLatin1Char('|') + field(address, 5) + QLatin1Char('|') +
+                field(eepromValue(address), 4) + QLatin1Char('|');
+    }
+    for (const CurveCodes& c : kCurveChannels) {
+        const auto channel = static_cast<int>(curveIndex(c.channel));
+        if (is(c.count)) {
+            reply = head + QLatin1Char('|') +
+                    field(sampleCounts[static_cast<std::size_t>(channel)], 5) + QLatin1Char('|');
+        } else if (is(c.sample)) {
+            const int k = numberField(command);
+            reply = head + QLatin1Char('|') + field(k, 5) + QLatin1Char('|') +
+                    field(sampleValue(channel, k), 4) + QLatin1Char('|');
         }
     }
     if (reply.isEmpty()) {
