@@ -245,6 +245,9 @@ void TForm1::connectHandlers() {
                                    std::uint16_t size) {
         runHandler([&] { HidContDeviceData(&dev, id, data, size); });
     };
+    HidCont->OnDeviceReadError = [this](THidDevice&, int error) {
+        runHandler([&] { connection_->readFailed(error); });
+    };
     connect(Timer1, &QTimer::timeout, this,
             [this] { runHandler([this] { Timer1Timer(Timer1); }); });
     connect(Timer2, &QTimer::timeout, this,

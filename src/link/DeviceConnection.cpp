@@ -6,6 +6,8 @@
 #include "core/Log.h"
 #include "link/THidDeviceController.h"
 
+#include <system_error>
+
 namespace kr90x {
 
 const char* const kNoAccessMessage =
@@ -46,6 +48,11 @@ void DeviceConnection::detect() {
     if (tester && !tester->HasReadWriteAccess()) {
         dialogs_.information(QString::fromLatin1(kNoAccessMessage));
     }
+}
+
+void DeviceConnection::readFailed(int error) {
+    log_.add(QStringLiteral("USB read error: ") +
+             QString::fromStdString(std::generic_category().message(error)));
 }
 
 void DeviceConnection::versionTimedOut() {

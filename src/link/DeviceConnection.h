@@ -29,6 +29,8 @@ public:
     void detect();
     // The version question went unanswered: the tester is taken to run version 11.
     void versionTimedOut();
+    // The tester's first failed read since it was taken (unplugged, or lost its rights).
+    void readFailed(int error);
 
 private:
     THidDeviceController& controller_;

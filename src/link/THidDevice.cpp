@@ -6,9 +6,10 @@
 namespace kr90x {
 
 THidDevice::THidDevice(THidDeviceController* controller, HidPlatform& platform, THidPnPInfo info,
-                       int threadSleepTime, int pollingDelayTime, THidDataEvent onData)
-    : OnData(std::move(onData)), controller_(controller), platform_(platform),
-      pnpInfo_(std::move(info)), threadSleepTime_(threadSleepTime),
+                       int threadSleepTime, int pollingDelayTime, THidDataEvent onData,
+                       THidReadErrorEvent onReadError)
+    : OnData(std::move(onData)), OnReadError(std::move(onReadError)), controller_(controller),
+      platform_(platform), pnpInfo_(std::move(info)), threadSleepTime_(threadSleepTime),
       pollingDelayTime_(pollingDelayTime) {
     std::unique_ptr<HidHandle> h = platform_.open(pnpInfo_.DevicePath, HidAccess::ReadWrite);
     readWriteAccess_ = h != nullptr;
@@ -25,6 +26,7 @@ THidDevice::THidDevice(THidDeviceController* controller, HidPlatform& platform, 
 
 THidDevice::~THidDevice() {
     OnData = nullptr;
+    OnReadError = nullptr;
     stopReader();
     OnUnplug = nullptr;
     closeHandles();

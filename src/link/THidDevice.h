@@ -20,6 +20,8 @@ class THidDeviceReadThread;
 // rest (Size bytes), valid only during the call.
 using THidDataEvent = std::function<void(THidDevice& HidDev, std::uint8_t ReportID,
                                          const std::uint8_t* Data, std::uint16_t Size)>;
+// A read of the device failed; `error` is the system's error code.
+using THidReadErrorEvent = std::function<void(THidDevice& HidDev, int error)>;
 
 // A device interface that cannot be taken into the list.
 class HidDeviceError : public std::runtime_error {
@@ -34,7 +36,8 @@ public:
     // Opens the interface to learn its access rights and identity, then closes it again.
     // Throws HidDeviceError "Device cannot be opened" or "Device cannot be identified".
     THidDevice(THidDeviceController* controller, HidPlatform& platform, THidPnPInfo info,
-               int threadSleepTime, int pollingDelayTime, THidDataEvent onData);
+               int threadSleepTime, int pollingDelayTime, THidDataEvent onData,
+               THidReadErrorEvent onReadError = {});
     ~THidDevice();
     THidDevice(const THidDevice&) = delete;
     THidDevice& operator=(const THidDevice&) = delete;
@@ -60,6 +63,8 @@ public:
 
     bool hasReader() const { return reader_ != nullptr; }
     THidDataEvent OnData;
+    // Told of the first read that fails after each check-out.
+    THidReadErrorEvent OnReadError;
     std::function<void(THidDevice&)> OnUnplug;
 
 private:

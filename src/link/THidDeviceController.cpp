@@ -12,9 +12,9 @@ namespace kr90x {
 THidDeviceController::THidDeviceController(HidPlatform& platform, DialogService& dialogs,
                                            QObject* parent)
     : QObject(parent), platform_(platform), dialogs_(dialogs) {
-    platform_.watch([this] { notice(0); });
+    platform_.watch([this] { notice(false); });
     QMetaObject::invokeMethod(
-        this, [this] { notice(-1); }, Qt::QueuedConnection);
+        this, [this] { notice(true); }, Qt::QueuedConnection);
 }
 
 THidDeviceController::~THidDeviceController() {
@@ -32,30 +32,28 @@ THidDeviceController::~THidDeviceController() {
     devices_.clear();
 }
 
-void THidDeviceController::notice(long long lParam) {
+void THidDeviceController::notice(bool first) {
     if (destroying_ || passRunning_) {
         return;
     }
-    startingNotice_ = lParam;
     // Cleared however the pass ends, so that later notices still run passes.
     struct PassFlag {
         bool& flag;
         explicit PassFlag(bool& f) : flag(f) { flag = true; }
         ~PassFlag() { flag = false; }
     } passFlag(passRunning_);
-    DeviceChange();
+    pass(first);
 }
 
-void THidDeviceController::DeviceChange() {
-    bool changed = startingNotice_ == -1;
-    startingNotice_ = 0;
+void THidDeviceController::pass(bool alwaysReport) {
+    bool changed = alwaysReport;
 
     std::vector<std::unique_ptr<THidDevice>> fresh;
     for (THidPnPInfo& info : platform_.enumerate()) {
         try {
             fresh.push_back(std::make_unique<THidDevice>(this, platform_, std::move(info),
                                                          DevThreadSleepTime, DevPollingDelayTime,
-                                                         OnDeviceData));
+                                                         OnDeviceData, OnDeviceReadError));
         } catch (const HidDeviceError&) {
             // An interface that cannot be opened or identified is not ours to use.
         }
@@ -93,7 +91,6 @@ void THidDeviceController::DeviceChange() {
         changed = true;
     }
 
-    recount();
     if (changed && OnDeviceChange) {
         OnDeviceChange(*this);
     }
@@ -105,7 +102,6 @@ bool THidDeviceController::CheckOutByID(THidDevice*& HidDev, int Vid, int Pid) {
         const THidAttributes& a = device->Attributes();
         if (a.VendorID == Vid && (Pid == -1 || a.ProductID == Pid) && !device->IsCheckedOut()) {
             device->checkOut();
-            recount();
             HidDev = device.get();
             return true;
         }
@@ -125,7 +121,6 @@ void THidDeviceController::CheckIn(THidDevice*& HidDev) {
             devices_.erase(it);
         }
     }
-    recount();
 }
 
 void THidDeviceController::deliverReport(THidDevice& device, std::uint8_t reportId,
@@ -137,21 +132,33 @@ void THidDeviceController::deliverReport(THidDevice& device, std::uint8_t report
     });
 }
 
-void THidDeviceController::customEvent(QEvent* event) {
-    THidDeviceReadThread::handleReportEvent(event);
+void THidDeviceController::deliverReadError(THidDevice& device, int error) {
+    runGuarded(dialogs_, [&] {
+        if (device.OnReadError) {
+            device.OnReadError(device, error);
+        }
+    });
 }
 
-void THidDeviceController::recount() {
-    NumCheckedInDevices = NumCheckedOutDevices = NumUnpluggedDevices = 0;
-    for (const auto& d : devices_) {
-        if (!d->IsPluggedIn()) {
-            ++NumUnpluggedDevices;
-        } else if (d->IsCheckedOut()) {
-            ++NumCheckedOutDevices;
-        } else {
-            ++NumCheckedInDevices;
-        }
-    }
+void THidDeviceController::customEvent(QEvent* event) {
+    THidDeviceReadThread::handleEvent(event);
+}
+
+int THidDeviceController::NumCheckedInDevices() const {
+    return static_cast<int>(std::count_if(devices_.begin(), devices_.end(), [](const auto& d) {
+        return d->IsPluggedIn() && !d->IsCheckedOut();
+    }));
+}
+
+int THidDeviceController::NumCheckedOutDevices() const {
+    return static_cast<int>(std::count_if(devices_.begin(), devices_.end(), [](const auto& d) {
+        return d->IsPluggedIn() && d->IsCheckedOut();
+    }));
+}
+
+int THidDeviceController::NumUnpluggedDevices() const {
+    return static_cast<int>(std::count_if(devices_.begin(), devices_.end(),
+                                          [](const auto& d) { return !d->IsPluggedIn(); }));
 }
 
 std::vector<std::unique_ptr<THidDevice>>::iterator

@@ -28,17 +28,20 @@ public:
     bool CheckOutByID(THidDevice*& HidDev, int Vid, int Pid);
     // Gives a device back; HidDev is null afterwards. A device found gone is destroyed.
     void CheckIn(THidDevice*& HidDev);
-    // One enumeration pass.
-    void DeviceChange();
+    // One enumeration pass; OnDeviceChange runs when the list changed.
+    void DeviceChange() { pass(false); }
 
     std::function<void(THidDeviceController&)> OnDeviceChange;
     THidDataEvent OnDeviceData;
+    // The first failed read of each checked-out device, with the system's error code.
+    THidReadErrorEvent OnDeviceReadError;
 
     int DevThreadSleepTime = 100;
     int DevPollingDelayTime = 0;
-    int NumCheckedInDevices = 0;
-    int NumCheckedOutDevices = 0;
-    int NumUnpluggedDevices = 0;
+    // Counted from the list when asked.
+    int NumCheckedInDevices() const;
+    int NumCheckedOutDevices() const;
+    int NumUnpluggedDevices() const;
 
     const std::vector<std::unique_ptr<THidDevice>>& devices() const { return devices_; }
 
@@ -46,13 +49,16 @@ public:
     // escaping it is shown and the reader goes on.
     void deliverReport(THidDevice& device, std::uint8_t reportId, const std::uint8_t* data,
                        std::uint16_t size);
+    // Runs the program's read-error handler for a device's first failed read.
+    void deliverReadError(THidDevice& device, int error);
 
 protected:
     void customEvent(QEvent* event) override;
 
 private:
-    void notice(long long lParam);
-    void recount();
+    // `first`: the pass queued at creation, which reports a change whatever it finds.
+    void notice(bool first);
+    void pass(bool alwaysReport);
     std::vector<std::unique_ptr<THidDevice>>::iterator find(const THidDevice* device);
 
     HidPlatform& platform_;
@@ -60,7 +66,6 @@ private:
     std::vector<std::unique_ptr<THidDevice>> devices_;
     bool passRunning_ = false;
     bool destroying_ = false;
-    long long startingNotice_ = 0;
 };
 
 } // namespace kr90x

@@ -23,6 +23,70 @@ extern "C" void __tsan_release(void* addr);
 
 namespace kr90x {
 
+// What a reader hands to the main thread. Posted events belong to the event queue, so
+// the reader never shares anything with the main thread but the channel.
+class THidDeviceReadThread::ReaderEvent : public QEvent {
+public:
+    static QEvent::Type type() {
+        static const auto t = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return t;
+    }
+    ReaderEvent(std::shared_ptr<Channel> channel, THidDevice& device,
+                THidDeviceController& controller)
+        : QEvent(type()), channel_(std::move(channel)), device_(device), controller_(controller) {}
+
+    void handle() {
+        {
+            // A reader stopped meanwhile: its device may be gone, so touch nothing.
+            std::lock_guard lock(channel_->mutex);
+            if (channel_->stop) {
+                return;
+            }
+        }
+        // The channel outlives this call even if the handler stops the reader.
+        const std::shared_ptr<Channel> keep = channel_;
+        deliver(*keep);
+    }
+
+protected:
+    virtual void deliver(Channel& ch) = 0;
+
+    std::shared_ptr<Channel> channel_;
+    THidDevice& device_;
+    THidDeviceController& controller_;
+};
+
+// A report: the reader waits until the handler has returned.
+class THidDeviceReadThread::ReportEvent : public ReaderEvent {
+public:
+    using ReaderEvent::ReaderEvent;
+
+private:
+    void deliver(Channel& ch) override {
+        const std::size_t n = std::min(ch.NumBytesRead, ch.Report.size());
+        controller_.deliverReport(device_, ch.Report[0], ch.Report.data() + 1,
+                                  static_cast<std::uint16_t>(n - 1));
+        {
+            std::lock_guard lock(ch.mutex);
+            ch.handled = true;
+        }
+        ch.wake.notify_all();
+    }
+};
+
+// The first failed read of a check-out; the reader goes on without waiting.
+class THidDeviceReadThread::ReadErrorEvent : public ReaderEvent {
+public:
+    ReadErrorEvent(std::shared_ptr<Channel> channel, THidDevice& device,
+                   THidDeviceController& controller, int error)
+        : ReaderEvent(std::move(channel), device, controller), error_(error) {}
+
+private:
+    void deliver(Channel&) override { controller_.deliverReadError(device_, error_); }
+
+    int error_;
+};
+
 THidDeviceReadThread::THidDeviceReadThread(THidDevice& device, THidDeviceController& controller,
                                            std::shared_ptr<HidHandle> handle,
                                            std::size_t reportLength)
@@ -75,8 +139,12 @@ void THidDeviceReadThread::run() {
             continue;
         }
         if (r.status == HidReadStatus::Failed) {
-            // Gone or closed: keep trying at the sleep period until told to stop.
-            FErr = r.error;
+            // Gone or closed: keep trying at the sleep period until told to stop. A handle
+            // we closed ourselves (error 0) is no failure worth telling.
+            if (r.error != 0 && !readErrorTold_) {
+                readErrorTold_ = true;
+                post(new ReadErrorEvent(channel_, Device, controller_, r.error));
+            }
             pause(threadSleepTime_);
             continue;
         }
@@ -86,7 +154,7 @@ void THidDeviceReadThread::run() {
                 ch.NumBytesRead = r.bytes;
                 ch.handled = false;
             }
-            deliver();
+            post(new ReportEvent(channel_, Device, controller_));
             std::unique_lock lock(ch.mutex);
             ch.wake.wait(lock, [&] { return ch.handled || ch.stop; });
             if (ch.stop) {
@@ -99,61 +167,21 @@ void THidDeviceReadThread::run() {
     }
 }
 
-// A report handed to the main thread. Posted events belong to the event queue, so the
-// reader never shares anything with the main thread but the channel.
-class THidDeviceReadThread::ReportEvent : public QEvent {
-public:
-    static QEvent::Type type() {
-        static const auto t = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return t;
-    }
-    ReportEvent(std::shared_ptr<Channel> channel, THidDevice& device,
-                THidDeviceController& controller)
-        : QEvent(type()), channel_(std::move(channel)), device_(device), controller_(controller) {}
-
-    void handle() {
-        Channel& ch = *channel_;
-        {
-            // A reader stopped meanwhile: its device may be gone, so touch nothing.
-            std::lock_guard lock(ch.mutex);
-            if (ch.stop) {
-                return;
-            }
-        }
-        const std::size_t n = std::min(ch.NumBytesRead, ch.Report.size());
-        // The channel outlives this call even if the handler stops the reader.
-        const std::shared_ptr<Channel> keep = channel_;
-        controller_.deliverReport(device_, ch.Report[0], ch.Report.data() + 1,
-                                  static_cast<std::uint16_t>(n - 1));
-        {
-            std::lock_guard lock(ch.mutex);
-            ch.handled = true;
-        }
-        ch.wake.notify_all();
-    }
-
-private:
-    std::shared_ptr<Channel> channel_;
-    THidDevice& device_;
-    THidDeviceController& controller_;
-};
-
-void THidDeviceReadThread::deliver() {
-    auto* event = new ReportEvent(channel_, Device, controller_); // the queue takes it
+void THidDeviceReadThread::post(ReaderEvent* event) {
 #ifdef KR90X_TSAN
     __tsan_release(event);
 #endif
-    QCoreApplication::postEvent(&controller_, event);
+    QCoreApplication::postEvent(&controller_, event); // the queue takes it
 }
 
-bool THidDeviceReadThread::handleReportEvent(QEvent* event) {
+bool THidDeviceReadThread::handleEvent(QEvent* event) {
 #ifdef KR90X_TSAN
     __tsan_acquire(event);
 #endif
-    if (event->type() != ReportEvent::type()) {
+    if (event->type() != ReaderEvent::type()) {
         return false;
     }
-    static_cast<ReportEvent*>(event)->handle();
+    static_cast<ReaderEvent*>(event)->handle();
     return true;
 }
 

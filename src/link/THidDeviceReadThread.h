@@ -35,9 +35,9 @@ public:
     // Ends the reader; no handler runs after this returns. Main thread only.
     void stop();
 
-    // Runs the handler for a report a reader has posted to the controller; false for
-    // events of other kinds. Main thread only.
-    static bool handleReportEvent(QEvent* event);
+    // Runs the handler for a report or a read error a reader has posted to the
+    // controller; false for events of other kinds. Main thread only.
+    static bool handleEvent(QEvent* event);
 
     // What the reader and the main thread share; kept alive by the queued call too.
     struct Channel {
@@ -50,10 +50,12 @@ public:
     };
 
 private:
+    class ReaderEvent;
     class ReportEvent;
+    class ReadErrorEvent;
 
     void run();
-    void deliver();
+    void post(ReaderEvent* event);
     void pause(int ms);
 
     THidDevice& Device;
@@ -62,7 +64,8 @@ private:
     std::shared_ptr<Channel> channel_;
     int threadSleepTime_;
     int pollingDelayTime_;
-    int FErr = 0;
+    // Only the first failure of a check-out is told: a gone device fails at every turn.
+    bool readErrorTold_ = false; // reader thread only
     std::thread thread_;
 };
 

@@ -5,6 +5,7 @@
 #include "support/WaitFor.h"
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 using namespace kr90x;
@@ -77,7 +78,7 @@ TEST_F(HidControllerTest, FirstPassAlwaysReportsAChangeAndFindsWhatIsPresent) {
     platform.plug(tester);
     settle(2);
     ASSERT_EQ(controller->devices().size(), 1u);
-    EXPECT_EQ(controller->NumCheckedInDevices, 1);
+    EXPECT_EQ(controller->NumCheckedInDevices(), 1);
 
     // A change that involves no HID interface runs a pass that changes nothing.
     platform.raiseNotice();
@@ -111,12 +112,12 @@ TEST_F(HidControllerTest, CheckOutTakesTheFirstFreeMatchInListOrder) {
     EXPECT_EQ(b->ProductName(), QStringLiteral("second"));
     EXPECT_FALSE(controller->CheckOutByID(c, 1240, 62356));
     EXPECT_EQ(c, nullptr);
-    EXPECT_EQ(controller->NumCheckedOutDevices, 2);
-    EXPECT_EQ(controller->NumCheckedInDevices, 1);
+    EXPECT_EQ(controller->NumCheckedOutDevices(), 2);
+    EXPECT_EQ(controller->NumCheckedInDevices(), 1);
 
     controller->CheckIn(a);
     EXPECT_EQ(a, nullptr);
-    EXPECT_EQ(controller->NumCheckedOutDevices, 1);
+    EXPECT_EQ(controller->NumCheckedOutDevices(), 1);
     ASSERT_TRUE(controller->CheckOutByID(c, 1240, 62356));
     EXPECT_EQ(c->ProductName(), QStringLiteral("first"));
 }
@@ -160,7 +161,7 @@ TEST_F(HidControllerTest, AnUnpluggedTesterStaysUntilCheckedIn) {
     settle(2);
     ASSERT_EQ(controller->devices().size(), 1u);
     EXPECT_FALSE(dev->IsPluggedIn());
-    EXPECT_EQ(controller->NumUnpluggedDevices, 1);
+    EXPECT_EQ(controller->NumUnpluggedDevices(), 1);
     tester->sendInput(report({0, 'Z'}, 65));
     std::size_t written = 0;
     EXPECT_FALSE(dev->WriteFile(report({0}, 65), written));
@@ -180,6 +181,32 @@ TEST_F(HidControllerTest, AnUnpluggedTesterStaysUntilCheckedIn) {
     settle(4);
     ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
     EXPECT_TRUE(dev->IsPluggedIn());
+}
+
+TEST_F(HidControllerTest, OnlyTheFirstFailedReadOfEachCheckOutIsTold) {
+    auto tester = makeDevice(0x04D8, 0xF394);
+    THidDevice* dev = startAndCheckOut(tester);
+    ASSERT_NE(dev, nullptr);
+    std::vector<int> told;
+    dev->OnReadError = [&](THidDevice&, int error) { told.push_back(error); };
+
+    tester->failReads(EACCES);
+    ASSERT_TRUE(test::waitFor([&] { return tester->failedReads() >= 5; }));
+    test::drainEvents();
+    EXPECT_EQ(told, std::vector<int>{EACCES});
+
+    // Reads that work again deliver as before.
+    tester->failReads(0);
+    tester->sendInput(report({0, 'A'}, 65));
+    ASSERT_TRUE(test::waitFor([&] { return deliveries.size() == 1; }));
+
+    // A new check-out is a new reader, which tells its own first failure.
+    controller->CheckIn(dev);
+    ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
+    dev->OnReadError = [&](THidDevice&, int error) { told.push_back(error); };
+    tester->failReads(EIO);
+    ASSERT_TRUE(test::waitFor([&] { return told.size() == 2; }));
+    EXPECT_EQ(told[1], EIO);
 }
 
 TEST_F(HidControllerTest, ATesterWithoutAccessCanBeCheckedOutButNotUsed) {

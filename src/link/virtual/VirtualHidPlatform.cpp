@@ -36,6 +36,19 @@ std::size_t VirtualHidDevice::pendingInput() const {
     return input_.size();
 }
 
+void VirtualHidDevice::failReads(int error) {
+    {
+        std::lock_guard lock(mutex_);
+        readError_ = error;
+    }
+    changed_.notify_all();
+}
+
+int VirtualHidDevice::failedReads() const {
+    std::lock_guard lock(mutex_);
+    return failedReads_;
+}
+
 bool VirtualHidDevice::pluggedIn() const {
     std::lock_guard lock(mutex_);
     return plugged_;
@@ -90,8 +103,9 @@ public:
             if (closed_) {
                 return {HidReadStatus::Failed, 0, 0};
             }
-            if (!d.plugged_) {
-                return {HidReadStatus::Failed, 0, EIO};
+            if (!d.plugged_ || d.readError_ != 0) {
+                ++d.failedReads_;
+                return {HidReadStatus::Failed, 0, d.plugged_ ? d.readError_ : EIO};
             }
             if (!d.flood_.empty()) {
                 const std::size_t n = std::min(d.flood_.size(), buffer.size());

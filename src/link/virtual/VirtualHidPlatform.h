@@ -26,6 +26,11 @@ public:
     bool denyAccess = false; // found, but may only be opened without access rights
     bool failWrites = false;
     bool unidentifiable = false; // its attributes cannot be read
+    // Makes every read fail with this error code while it is not 0 (a device in trouble
+    // that is still plugged in); thread-safe.
+    void failReads(int error);
+    // Reads that failed so far.
+    int failedReads() const;
     // Runs on the thread that writes (the main thread) with each output report.
     std::function<void(std::span<const std::uint8_t> report)> onOutput;
 
@@ -55,6 +60,8 @@ private:
     std::vector<std::uint8_t> flood_;
     std::vector<std::vector<std::uint8_t>> written_;
     bool plugged_ = false;
+    int readError_ = 0;
+    int failedReads_ = 0;
 };
 
 class VirtualHidPlatform : public HidPlatform {
