@@ -17,18 +17,19 @@
 
 namespace {
 
-class AnsweringDialogs : public kr90x::DialogService {
+class AnsweringDialogs : public kr90x::reports::ReportDialogs {
 public:
     QString file;
     void showBox(const kr90x::MessageBox&) override {}
-    kr90x::OutputOptionsAnswer outputOptions(const kr90x::OutputOptionsRequest&) override {
-        kr90x::OutputOptionsAnswer a;
+    kr90x::reports::OutputOptionsAnswer
+    outputOptions(const kr90x::reports::OutputOptionsRequest&) override {
+        kr90x::reports::OutputOptionsAnswer a;
         a.accepted = true;
         return a;
     }
     bool runWithStatus(const QString&,
-                       const std::function<bool(kr90x::StatusReporter&)>& work) override {
-        struct R : kr90x::StatusReporter {
+                       const std::function<bool(kr90x::reports::StatusReporter&)>& work) override {
+        struct R : kr90x::reports::StatusReporter {
             void setStatusText(const QString&) override {}
             bool cancelRequested() const override { return false; }
         } r;

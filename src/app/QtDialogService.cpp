@@ -29,14 +29,15 @@ void QtDialogService::showBox(const MessageBox& box) {
 
 namespace kr90x {
 
-OutputOptionsAnswer QtDialogService::outputOptions(const OutputOptionsRequest& request) {
+reports::OutputOptionsAnswer
+QtDialogService::outputOptions(const reports::OutputOptionsRequest& request) {
     reports::OutputOptionsDialog dialog(request, parent_);
     dialog.exec();
     return dialog.answer();
 }
 
 bool QtDialogService::runWithStatus(const QString& caption,
-                                    const std::function<bool(StatusReporter&)>& work) {
+                                    const std::function<bool(reports::StatusReporter&)>& work) {
     reports::StatusWindow window(caption, parent_);
     window.show();
     window.raise();

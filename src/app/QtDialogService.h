@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DialogService.h"
+#include "reports/ReportDialogs.h"
 
 class QWidget;
 
@@ -8,13 +8,14 @@ namespace kr90x {
 
 // Shows the boxes as Qt's modal message boxes over the program's window, and the report
 // windows as modal dialogs.
-class QtDialogService : public DialogService {
+class QtDialogService : public reports::ReportDialogs {
 public:
     void setParentWindow(QWidget* parent) { parent_ = parent; }
     void showBox(const MessageBox& box) override;
-    OutputOptionsAnswer outputOptions(const OutputOptionsRequest& request) override;
+    reports::OutputOptionsAnswer
+    outputOptions(const reports::OutputOptionsRequest& request) override;
     bool runWithStatus(const QString& caption,
-                       const std::function<bool(StatusReporter&)>& work) override;
+                       const std::function<bool(reports::StatusReporter&)>& work) override;
     void showModalWindow(QDialog& window) override;
     QString saveFileName(const QString& caption, const QStringList& filters,
                          int& filterIndex) override;

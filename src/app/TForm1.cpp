@@ -69,7 +69,7 @@ Chart* makeChart(QWidget* parent, const char* name, const FormatSettings& format
 
 } // namespace
 
-TForm1::TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform,
+TForm1::TForm1(AppState& state, reports::ReportDialogs& dialogs, HidPlatform& hidPlatform,
                const UpdateSettings& updates, UpdateHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

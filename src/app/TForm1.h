@@ -4,8 +4,8 @@
 #include "charts/PressureChart.h"
 #include "core/AppState.h"
 #include "core/ControlStates.h"
-#include "core/DialogService.h"
 #include "core/Log.h"
+#include "reports/ReportDialogs.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateSettings.h"
 
@@ -22,6 +22,7 @@ class QPushButton;
 class QTimer;
 
 namespace kr90x::reports {
+class ReportDialogs;
 class TRepCustomConnection;
 class TRepProject;
 class TRepRenderPDF;
@@ -57,7 +58,7 @@ class TForm1 : public QWidget, private ControlView {
 public:
     // `updates` names the program folder and the update server; `hooks` start programs
     // and beep (the system's own ways when left empty).
-    TForm1(AppState& state, DialogService& dialogs, HidPlatform& hidPlatform,
+    TForm1(AppState& state, reports::ReportDialogs& dialogs, HidPlatform& hidPlatform,
            const UpdateSettings& updates, UpdateHooks hooks = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -156,6 +157,7 @@ public:
     ControlStates& controlStates() { return controlStates_; }
     DialogService& dialogs() { return dialogs_; }
     AppState& state() { return state_; }
+    const UpdateCheck& updateCheck() const { return *updateCheck_; }
     void setStatusText(int panel, const QString& text);
     // Loads "USB_Logo" or "USB_Logo_BN" into the PNG image and copies it into imgUsb.
     void showUsbResource(const QString& resourceName);
@@ -186,7 +188,7 @@ private:
     bool testerConnected() const;
 
     AppState& state_;
-    DialogService& dialogs_;
+    reports::ReportDialogs& dialogs_;
     Log log_{QStringList{QStringLiteral("Memo1")}};
     ControlStates controlStates_{*this};
     std::unique_ptr<QImage> usbPng_;

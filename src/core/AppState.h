@@ -30,7 +30,6 @@ struct AppState {
     std::int32_t ServerFirmwareVersion = 0;
     std::int32_t ServerProgramVersion = 0;
     bool FirmwareCheckStarted = false;
-    QString DownloadKind;
 
     std::array<double, 6> PetrolValues{};
     std::array<double, 6> DieselValues{};

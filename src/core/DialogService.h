@@ -3,11 +3,6 @@
 #include "core/Texts.h"
 
 #include <QString>
-#include <QStringList>
-
-#include <functional>
-
-class QDialog;
 
 namespace kr90x {
 
@@ -19,89 +14,14 @@ struct MessageBox {
     QString text;
 };
 
-// Where a report goes.
-enum class ReportDestination { Printer, Preview, File };
-
-// What the "Output Options" dialog is opened with.
-struct OutputOptionsRequest {
-    QString caption;
-    // "%s on %s", the printer name alone, or "No printers installed!".
-    QString printerText;
-    bool printerValid = false;
-    // The form used by Print in the preview: a page range instead of a destination.
-    bool printRangeForm = false;
-    int pageCount = 1;
-    int copies = 1;
-    bool collate = false;
-    bool duplex = false;
-    // The system's printer setup for the selected printer; returns the printer text to
-    // show afterwards. Empty when there is no printer to set up.
-    std::function<QString()> setupPrinter;
-};
-
-// What the user chose in "Output Options".
-struct OutputOptionsAnswer {
-    enum class Range { All, Selection, Pages };
-    bool accepted = false;
-    ReportDestination destination = ReportDestination::Preview;
-    // As typed: a text that is not a whole number leaves the engine's copies alone.
-    QString copiesText = QStringLiteral("1");
-    bool collate = false;
-    bool duplex = false;
-    Range range = Range::All;
-    QString selection;
-    int fromPage = 1;
-    int toPage = 1;
-};
-
-// The status window's side that the work sees while it runs.
-class StatusReporter {
-public:
-    virtual ~StatusReporter() = default;
-    virtual void setStatusText(const QString& text) = 0;
-    // True once the user pressed Cancel.
-    virtual bool cancelRequested() const = 0;
-};
-
-// Every modal box and window of the program goes through here, so that tests can answer
-// them without ever blocking on a real modal dialog. The real service keeps the event
-// loop running while a box is open, as Qt's modal boxes do.
-//
-// The report windows have defaults that behave like a user who cancels everything, so a
-// service that does not know them never blocks and never produces output.
+// Every modal box of the program goes through here, so that tests can answer them without
+// ever blocking on a real modal dialog. The real service keeps the event loop running
+// while a box is open, as Qt's modal boxes do.
 class DialogService {
 public:
     virtual ~DialogService() = default;
 
     virtual void showBox(const MessageBox& box) = 0;
-
-    // The report engine's "Output Options" dialog.
-    virtual OutputOptionsAnswer outputOptions(const OutputOptionsRequest&) { return {}; }
-    // Shows the status window titled `caption` while `work` runs; `work` returns false
-    // when it was cancelled. The result is `work`'s.
-    virtual bool runWithStatus(const QString& caption,
-                               const std::function<bool(StatusReporter&)>& work) {
-        (void)caption;
-        struct Cancelled : StatusReporter {
-            void setStatusText(const QString&) override {}
-            bool cancelRequested() const override { return true; }
-        } reporter;
-        return work(reporter);
-    }
-    // Shows a modal window (the report preview) until it is closed.
-    virtual void showModalWindow(QDialog& window) { (void)window; }
-    // File dialogs; an empty name means the user cancelled. `filters` are Qt filter texts;
-    // `filterIndex` gives the preselected one and returns the chosen one. The save dialog
-    // asks before it overwrites an existing file.
-    virtual QString saveFileName(const QString& caption, const QStringList& filters,
-                                 int& filterIndex) {
-        (void)caption, (void)filters, (void)filterIndex;
-        return {};
-    }
-    virtual QString openFileName(const QString& caption, const QStringList& filters) {
-        (void)caption, (void)filters;
-        return {};
-    }
 
     // A user message: caption "Information".
     void information(const QString& text) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DialogService.h"
+#include "reports/ReportDialogs.h"
 
 #include <QDialog>
 

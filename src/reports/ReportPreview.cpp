@@ -66,7 +66,7 @@ void PageView::paintEvent(QPaintEvent*) {
     paintPage(painter, *page_, k);
 }
 
-ReportPreview::ReportPreview(Document document, PreviewHost& host, DialogService& dialogs,
+ReportPreview::ReportPreview(Document document, PreviewHost& host, ReportDialogs& dialogs,
                              QChar decimalSeparator, QWidget* parent)
     : QDialog(parent), document_(std::move(document)), host_(host), dialogs_(dialogs),
       decimal_(decimalSeparator) {

@@ -11,13 +11,10 @@ class QLineEdit;
 class QScrollArea;
 class QStatusBar;
 
-namespace kr90x {
-class DialogService;
-}
-
 namespace kr90x::reports {
 
 class PreviewHost;
+class ReportDialogs;
 
 // The page drawn at the preview's zoom, on a grey desk, with a shadow.
 class PageView : public QWidget {
@@ -43,7 +40,7 @@ private:
 class ReportPreview : public QDialog {
     Q_OBJECT
 public:
-    ReportPreview(Document document, PreviewHost& host, DialogService& dialogs,
+    ReportPreview(Document document, PreviewHost& host, ReportDialogs& dialogs,
                   QChar decimalSeparator, QWidget* parent = nullptr);
 
     const Document& document() const { return document_; }
@@ -85,7 +82,7 @@ private:
 
     Document document_;
     PreviewHost& host_;
-    DialogService& dialogs_;
+    ReportDialogs& dialogs_;
     QChar decimal_;
     int page_ = 1;
     double zoom_ = 100.0;

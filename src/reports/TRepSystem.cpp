@@ -56,7 +56,7 @@ std::vector<int> parseSelection(const QString& text, int pageCount) {
 
 } // namespace
 
-TRepSystem::TRepSystem(DialogService& dialogs)
+TRepSystem::TRepSystem(ReportDialogs& dialogs)
     : listPrinters(systemPrinters),
       driverCanCopy([](QPrinter& p) { return p.supportsMultipleCopies(); }), dialogs_(dialogs) {}
 
@@ -96,7 +96,7 @@ QString TRepSystem::printerText() const {
     return QStringLiteral("%1 on %2").arg(selected_.name, selected_.port);
 }
 
-OutputOptionsRequest TRepSystem::request(bool rangeForm, int pageCount) const {
+OutputOptionsRequest TRepSystem::request(bool rangeForm, int pageCount) {
     OutputOptionsRequest r;
     r.caption = setupTitle;
     r.printerText = printerText();
@@ -107,7 +107,7 @@ OutputOptionsRequest TRepSystem::request(bool rangeForm, int pageCount) const {
     r.collate = collate;
     r.duplex = duplex;
     if (havePrinter_) {
-        r.setupPrinter = [this]() { return const_cast<TRepSystem*>(this)->setupPrinter(); };
+        r.setupPrinter = [this] { return setupPrinter(); };
     }
     return r;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/DialogService.h"
 #include "reports/PageDescription.h"
+#include "reports/ReportDialogs.h"
 #include "reports/TRepRenderPDF.h"
 
 #include <QString>
@@ -36,7 +36,7 @@ public:
 // status window while the page is made, then the preview or the printer.
 class TRepSystem : public PreviewHost {
 public:
-    explicit TRepSystem(DialogService& dialogs);
+    explicit TRepSystem(ReportDialogs& dialogs);
 
     // The renderer behind the PDF file type of Save As (a default one when none is set).
     TRepRenderPDF* pdfRenderer = nullptr;
@@ -90,11 +90,11 @@ public:
 
 private:
     void refreshPrinters();
-    OutputOptionsRequest request(bool rangeForm, int pageCount) const;
+    OutputOptionsRequest request(bool rangeForm, int pageCount);
     void takeOptions(const OutputOptionsAnswer& answer, bool printerFields);
     QString setupPrinter();
 
-    DialogService& dialogs_;
+    ReportDialogs& dialogs_;
     PrinterEntry selected_;
     bool havePrinter_ = false;
 };

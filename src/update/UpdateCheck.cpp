@@ -17,9 +17,6 @@ using SC = TFtpStatusCode;
 constexpr int kRunningProgramVersion = static_cast<int>(kProgramVersion * 100 + 0.5);
 static_assert(kRunningProgramVersion == 104);
 
-const QString kKindVersion = QStringLiteral("version");
-const QString kKindExe = QStringLiteral("exe");
-
 } // namespace
 
 UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
@@ -29,7 +26,7 @@ UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, TFtp
 
 void UpdateCheck::start() {
     log_.clear();
-    state_.DownloadKind = kKindVersion;
+    kind_ = DownloadKind::Version;
     if (client_) {
         loginOrLog(*client_, log_);
     }
@@ -80,7 +77,7 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
 }
 
 void UpdateCheck::transferComplete() {
-    if (state_.DownloadKind == kKindExe) {
+    if (kind_ == DownloadKind::Exe) {
         // The new program gets its own name only now that it is whole; the close puts
         // it in place of the running one.
         const InstallResult installed =
@@ -92,7 +89,7 @@ void UpdateCheck::transferComplete() {
         client_->Logout();
         return;
     }
-    if (state_.DownloadKind != kKindVersion) {
+    if (kind_ != DownloadKind::Version) {
         return;
     }
     log_.add(QStringLiteral("Transferencia version.ini completada"));
@@ -110,7 +107,7 @@ void UpdateCheck::transferComplete() {
         }
     } else {
         log_.add(QStringLiteral("Actualizar programa."));
-        state_.DownloadKind = kKindExe;
+        kind_ = DownloadKind::Exe;
         if (client_ && client_->Retrieve(settings_.remotePath(files::Program),
                                          partPath(settings_.localPath(files::NewProgram)),
                                          TFtpRetrieveMode::rmReplace)) {

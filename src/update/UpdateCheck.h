@@ -25,6 +25,9 @@ public:
         std::function<void()> launchOrvoFlash; // the server has newer firmware
     };
 
+    // What FtpClient1 is fetching.
+    enum class DownloadKind { None, Version, Exe };
+
     UpdateCheck(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
                 UpdateSettings settings, Actions actions);
 
@@ -38,6 +41,7 @@ public:
 
     // The manifest as last read in this run (empty before).
     const Manifest& manifest() const { return manifest_; }
+    DownloadKind downloadKind() const { return kind_; }
 
 private:
     void transferComplete();
@@ -49,6 +53,7 @@ private:
     UpdateSettings settings_;
     Actions actions_;
     Manifest manifest_;
+    DownloadKind kind_ = DownloadKind::None;
 };
 
 // The flashing tool's download on FtpClientUpdater, started when FtpClient1 closes and

@@ -5,6 +5,7 @@
 #include "support/FtpTestServer.h"
 #include "support/RecordingDialogService.h"
 #include "support/WaitFor.h"
+#include "update/UpdateCheck.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -132,7 +133,7 @@ TEST_F(UpdateFlowsTest, CheckWithoutUpdateLogsInOrderLogsOutAndFetchesNothing) {
     EXPECT_EQ(log()[2], QString::number(manifest("104", "14").size()) + " bytes Transferred");
     EXPECT_EQ(state.ServerProgramVersion, 104);
     EXPECT_EQ(state.ServerFirmwareVersion, 14);
-    EXPECT_EQ(state.DownloadKind, QStringLiteral("version"));
+    EXPECT_EQ(form->updateCheck().downloadKind(), UpdateCheck::DownloadKind::Version);
     // The tester has not reported: the manifest alone starts no firmware download.
     EXPECT_FALSE(state.FirmwareCheckStarted);
     EXPECT_FALSE(form->FtpClient1->Connected());
@@ -163,7 +164,7 @@ TEST_P(NewerProgramTest, IsFetchedWholeAndPutInPlaceRunnableAtClose) {
     form->FormActivate(form.get());
     ASSERT_TRUE(waitLog("Conexión cerrada"));
     EXPECT_EQ(state.ServerProgramVersion, 105);
-    EXPECT_EQ(state.DownloadKind, QStringLiteral("exe"));
+    EXPECT_EQ(form->updateCheck().downloadKind(), UpdateCheck::DownloadKind::Exe);
     const QStringList lines = withoutByteCounts();
     const qsizetype update = lines.indexOf("Actualizar programa.");
     ASSERT_GE(update, 0);
@@ -436,5 +437,5 @@ TEST_F(UpdateFlowsTest, EveryActivationOfTheWindowStartsTheCheck) {
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(form.get(), &activate);
     EXPECT_EQ(log(), QStringList{"Conexion a internet no disponible!"}); // cleared first
-    EXPECT_EQ(state.DownloadKind, QStringLiteral("version"));
+    EXPECT_EQ(form->updateCheck().downloadKind(), UpdateCheck::DownloadKind::Version);
 }

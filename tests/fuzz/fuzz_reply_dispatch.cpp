@@ -5,8 +5,8 @@
 #include "app/TForm1.h"
 #include "charts/PressureChart.h"
 #include "core/AppState.h"
-#include "core/DialogService.h"
 #include "link/virtual/VirtualHidPlatform.h"
+#include "reports/ReportDialogs.h"
 
 #include <QApplication>
 
@@ -16,7 +16,7 @@
 
 namespace {
 
-class SilentDialogs : public kr90x::DialogService {
+class SilentDialogs : public kr90x::reports::ReportDialogs {
 public:
     void showBox(const kr90x::MessageBox&) override {}
 };

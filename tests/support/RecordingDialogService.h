@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DialogService.h"
+#include "reports/ReportDialogs.h"
 
 #include <QDialog>
 
@@ -12,7 +12,13 @@ namespace kr90x::test {
 
 // Records every box and report window the program asks for and answers at once, as the
 // test says, so no test blocks.
-class RecordingDialogService : public DialogService {
+class RecordingDialogService : public reports::ReportDialogs {
+public:
+    using OutputOptionsRequest = reports::OutputOptionsRequest;
+    using OutputOptionsAnswer = reports::OutputOptionsAnswer;
+    using StatusReporter = reports::StatusReporter;
+    using ReportDestination = reports::ReportDestination;
+
 public:
     void showBox(const MessageBox& box) override { boxes.push_back(box); }
 
