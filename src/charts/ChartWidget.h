@@ -51,6 +51,7 @@ protected:
     qreal drawTitle(QPainter* painter, qreal left, qreal right, qreal top) const;
     qreal titleHeight() const;
     QString chartNumber(double value) const;
+    const FormatSettings& format() const { return format_; }
     // Called by the series on every change: one paint later, not one per change. A
     // hidden chart schedules nothing; showing it paints it whole.
     void scheduleRepaint() {

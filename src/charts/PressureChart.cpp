@@ -83,6 +83,22 @@ struct PressureChart::Layout {
     }
 };
 
+struct PressureChart::LayoutCache {
+    struct Key {
+        QRectF rect;
+        View view;
+        bool manualView;
+        qreal titleHeight;
+        QChar decimal;
+        QChar thousands;
+        bool operator==(const Key&) const = default;
+    };
+    Key key;
+    Layout layout;
+};
+
+PressureChart::~PressureChart() = default;
+
 PressureChart::PressureChart(const FormatSettings& format, QWidget* parent)
     : ChartWidget(format, arialFont(17, true), parent),
       Series3(QColor(192, 192, 192), [this] { scheduleRepaint(); }),
@@ -174,6 +190,19 @@ void PressureChart::animationStep() {
 }
 
 PressureChart::Layout PressureChart::layout(const QRectF& rect, const View& view) const {
+    const LayoutCache::Key key{rect,
+                               usable(view),
+                               manualView_,
+                               titleHeight(),
+                               format().DecimalSeparator,
+                               format().ThousandSeparator};
+    if (!layoutCache_ || !(layoutCache_->key == key)) {
+        layoutCache_ = std::make_unique<LayoutCache>(LayoutCache{key, measureLayout(rect, view)});
+    }
+    return layoutCache_->layout;
+}
+
+PressureChart::Layout PressureChart::measureLayout(const QRectF& rect, const View& view) const {
     Layout l;
     l.panel = rect;
     l.view = usable(view);

@@ -8,6 +8,8 @@
 #include <QPolygonF>
 #include <QTimer>
 
+#include <memory>
+
 namespace kr90x::charts {
 
 // The pressure curve chart (`Chart2`): the curve `Series2` as a green line over the
@@ -18,6 +20,7 @@ class PressureChart : public ChartWidget {
     Q_OBJECT
 public:
     explicit PressureChart(const FormatSettings& format, QWidget* parent = nullptr);
+    ~PressureChart() override;
 
     PointSeries Series3; // the band, drawn first
     PointSeries Series2; // the curve, drawn over it
@@ -65,7 +68,11 @@ protected:
 
 private:
     struct Layout;
+    struct LayoutCache;
+    // The layout of `rect` showing `view`; measured again only when something it depends
+    // on (size, view, title, separators) differs from the last time.
     Layout layout(const QRectF& rect, const View& view) const;
+    Layout measureLayout(const QRectF& rect, const View& view) const;
     View automaticView() const;
     void setView(const View& view);
     void animationStep();
@@ -97,6 +104,9 @@ private:
     mutable QPolygonF linePath_;
     mutable QPolygonF bandPath_;
     mutable QList<QLineF> lineSegments_;
+    // Measuring every axis label is the costly part of a layout; paints, presses and
+    // moves mostly ask for the same one again.
+    mutable std::unique_ptr<LayoutCache> layoutCache_;
 };
 
 } // namespace kr90x::charts

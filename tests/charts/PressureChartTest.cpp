@@ -313,3 +313,31 @@ TEST_F(PressureChartTest, RightDragScrollsAlongBothAxes) {
         countPixels(played, QRect(int(p.left()), row - 2, int(p.width()), 5), near(kGreen, 0)),
         int(p.width()) / 2);
 }
+
+// The layout is kept from one paint to the next: every change it depends on must still
+// show at once.
+TEST_F(PressureChartTest, TheKeptLayoutFollowsEveryChangeItDependsOn) {
+    readStart(80, QStringLiteral("Oil Pressure (Bar)"));
+    const QRectF one = chart.plotRect();
+    EXPECT_EQ(chart.plotRect(), one);
+
+    chart.setTitleLines({QStringLiteral("Oil Pressure (Bar)"), QStringLiteral("second line")});
+    const QRectF twoLines = chart.plotRect();
+    EXPECT_GT(twoLines.top(), one.top());
+
+    chart.setLeftAxisMaximum(20000); // wider labels: "20.000"
+    const QRectF wide = chart.plotRect();
+    EXPECT_GT(wide.left(), twoLines.left());
+    format.ThousandSeparator = QLatin1Char('W'); // a far wider separator, read at once
+    EXPECT_GT(chart.plotRect().left(), wide.left());
+
+    chart.resize(400, 300);
+    EXPECT_LT(chart.plotRect().right(), wide.right());
+
+    // A zoom changes the label step, and undoing it brings the first layout back.
+    const double step = chart.leftAxisStep();
+    chart.zoomToRect(QRectF(chart.plotRect().topLeft(), QSizeF(100, 20)));
+    EXPECT_LT(chart.leftAxisStep(), step);
+    chart.undoZoom();
+    EXPECT_EQ(chart.leftAxisStep(), step);
+}
