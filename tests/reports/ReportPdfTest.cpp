@@ -2,6 +2,7 @@
 #include "ReportFixture.h"
 
 #include "reports/TRepRenderPDF.h"
+#include "reports/Templates.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,18 @@ using namespace kr90x;
 using namespace kr90x::test;
 
 namespace {
+
+// The chart picture's printed size: the template gives its width, and its height follows
+// from the chart's own client area on the window, 561 x 369 pixels.
+QSizeF chartPictureMm(const reports::ReportTemplate& t) {
+    for (const reports::TemplateElement& e : t.elements) {
+        if (e.kind == reports::ElementKind::DataPicture) {
+            return {e.width, e.width * 369.0 / 561.0};
+        }
+    }
+    ADD_FAILURE() << "no chart picture in the template";
+    return {};
+}
 
 class ReportPdfTest : public ReportFixture {};
 
@@ -79,7 +92,8 @@ TEST_F(ReportPdfTest, CompressionReportHasTheSixLinesTheChartAndTheRightFile) {
     }
     EXPECT_FALSE(bytes.contains("/FlateDecode"));
 
-    // The logo at its own pixels and the chart at 300 dpi of 129.7 x 85.3 mm.
+    // The logo at its own pixels and the chart at 300 dpi of its printed size.
+    const QSizeF chartMm = chartPictureMm(reports::compressionTemplate());
     const auto images = pdfImages(file);
     ASSERT_EQ(images.size(), 2u);
     EXPECT_EQ(images[0].enc, QStringLiteral("jpeg"));
@@ -88,8 +102,8 @@ TEST_F(ReportPdfTest, CompressionReportHasTheSixLinesTheChartAndTheRightFile) {
     EXPECT_EQ(images[1].enc, QStringLiteral("jpeg"));
     EXPECT_NEAR(images[1].xppi, 300.0, 1.0);
     EXPECT_NEAR(images[1].yppi, 300.0, 1.0);
-    EXPECT_NEAR(images[1].width / 300.0 * 25.4, 129.7, 0.1);
-    EXPECT_NEAR(images[1].height / 300.0 * 25.4, 85.3, 0.1);
+    EXPECT_NEAR(images[1].width / 300.0 * reports::kMmPerInch, chartMm.width(), 0.1);
+    EXPECT_NEAR(images[1].height / 300.0 * reports::kMmPerInch, chartMm.height(), 0.1);
 }
 
 TEST_F(ReportPdfTest, PressureReportCarriesTheTitleOfTheCompletedFunction) {
@@ -102,8 +116,9 @@ TEST_F(ReportPdfTest, PressureReportCarriesTheTitleOfTheCompletedFunction) {
     EXPECT_FALSE(text.contains(QStringLiteral("Cylinder")));
     const auto images = pdfImages(file);
     ASSERT_EQ(images.size(), 2u);
-    EXPECT_NEAR(images[1].width / 300.0 * 25.4, 182.2, 0.1);
-    EXPECT_NEAR(images[1].height / 300.0 * 25.4, 119.8, 0.1);
+    const QSizeF chartMm = chartPictureMm(reports::pressureTemplate());
+    EXPECT_NEAR(images[1].width / 300.0 * reports::kMmPerInch, chartMm.width(), 0.1);
+    EXPECT_NEAR(images[1].height / 300.0 * reports::kMmPerInch, chartMm.height(), 0.1);
 
     curveResult(2, 10);
     EXPECT_TRUE(pdfText(reportToPdf(QStringLiteral("hp.pdf")))
@@ -122,6 +137,12 @@ TEST_F(ReportPdfTest, TurboFsiTdiAndNoResultMakeNoReport) {
     }
     EXPECT_TRUE(dialogs.optionRequests.empty());
     EXPECT_TRUE(dialogs.modalTitles.empty());
+
+    // The same click on a petrol compression result does open the report.
+    compressionResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
+    form->btnReportClick(form->btnReport);
+    EXPECT_EQ(dialogs.optionRequests.size(), 1u);
+    EXPECT_EQ(dialogs.modalTitles, std::vector<QString>{QStringLiteral("Report Preview")});
 }
 
 TEST_F(ReportPdfTest, NeverSetTitlePrintsAnEmptyHeaderOnOnePage) {

@@ -36,6 +36,10 @@ public:
                          });
     }
 
+    // An error event as sequence() names it: a reply code, or one of the client's own
+    // (kFtpErrorLocalFile, ...).
+    static std::string errorName(int code) { return "error " + std::to_string(code); }
+
     std::vector<FtpEvent> events;
     // Runs inside the handler, after the event is recorded.
     std::function<void(const FtpEvent&)> onEvent;
@@ -45,7 +49,7 @@ public:
         std::vector<std::string> out;
         for (const FtpEvent& e : events) {
             if (e.isError) {
-                out.push_back("error " + std::to_string(e.code));
+                out.push_back(errorName(e.code));
             } else if (e.code != int(TFtpStatusCode::scProgress)) {
                 out.push_back(statusCodeName(TFtpStatusCode(e.code)));
             }
