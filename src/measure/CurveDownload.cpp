@@ -10,6 +10,7 @@
 #include "protocol/Reply.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace kr90x {
 namespace {
@@ -18,6 +19,21 @@ namespace {
 constexpr std::int32_t kMaxCount = 99999;
 
 } // namespace
+
+CurveDownload::SampleArray CurveDownload::samplesOf(CurveChannel channel) {
+    switch (channel) {
+    case CurveChannel::Turbo:
+        return &state_.TurboSamples;
+    case CurveChannel::Fsi:
+        return &state_.FsiSamples;
+    case CurveChannel::Tdi:
+        return &state_.TdiSamples;
+    case CurveChannel::HighPressure:
+    case CurveChannel::None:
+        break;
+    }
+    return &state_.HighPressureSamples;
+}
 
 int CurveDownload::functionFor(CurveChannel channel) const {
     // The function the read was started for; failing that (a reply nobody asked for) the
@@ -36,22 +52,7 @@ int CurveDownload::functionFor(CurveChannel channel) const {
 }
 
 void CurveDownload::resizeSamples(CurveChannel channel, std::size_t count) {
-    switch (channel) {
-    case CurveChannel::HighPressure:
-        state_.HighPressureSamples.assign(count, 0);
-        break;
-    case CurveChannel::Turbo:
-        state_.TurboSamples.assign(count, 0);
-        break;
-    case CurveChannel::Fsi:
-        state_.FsiSamples.assign(count, 0);
-        break;
-    case CurveChannel::Tdi:
-        state_.TdiSamples.assign(count, 0);
-        break;
-    case CurveChannel::None:
-        break;
-    }
+    std::visit([count](auto* samples) { samples->assign(count, 0); }, samplesOf(channel));
 }
 
 void CurveDownload::countReply(CurveChannel channel, const QString& reply) {
@@ -89,26 +90,20 @@ void CurveDownload::sampleReply(CurveChannel channel, const QString& reply) {
         return;
     }
     const auto at = static_cast<std::size_t>(k - 1);
-    double plotted = v / f->divisor;
-    switch (channel) {
-    case CurveChannel::HighPressure:
-        state_.HighPressureSamples[at] = v;
-        break;
-    case CurveChannel::Turbo:
-        state_.TurboSamples[at] = v;
-        break;
-    // These two keep the scaled value, as extended reals; the plot shows what is kept.
-    case CurveChannel::Fsi:
-        state_.FsiSamples[at] = v / static_cast<long double>(f->divisor);
-        plotted = static_cast<double>(state_.FsiSamples[at]);
-        break;
-    case CurveChannel::Tdi:
-        state_.TdiSamples[at] = v / static_cast<long double>(f->divisor);
-        plotted = static_cast<double>(state_.TdiSamples[at]);
-        break;
-    case CurveChannel::None:
-        return;
-    }
+    // Whole-number channels keep the raw value; FSI and TDI keep it scaled, as extended
+    // reals, and the plot shows what is kept.
+    const double plotted = std::visit(
+        [&](auto* samples) -> double {
+            using Sample = typename std::remove_pointer_t<decltype(samples)>::value_type;
+            if constexpr (std::is_integral_v<Sample>) {
+                (*samples)[at] = v;
+                return v / f->divisor;
+            } else {
+                (*samples)[at] = v / static_cast<Sample>(f->divisor);
+                return static_cast<double>((*samples)[at]);
+            }
+        },
+        samplesOf(channel));
     chart_.Series2.AddY(plotted);
     if (f->band) {
         chart_.Series3.AddY(*f->band);

@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <variant>
+#include <vector>
 
 namespace kr90x {
 
@@ -35,6 +38,10 @@ public:
     CurveChannel activeChannel() const { return active_; }
 
 private:
+    // A channel's samples: whole numbers for high pressure and turbo, extended reals for
+    // FSI and TDI.
+    using SampleArray = std::variant<std::vector<std::int32_t>*, std::vector<long double>*>;
+    SampleArray samplesOf(CurveChannel channel);
     int functionFor(CurveChannel channel) const;
     void resizeSamples(CurveChannel channel, std::size_t count);
 

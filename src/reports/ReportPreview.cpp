@@ -25,6 +25,16 @@ namespace kr90x::reports {
 namespace {
 constexpr double kScreenDpi = 96.0;
 constexpr double kZoomStep = 10.0;
+
+// A right-aligned number field of the tool bar.
+QLineEdit* addField(QToolBar* tools, const char* name, int width) {
+    auto* field = new QLineEdit(tools); // owned by the tool bar
+    field->setObjectName(QString::fromLatin1(name));
+    field->setFixedWidth(width);
+    field->setAlignment(Qt::AlignRight);
+    tools->addWidget(field);
+    return field;
+}
 } // namespace
 
 PageView::PageView(QWidget* parent) : QWidget(parent) {
@@ -141,11 +151,7 @@ void ReportPreview::buildUi() {
     tools->addSeparator();
     tools->addAction(actFirst);
     tools->addAction(actPrevious);
-    pageField_ = new QLineEdit(tools);
-    pageField_->setObjectName(QStringLiteral("pageField"));
-    pageField_->setFixedWidth(40);
-    pageField_->setAlignment(Qt::AlignRight);
-    tools->addWidget(pageField_);
+    pageField_ = addField(tools, "pageField", 40);
     pageCount_ = new QLabel(tools);
     pageCount_->setObjectName(QStringLiteral("pageCount"));
     tools->addWidget(pageCount_);
@@ -158,11 +164,7 @@ void ReportPreview::buildUi() {
     tools->addAction(actLast);
     tools->addSeparator();
     tools->addAction(actZoomOut);
-    zoomField_ = new QLineEdit(tools);
-    zoomField_->setObjectName(QStringLiteral("zoomField"));
-    zoomField_->setFixedWidth(60);
-    zoomField_->setAlignment(Qt::AlignRight);
-    tools->addWidget(zoomField_);
+    zoomField_ = addField(tools, "zoomField", 60);
     tools->addWidget(new QLabel(QStringLiteral("%"), tools));
     connect(zoomField_, &QLineEdit::editingFinished, this, [this] {
         QString t = zoomField_->text().trimmed();
