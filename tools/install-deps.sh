@@ -13,7 +13,7 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xau
     x11-utils xdotool curl
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
-    # installing it takes nothing from the network that its purge would leave behind.
+    # installing it needs nothing from the network.
     lintian desktop-file-utils appstream umockdev libqt6sql6-sqlite)
 
 case "${1:-build}" in
