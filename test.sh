@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the whole test suite, then once
-# more under AddressSanitizer and UndefinedBehaviorSanitizer, the device layer under
+# Installs what is missing, builds everything and runs the whole test suite, checks the
+# Debian package (build, lint, install, purge), runs the suite once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the device layer under
 # ThreadSanitizer, and each parser of outside data under libFuzzer for a short while.
 # Prints at its end how long each stage took.
 set -euo pipefail
@@ -57,6 +58,11 @@ build_tree() {
 
 stage "build: plain" build_tree build "" -DKR90X_TESTS=ON -DKR90X_BENCH=ON
 stage "tests: plain" run_ctest build
+
+# The Debian package: its maintainer scripts against fake devices, then the package itself
+# built, linted, installed, started and purged again.
+stage "package: maintainer scripts" tests/packaging/maintscript_test.sh
+stage "package: build, lint, install" tests/packaging/package_test.sh
 
 # One clang tree serves the sanitized suite and the fuzzers (the libraries carry the
 # fuzzers' coverage instrumentation, which the tests do not mind). A tree left by gcc
