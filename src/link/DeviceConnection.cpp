@@ -6,6 +6,8 @@
 #include "core/Log.h"
 #include "link/THidDeviceController.h"
 
+#include <QMetaObject>
+
 #include <system_error>
 
 namespace kr90x {
@@ -23,6 +25,12 @@ DeviceConnection::DeviceConnection(THidDeviceController& controller, AppState& s
 void DeviceConnection::detect() {
     THidDevice*& tester = state_.TesterDevice;
     if (tester && tester->IsPluggedIn()) {
+        if (!testerUsable_ && tester->HasReadWriteAccess()) {
+            // Its rule came into force after we took it: greet it as a tester just
+            // attached, since it never heard the version question.
+            greet();
+            return;
+        }
         log_.add(QStringLiteral("Ya está conectado ") + tester->ProductName());
         return;
     }
@@ -43,11 +51,25 @@ void DeviceConnection::detect() {
     }
     controls_.testerCheckedOut();
     log_.clear();
-    log_.add(QStringLiteral("Orvo tester detected ..."));
-    actions_.askVersion();
-    if (tester && !tester->HasReadWriteAccess()) {
-        dialogs_.information(QString::fromLatin1(kNoAccessMessage));
+    greet();
+    if (!testerUsable_) {
+        // Shown once the pass is over: the unplug and re-plug it asks for must find the
+        // HID layer ready to notice them while the box is open.
+        QMetaObject::invokeMethod(
+            &controller_, [this] { dialogs_.information(QString::fromLatin1(kNoAccessMessage)); },
+            Qt::QueuedConnection);
     }
+}
+
+void DeviceConnection::greet() {
+    THidDevice* tester = state_.TesterDevice;
+    testerUsable_ = tester->HasReadWriteAccess();
+    log_.add(QStringLiteral("Orvo tester detected ..."));
+    tester->Caps(); // learns, too, why the report lengths might not be the tester's own
+    if (!tester->CapsNote().isEmpty()) {
+        log_.add(tester->CapsNote());
+    }
+    actions_.askVersion();
 }
 
 void DeviceConnection::readFailed(int error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/TesterIdentity.h"
+
 #include <functional>
 
 namespace kr90x {
@@ -9,9 +11,6 @@ class ControlStates;
 class DialogService;
 class Log;
 class THidDeviceController;
-
-inline constexpr int kTesterVendorId = 1240;   // 0x04D8
-inline constexpr int kTesterProductId = 62356; // 0xF394
 
 // Keeps the program's view of the tester in step with what is attached: takes the tester
 // when one comes, asks it for its firmware version, and gives it back when it has gone.
@@ -33,12 +32,17 @@ public:
     void readFailed(int error);
 
 private:
+    // The attachment's log line and version question.
+    void greet();
+
     THidDeviceController& controller_;
     AppState& state_;
     Log& log_;
     ControlStates& controls_;
     DialogService& dialogs_;
     Actions actions_;
+    // The checked-out tester could be opened for reading and writing when it was greeted.
+    bool testerUsable_ = false;
 };
 
 // Shown once per attachment of a tester that this user may not open.

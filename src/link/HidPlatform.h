@@ -50,6 +50,9 @@ public:
     virtual HidAccess access() const = 0;
     virtual bool attributes(THidAttributes& out) = 0;
     virtual bool caps(THidCaps& out) = 0;
+    // Why the report lengths are not the device's own (a descriptor it could not read),
+    // empty when they are.
+    virtual QString capsNote() const { return {}; }
     virtual QString productString() = 0;
     // Writes one output report; report[0] is the report ID.
     virtual bool write(std::span<const std::uint8_t> report, std::size_t& written) = 0;

@@ -73,6 +73,7 @@ THidCaps THidDevice::Caps() {
             return THidCaps{};
         }
         preparsed_ = std::make_unique<THidCaps>(caps);
+        capsNote_ = h->capsNote();
     }
     return *preparsed_;
 }
@@ -102,6 +103,12 @@ void THidDevice::checkOut() {
     startReader();
 }
 
+void THidDevice::gainAccess() {
+    readWriteAccess_ = true;
+    sync_.reset(); // opened without access rights: the next write opens it anew
+    startReader();
+}
+
 void THidDevice::checkIn() {
     stopReader();
     closeHandles();
@@ -126,6 +133,7 @@ void THidDevice::startReader() {
     }
     read_ = platform_.open(pnpInfo_.DevicePath, HidAccess::ReadWrite);
     if (!read_) {
+        retryReaderLater();
         return;
     }
     const THidCaps caps = Caps();
@@ -133,7 +141,20 @@ void THidDevice::startReader() {
                                                      caps.InputReportByteLength);
 }
 
+void THidDevice::retryReaderLater() {
+    if (!readerRetry_) {
+        // Owned by the device: no retry runs after the device is gone.
+        readerRetry_ = std::make_unique<QTimer>();
+        readerRetry_->setSingleShot(true);
+        QObject::connect(readerRetry_.get(), &QTimer::timeout, [this] { startReader(); });
+    }
+    readerRetry_->start(threadSleepTime_);
+}
+
 void THidDevice::stopReader() {
+    if (readerRetry_) {
+        readerRetry_->stop();
+    }
     if (reader_) {
         reader_->stop();
         reader_.reset();

@@ -3,6 +3,7 @@
 #include "link/HidPlatform.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,8 @@ public:
     const THidAttributes& Attributes() const { return attributes_; }
     // Report lengths; all zero when the device cannot be asked.
     THidCaps Caps();
+    // Why Caps() are not the device's own, once they have been asked; usually empty.
+    const QString& CapsNote() const { return capsNote_; }
     // The product string, asked once it can be had, then kept.
     QString ProductName();
 
@@ -73,9 +76,15 @@ private:
     void checkOut();
     void checkIn();
     void markUnplugged();
+    // A pass opened the interface anew with read and write access where this device had
+    // none (udev applied its rules late): the device takes it, and its reader starts.
+    void gainAccess();
     void detachController() { controller_ = nullptr; }
     void startReader();
     void stopReader();
+    // The reader's handle could not be opened: try again after the sleep period, as long
+    // as the device is checked out.
+    void retryReaderLater();
     bool openSync();
     void closeHandles();
 
@@ -87,12 +96,14 @@ private:
     bool readWriteAccess_ = false;
     THidAttributes attributes_;
     std::unique_ptr<THidCaps> preparsed_;
+    QString capsNote_;
     QString productName_;
     int threadSleepTime_;
     int pollingDelayTime_;
     std::unique_ptr<HidHandle> sync_;
     std::shared_ptr<HidHandle> read_;
     std::unique_ptr<THidDeviceReadThread> reader_;
+    std::unique_ptr<QTimer> readerRetry_;
 };
 
 } // namespace kr90x

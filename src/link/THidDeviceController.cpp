@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <utility>
 
 namespace kr90x {
 
@@ -33,7 +34,14 @@ THidDeviceController::~THidDeviceController() {
 }
 
 void THidDeviceController::notice(bool first) {
-    if (destroying_ || passRunning_) {
+    if (destroying_) {
+        return;
+    }
+    if (passRunning_ || held_) {
+        // A handler of this pass may run the event loop (a message box), and the change
+        // that comes meanwhile must not be lost: one more pass follows.
+        noticeWaiting_ = true;
+        firstWaiting_ = firstWaiting_ || first;
         return;
     }
     // Cleared however the pass ends, so that later notices still run passes.
@@ -43,6 +51,22 @@ void THidDeviceController::notice(bool first) {
         ~PassFlag() { flag = false; }
     } passFlag(passRunning_);
     pass(first);
+    runWaitingNoticeLater();
+}
+
+void THidDeviceController::runWaitingNoticeLater() {
+    if (!noticeWaiting_ || held_ || destroying_) {
+        return;
+    }
+    noticeWaiting_ = false;
+    const bool first = std::exchange(firstWaiting_, false);
+    QMetaObject::invokeMethod(
+        this, [this, first] { notice(first); }, Qt::QueuedConnection);
+}
+
+void THidDeviceController::holdPasses(bool hold) {
+    held_ = hold;
+    runWaitingNoticeLater();
 }
 
 void THidDeviceController::pass(bool alwaysReport) {
@@ -59,14 +83,20 @@ void THidDeviceController::pass(bool alwaysReport) {
         }
     }
 
-    auto inFresh = [&](const QString& id) {
-        return std::any_of(fresh.begin(), fresh.end(),
-                           [&](const auto& f) { return f->PnPInfo().DeviceID == id; });
+    auto inFresh = [&](const QString& id) -> THidDevice* {
+        auto it = std::find_if(fresh.begin(), fresh.end(),
+                               [&](const auto& f) { return f->PnPInfo().DeviceID == id; });
+        return it == fresh.end() ? nullptr : it->get();
     };
     for (auto it = devices_.end(); it != devices_.begin();) {
         --it;
         THidDevice& device = **it;
-        if (device.IsPluggedIn() && inFresh(device.PnPInfo().DeviceID)) {
+        if (THidDevice* same =
+                device.IsPluggedIn() ? inFresh(device.PnPInfo().DeviceID) : nullptr) {
+            if (!device.HasReadWriteAccess() && same->HasReadWriteAccess()) {
+                device.gainAccess();
+                changed = true;
+            }
             continue;
         }
         if (device.IsPluggedIn()) {

@@ -45,6 +45,10 @@ public:
 
     const std::vector<std::unique_ptr<THidDevice>>& devices() const { return devices_; }
 
+    // While held, notices wait (the first pass too); releasing runs one pass for them.
+    // The window holds the first pass until it has been activated.
+    void holdPasses(bool hold);
+
     // Runs the program's data handler for a report a reader has handed over; an error
     // escaping it is shown and the reader goes on.
     void deliverReport(THidDevice& device, std::uint8_t reportId, const std::uint8_t* data,
@@ -59,12 +63,16 @@ private:
     // `first`: the pass queued at creation, which reports a change whatever it finds.
     void notice(bool first);
     void pass(bool alwaysReport);
+    void runWaitingNoticeLater();
     std::vector<std::unique_ptr<THidDevice>>::iterator find(const THidDevice* device);
 
     HidPlatform& platform_;
     DialogService& dialogs_;
     std::vector<std::unique_ptr<THidDevice>> devices_;
     bool passRunning_ = false;
+    bool held_ = false;
+    bool noticeWaiting_ = false;
+    bool firstWaiting_ = false;
     bool destroying_ = false;
 };
 

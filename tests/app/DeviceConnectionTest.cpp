@@ -148,6 +148,7 @@ TEST_F(DeviceConnectionTest, ATesterThisUserMayNotOpenIsShownAndExplainedOnce) {
     start();
     waitForPasses(1);
     EXPECT_EQ(panel0(), QStringLiteral("KR90X connected"));
+    ASSERT_TRUE(test::waitFor([&] { return !dialogs.boxes.empty(); }));
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].caption, QStringLiteral("Information"));
     EXPECT_EQ(dialogs.boxes[0].text, QString::fromLatin1(kNoAccessMessage));
@@ -157,6 +158,58 @@ TEST_F(DeviceConnectionTest, ATesterThisUserMayNotOpenIsShownAndExplainedOnce) {
     hid.raiseNotice();
     test::drainEvents();
     EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+// udev applies the rule after the program took the tester: it is greeted as if just
+// attached, and answers the version question it never heard.
+TEST_F(DeviceConnectionTest, ATesterThatGainsAccessIsAskedItsVersionThen) {
+    tester->device()->denyAccess = true;
+    hid.plug(tester->device());
+    start();
+    waitForPasses(1);
+    ASSERT_TRUE(test::waitFor([&] { return !dialogs.boxes.empty(); }));
+    form->Timer2->stop();
+    EXPECT_TRUE(tester->device()->written().empty());
+
+    tester->device()->denyAccess = false;
+    hid.raiseNotice();
+    waitForPasses(2);
+    EXPECT_EQ(form->log().lines().last(), QStringLiteral("Orvo tester detected ..."));
+    ASSERT_EQ(tester->device()->written().size(), 1u);
+    ASSERT_TRUE(test::waitFor([&] { return state.DeviceFirmwareVersion == 12; }));
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+
+    // From then on, other devices only say it is still there.
+    hid.raiseNotice();
+    test::drainEvents();
+    auto mouse = std::make_shared<VirtualHidDevice>();
+    mouse->attributes = {0x046D, 0xC077, 1};
+    hid.plug(mouse);
+    waitForPasses(3);
+    EXPECT_EQ(form->log().lines().last(), QStringLiteral("Ya está conectado Rirazereruver ovuvuv"));
+}
+
+// The box asks for an unplug and a re-plug, which the user does while it is open: the
+// window must follow them, whatever the box's own event loop delivers meanwhile.
+TEST_F(DeviceConnectionTest, UnplugAndReplugWhileTheNoAccessBoxIsOpenAreFollowed) {
+    tester->device()->denyAccess = true;
+    hid.plug(tester->device());
+    dialogs.onBox = [&](const MessageBox&) {
+        dialogs.onBox = nullptr;
+        hid.unplug(tester->device());
+        ASSERT_TRUE(test::waitFor([&] { return passes >= 2; }));
+        tester->device()->denyAccess = false; // the rule is in place now
+        hid.plug(tester->device());
+        ASSERT_TRUE(test::waitFor([&] { return passes >= 3; }));
+    };
+    start();
+    ASSERT_TRUE(test::waitFor([&] { return passes >= 3; }));
+    test::drainEvents();
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(panel0(), QStringLiteral("KR90X connected"));
+    ASSERT_NE(state.TesterDevice, nullptr);
+    EXPECT_TRUE(state.TesterDevice->hasReader());
+    EXPECT_EQ(form->log().lines().first(), QStringLiteral("Orvo tester detected ..."));
 }
 
 TEST_F(DeviceConnectionTest, HomeEnablesReadOnlyWhileTheTesterIsPluggedIn) {

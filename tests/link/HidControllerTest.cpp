@@ -209,6 +209,45 @@ TEST_F(HidControllerTest, OnlyTheFirstFailedReadOfEachCheckOutIsTold) {
     EXPECT_EQ(told[1], EIO);
 }
 
+TEST_F(HidControllerTest, AReadHandleThatCannotBeOpenedIsTriedAgain) {
+    auto tester = makeDevice(0x04D8, 0xF394);
+    platform.plug(tester);
+    start();
+    settle(1);
+    tester->failOpens = 3; // the node is busy for a moment after the pass
+    THidDevice* dev = nullptr;
+    ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
+    EXPECT_FALSE(dev->hasReader());
+    ASSERT_TRUE(test::waitFor([&] { return dev->hasReader(); }));
+    tester->sendInput(report({0, 'A'}, 65));
+    ASSERT_TRUE(test::waitFor([&] { return deliveries.size() == 1; }));
+
+    // Checked in meanwhile, nothing is tried any more.
+    controller->CheckIn(dev);
+    tester->failOpens = 1;
+    ASSERT_TRUE(controller->CheckOutByID(dev, 1240, 62356));
+    controller->CheckIn(dev);
+    test::drainEvents();
+    EXPECT_EQ(tester->failOpens, 0);
+}
+
+TEST_F(HidControllerTest, ATesterThatGainsAccessOnALaterPassIsReadFromThen) {
+    auto tester = makeDevice(0x04D8, 0xF394);
+    tester->denyAccess = true;
+    THidDevice* dev = startAndCheckOut(tester);
+    ASSERT_NE(dev, nullptr);
+    EXPECT_FALSE(dev->hasReader());
+
+    tester->denyAccess = false; // udev applied the rule, and says so
+    platform.raiseNotice();
+    settle(2);
+    EXPECT_TRUE(dev->HasReadWriteAccess());
+    EXPECT_TRUE(dev->hasReader());
+    EXPECT_EQ(controller->devices().size(), 1u);
+    tester->sendInput(report({0, 'A'}, 65));
+    ASSERT_TRUE(test::waitFor([&] { return deliveries.size() == 1; }));
+}
+
 TEST_F(HidControllerTest, ATesterWithoutAccessCanBeCheckedOutButNotUsed) {
     auto tester = makeDevice(0x04D8, 0xF394);
     tester->denyAccess = true;

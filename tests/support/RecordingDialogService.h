@@ -20,7 +20,13 @@ public:
     using ReportDestination = reports::ReportDestination;
 
 public:
-    void showBox(const MessageBox& box) override { boxes.push_back(box); }
+    void showBox(const MessageBox& box) override {
+        boxes.push_back(box);
+        if (onBox) {
+            onBox(box); // while the box is "open", as a real one runs the event loop
+        }
+    }
+    std::function<void(const MessageBox&)> onBox;
 
     // "Output Options": the answer the test gives (by default OK with the choices the
     // dialog opens with: Preview).

@@ -2,7 +2,10 @@
 
 #include "link/HidPlatform.h"
 
+#include <QString>
+
 #include <memory>
+#include <set>
 
 struct udev;
 struct udev_monitor;
@@ -29,6 +32,10 @@ private:
     udev_monitor* monitor_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::function<void()> notify_;
+    // Nodes whose removal the kernel announced while sysfs may still show them for a
+    // moment (the kernel's own events come before the kernel has finished): a pass must
+    // not find them again. By syspath; an add of the same path takes it back.
+    std::set<QString> removed_;
 };
 
 } // namespace kr90x

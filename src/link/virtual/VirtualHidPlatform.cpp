@@ -162,6 +162,10 @@ std::unique_ptr<HidHandle> VirtualHidPlatform::open(const QString& path, HidAcce
     if (access == HidAccess::ReadWrite && it->device->denyAccess) {
         return nullptr;
     }
+    if (access == HidAccess::ReadWrite && it->device->failOpens > 0) {
+        --it->device->failOpens;
+        return nullptr;
+    }
     return std::make_unique<VirtualHidHandle>(it->device, access);
 }
 

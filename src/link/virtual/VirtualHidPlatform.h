@@ -24,6 +24,7 @@ public:
     QString product;
     THidCaps caps{65, 65, 0};
     bool denyAccess = false; // found, but may only be opened without access rights
+    int failOpens = 0;       // this many more opens with access rights fail (a busy node)
     bool failWrites = false;
     bool unidentifiable = false; // its attributes cannot be read
     // Makes every read fail with this error code while it is not 0 (a device in trouble
