@@ -1,9 +1,9 @@
 // Program entry: builds the application and its window and runs the event loop.
+#include "app/Application.h"
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
 #include "core/AppState.h"
 #include "core/ProcessStats.h"
-#include "core/Texts.h"
 #include "link/linux/LinuxHidPlatform.h"
 #include "link/virtual/VirtualHidPlatform.h"
 #include "simulator/VirtualTester.h"
@@ -42,9 +42,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvo_KR90X"));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kr90x::kApplicationTitle));
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvo-kr90x"));
+    kr90x::setUpApplication();
 
     bool probe = false;
     bool virtualTester = false;

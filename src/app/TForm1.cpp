@@ -46,6 +46,8 @@ namespace {
 constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 503;
 constexpr int kStatusBarHeight = 19;
+// How long a shown window waits for its activation before its first device pass runs.
+constexpr int kFirstPassHoldMs = 2000;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                         bool visible, bool enabled) {
@@ -166,10 +168,16 @@ void TForm1::createControls() {
     btnEEPROM = makeButton(this, "btnEEPROM", QStringLiteral("Read EEPROM"), {681, 448, 97, 25},
                            false, true);
 
-    // The keys reach the controls in the order of a read: read, report, pick, home.
+    // The keys reach the controls in the order of a read: read, report, pick, home. All
+    // the items stand together between Report and Home: Tab skips those not chosen, so it
+    // lands on the chosen one, whichever the user picked.
+    QWidget* previous = btnReport;
     setTabOrder(btnReaddata, btnReport);
-    setTabOrder(btnReport, RadioGroup1->item(RadioGroup1->itemIndex()));
-    setTabOrder(RadioGroup1->item(RadioGroup1->itemIndex()), btnHome);
+    for (int i = 0; i < RadioGroup1->itemCount(); ++i) {
+        setTabOrder(previous, RadioGroup1->item(i));
+        previous = RadioGroup1->item(i);
+    }
+    setTabOrder(previous, btnHome);
 }
 
 void TForm1::createComponents(HidPlatform& hidPlatform) {
@@ -438,6 +446,7 @@ bool TForm1::testerConnected() const {
 }
 
 void TForm1::DetectarUsb(QObject*) {
+    firstPassDone_ = true;
     connection_->detect();
 }
 
@@ -545,13 +554,33 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
         runHandler([this] { FormActivate(this); });
+        releaseFirstPass();
     }
     return QWidget::event(event);
+}
+
+// The window comes up, is activated (which clears the log and starts the update check),
+// and only then does the first device pass run, so that what the pass writes to the log
+// stays there. A window that is never activated still finds its tester, a moment later.
+void TForm1::holdFirstPass() {
+    firstPassHeld_ = true;
+    HidCont->holdPasses(true);
+    QTimer::singleShot(kFirstPassHoldMs, this, [this] { releaseFirstPass(); });
+}
+
+void TForm1::releaseFirstPass() {
+    if (firstPassHeld_) {
+        firstPassHeld_ = false;
+        HidCont->holdPasses(false);
+    }
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     if (!placed_) {
         placed_ = true;
+        if (!firstPassDone_) {
+            holdFirstPass();
+        }
         if (const QScreen* s = screen()) {
             const QRect area = s->availableGeometry();
             move(area.center() - QPoint(width() / 2, height() / 2));

@@ -184,6 +184,8 @@ private:
     void connectReportComponents();
     void connectHandlers();
     void createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks);
+    void holdFirstPass();
+    void releaseFirstPass();
     void connectUpdateHandlers();
     bool testerConnected() const;
 
@@ -205,6 +207,8 @@ private:
     std::unique_ptr<FirmwareUpdate> firmwareUpdate_;
     std::unique_ptr<ShutdownHousekeeping> housekeeping_;
     bool placed_ = false;
+    bool firstPassDone_ = false;
+    bool firstPassHeld_ = false; // the shown window waits for its activation
 };
 
 } // namespace kr90x
