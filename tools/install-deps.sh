@@ -14,7 +14,9 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xau
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.
-    lintian desktop-file-utils appstream umockdev libqt6sql6-sqlite)
+    lintian desktop-file-utils appstream umockdev libqt6sql6-sqlite
+    # Fake hidraw nodes for the tests of the Linux device path.
+    libumockdev-dev)
 
 case "${1:-build}" in
 build) wanted=("${build_pkgs[@]}") ;;

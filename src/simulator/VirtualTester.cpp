@@ -89,26 +89,33 @@ QString VirtualTester::replyTo(const QString& command) const {
     return reply;
 }
 
-void VirtualTester::answer(std::span<const std::uint8_t> report) {
-    if (silent || report.size() < 2) {
-        return;
+std::optional<std::vector<std::uint8_t>>
+VirtualTester::inputReportFor(std::span<const std::uint8_t> outputReport) const {
+    if (silent || outputReport.size() < 2) {
+        return std::nullopt;
     }
     QString command;
-    for (std::size_t i = 1; i < report.size() && i <= 17; ++i) {
-        command += QLatin1Char(static_cast<char>(report[i]));
+    for (std::size_t i = 1; i < outputReport.size() && i <= 17; ++i) {
+        command += QLatin1Char(static_cast<char>(outputReport[i]));
     }
     const QString reply = replyTo(command);
     if (reply.isEmpty()) {
-        return;
+        return std::nullopt;
     }
-    std::vector<std::uint8_t> input(device_->caps.InputReportByteLength, 0);
+    std::vector<std::uint8_t> input(kInputReportLength, 0);
     for (qsizetype i = 0; i < reply.size() && static_cast<std::size_t>(i) + 1 < input.size(); ++i) {
         input[static_cast<std::size_t>(i) + 1] = static_cast<std::uint8_t>(reply.at(i).toLatin1());
     }
     if (shortReports) {
-        input.resize(std::min<std::size_t>(input.size(), 12));
+        input.resize(12);
     }
-    device_->sendInput(std::move(input), delay);
+    return input;
+}
+
+void VirtualTester::answer(std::span<const std::uint8_t> report) {
+    if (std::optional<std::vector<std::uint8_t>> input = inputReportFor(report)) {
+        device_->sendInput(std::move(*input), delay);
+    }
 }
 
 } // namespace kr90x

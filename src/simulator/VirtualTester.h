@@ -8,6 +8,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace kr90x {
 
@@ -24,6 +27,12 @@ public:
 
     // The reply to one command text, without the report framing; empty for no reply.
     QString replyTo(const QString& command) const;
+    // The input report (report-ID byte first) that answers one output report, faults
+    // included; nothing when the tester stays silent. Whoever carries it waits `delay`.
+    std::optional<std::vector<std::uint8_t>>
+    inputReportFor(std::span<const std::uint8_t> outputReport) const;
+    // 64 data bytes after the report-ID byte, as the real tester sends.
+    static constexpr std::size_t kInputReportLength = 65;
 
     // Data the tester holds.
     int firmwareVersion = 12;

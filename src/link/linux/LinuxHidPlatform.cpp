@@ -19,6 +19,14 @@ using linux_hid::LinuxHidHandle;
 using linux_hid::text;
 using linux_hid::UdevDevice;
 
+namespace {
+
+bool udevdRuns() {
+    return ::access("/run/udev/control", F_OK) == 0;
+}
+
+} // namespace
+
 LinuxHidPlatform::LinuxHidPlatform() : udev_(udev_new()) {}
 
 LinuxHidPlatform::~LinuxHidPlatform() {
@@ -41,10 +49,13 @@ std::vector<THidPnPInfo> LinuxHidPlatform::enumerate() {
         return out;
     }
     udev_enumerate_add_match_subsystem(e, "hidraw");
-    // A node udev has not finished with may still lack the permissions its rules give:
-    // opened now, the tester would stay without access. Its "add" comes once it is ready.
-    // (Without udevd every device counts as finished.)
-    udev_enumerate_add_match_is_initialized(e);
+    // A node udevd has not finished with may still lack the permissions its rules give:
+    // opened now, the tester would stay without access. Its "add" comes once it is
+    // ready. Without udevd nothing is ever finished (libudev then lists no node at all
+    // under this match), and no rules will come either.
+    if (udevdRuns()) {
+        udev_enumerate_add_match_is_initialized(e);
+    }
     udev_enumerate_scan_devices(e);
     std::set<QString> stillThere;
     for (udev_list_entry* entry = udev_enumerate_get_list_entry(e); entry;
@@ -101,8 +112,7 @@ void LinuxHidPlatform::watch(std::function<void()> notify) {
     }
     // The "udev" group hears events only when udevd runs, after it has applied the rules
     // (so permissions are in place); without udevd, listen to the kernel directly.
-    const bool udevd = ::access("/run/udev/control", F_OK) == 0;
-    monitor_ = udev_monitor_new_from_netlink(udev_, udevd ? "udev" : "kernel");
+    monitor_ = udev_monitor_new_from_netlink(udev_, udevdRuns() ? "udev" : "kernel");
     if (!monitor_) {
         return;
     }
