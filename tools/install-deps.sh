@@ -1,28 +1,29 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs ("build"), its Debian package needs
-# ("package") or its tests need too ("test"), only those that are missing. Runs apt-get
-# as root (or through sudo).
+# ("package"), the simulated tester on a fake USB node needs ("simulated") or its tests
+# need too ("test"), only those that are missing. Runs apt-get as root (or through sudo).
 set -euo pipefail
 
 build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
     libjpeg62-turbo-dev fonts-liberation2)
 # dpkg-shlibdeps (dpkg-dev) and file find the package's library dependencies.
 package_pkgs=(dpkg-dev file)
+# Fake hidraw nodes (umockdev) for the simulated tester on the Linux device path.
+simulated_pkgs=(umockdev libumockdev-dev)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
     poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick
     x11-utils xdotool curl
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.
-    lintian desktop-file-utils appstream umockdev libqt6sql6-sqlite
-    # Fake hidraw nodes for the tests of the Linux device path.
-    libumockdev-dev)
+    lintian desktop-file-utils appstream libqt6sql6-sqlite)
 
 case "${1:-build}" in
 build) wanted=("${build_pkgs[@]}") ;;
 package) wanted=("${build_pkgs[@]}" "${package_pkgs[@]}") ;;
-test) wanted=("${build_pkgs[@]}" "${package_pkgs[@]}" "${test_pkgs[@]}") ;;
-*) echo "usage: $0 [build|package|test]" >&2; exit 2 ;;
+simulated) wanted=("${build_pkgs[@]}" "${simulated_pkgs[@]}") ;;
+test) wanted=("${build_pkgs[@]}" "${package_pkgs[@]}" "${simulated_pkgs[@]}" "${test_pkgs[@]}") ;;
+*) echo "usage: $0 [build|package|simulated|test]" >&2; exit 2 ;;
 esac
 
 missing=()

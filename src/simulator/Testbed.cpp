@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
@@ -45,6 +46,19 @@ Testbed::~Testbed() {
 
 bool Testbed::preloaded() {
     return umockdev_in_mock_environment();
+}
+
+void Testbed::ensurePreloaded(char** argv) {
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload && std::strstr(preload, "libumockdev-preload")) {
+        return;
+    }
+    const std::string both = std::string("libumockdev-preload.so.0") +
+                             (preload && *preload ? std::string(":") + preload : "");
+    setenv("LD_PRELOAD", both.c_str(), 1);
+    execv("/proc/self/exe", argv);
+    std::perror("cannot restart with umockdev's preload library");
+    std::exit(2);
 }
 
 Testbed::Device Testbed::plug(const HidSpec& spec) {
@@ -100,6 +114,9 @@ Testbed::Device Testbed::plug(const HidSpec& spec) {
         std::filesystem::remove(link, ec);
         // Relative, as sysfs' own links are: the preload library resolves it under /sys.
         std::filesystem::create_directory_symlink("../.." + d.syspath.substr(4), link, ec);
+        // umockdev's own "add" went out with the old number, which libudev in another
+        // process cannot resolve: the node's "add" as the kernel would send it.
+        umockdev_testbed_uevent(bed_, d.syspath.c_str(), "add");
     }
     return d;
 }

@@ -55,6 +55,10 @@ public:
 
     // Whether this process runs with the preload library, so that it sees the testbed.
     static bool preloaded();
+    // Starts this program again with the preload library unless it has it already (the
+    // testbed's events are made from its fake /sys, which this side must see too).
+    // Returns only when it has it; on failure it ends the process with status 2.
+    static void ensurePreloaded(char** argv);
 
 private:
     UMockdevTestbed* bed_;
