@@ -1,12 +1,12 @@
 // Program entry: builds the application and its window and runs the event loop.
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
+#include "app/VirtualTesterSession.h"
 #include "core/AppState.h"
 #include "core/ProcessStats.h"
 #include "link/linux/LinuxHidPlatform.h"
-#include "link/virtual/VirtualHidPlatform.h"
-#include "simulator/VirtualTester.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -41,30 +41,41 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Read before the application exists: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const kr90x::CommandLine commandLine = kr90x::CommandLine::parse(arguments);
+    switch (commandLine.action) {
+    case kr90x::CommandLine::Action::Help:
+        std::fputs(kr90x::CommandLine::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case kr90x::CommandLine::Action::Version:
+        std::fputs(kr90x::CommandLine::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case kr90x::CommandLine::Action::Error:
+        std::fprintf(stderr, "orvo-kr90x: %s\n\n%s", commandLine.error.toLocal8Bit().constData(),
+                     kr90x::CommandLine::usage().toLocal8Bit().constData());
+        return 2;
+    case kr90x::CommandLine::Action::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     kr90x::setUpApplication();
 
-    bool probe = false;
-    bool virtualTester = false;
-    for (const QString& arg : QApplication::arguments().mid(1)) {
-        if (arg == QLatin1String("--startup-probe")) {
-            probe = true;
-        } else if (arg == QLatin1String("--virtual-tester")) {
-            virtualTester = true;
-        }
-    }
-
     // With --virtual-tester the program talks to a simulated tester, plugged in from the
     // start, instead of the machine's HID devices: for training and trying it out.
-    std::unique_ptr<kr90x::HidPlatform> hid;
-    std::shared_ptr<kr90x::VirtualTester> tester;
-    if (virtualTester) {
-        auto platform = std::make_unique<kr90x::VirtualHidPlatform>();
-        tester = kr90x::VirtualTester::create();
-        platform->plug(tester->device());
-        hid = std::move(platform);
+    std::unique_ptr<kr90x::VirtualTesterSession> session;
+    std::unique_ptr<kr90x::LinuxHidPlatform> linuxHid;
+    kr90x::HidPlatform* hid = nullptr;
+    if (commandLine.virtualTester) {
+        session = std::make_unique<kr90x::VirtualTesterSession>(*commandLine.virtualTester);
+        hid = &session->platform();
     } else {
-        hid = std::make_unique<kr90x::LinuxHidPlatform>();
+        linuxHid = std::make_unique<kr90x::LinuxHidPlatform>();
+        hid = linuxHid.get();
     }
 
     kr90x::AppState state;
@@ -76,9 +87,12 @@ int main(int argc, char* argv[]) {
     dialogs.setParentWindow(&form);
 
     StartupProbe startupProbe;
-    if (probe) {
+    if (commandLine.startupProbe) {
         form.installEventFilter(&startupProbe);
     }
     form.show();
+    if (session) {
+        session->showPanel(&form);
+    }
     return QApplication::exec();
 }

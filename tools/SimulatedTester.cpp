@@ -2,20 +2,25 @@
 // (umockdev) that answers like the tester, so that the unchanged program, with its
 // libudev and hidraw backend, talks to it as to a tester on USB.
 //
-//   kr90x_simulated_tester [--commands] PROGRAM [PROGRAM ARGUMENTS...]
+//   kr90x_simulated_tester [--commands] [--tester=OPTIONS] PROGRAM [PROGRAM ARGUMENTS...]
 //
 // Lines on standard input plug and pull the tester: "unplug", "plug", "quit".
 // --commands prints every command the program sends, one per line ("> KR90X_VERS|").
+// --tester takes the options of the program's --virtual-tester (stored=oil, firmware=11,
+// delay=200, ...); no-access holds only for a program that does not run as root.
 // Exits with the program's exit status.
 #include "simulator/PtyTester.h"
 #include "simulator/Testbed.h"
+#include "simulator/TesterOptions.h"
 #include "simulator/VirtualTester.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -45,20 +50,41 @@ int main(int argc, char** argv) {
     if (printCommands) {
         args.removeFirst();
     }
+    TesterOptions options;
+    if (!args.isEmpty() && args.front().startsWith(QLatin1String("--tester="))) {
+        const ParsedTesterOptions parsed = parseTesterOptions(QStringView(args.front()).mid(9));
+        if (!parsed.options) {
+            std::fprintf(stderr, "kr90x_simulated_tester: %s\n%s",
+                         parsed.error.toLocal8Bit().constData(),
+                         testerOptionsHelp().toLocal8Bit().constData());
+            return 2;
+        }
+        options = *parsed.options;
+        args.removeFirst();
+    }
     if (args.isEmpty()) {
-        std::fprintf(stderr, "usage: kr90x_simulated_tester [--commands] PROGRAM [ARGS...]\n");
+        std::fprintf(stderr, "usage: kr90x_simulated_tester [--commands] [--tester=OPTIONS] "
+                             "PROGRAM [ARGS...]\n");
         return 2;
     }
 
     sim::Testbed bed;
     std::optional<Plugged> plugged;
+    std::function<void()> unplug;
     const auto plug = [&] {
         if (plugged) {
             return;
         }
         plugged = Plugged{bed.plug({}), nullptr};
-        plugged->tester = std::make_unique<sim::PtyTester>(plugged->device.master,
-                                                           VirtualTester::create());
+        auto logic = VirtualTester::create();
+        logic->applyOptions(options);
+        if (options.noAccess) {
+            bed.setNodeMode(plugged->device, 0000);
+        }
+        plugged->tester = std::make_unique<sim::PtyTester>(plugged->device.master, logic);
+        QObject::connect(
+            plugged->tester.get(), &sim::PtyTester::pullOutRequested, &app,
+            [&] { QTimer::singleShot(0, &app, [&] { unplug(); }); }, Qt::QueuedConnection);
         QObject::connect(plugged->tester.get(), &sim::PtyTester::commandReceived,
                          [&](const QString& c) {
                              if (printCommands) {
@@ -67,7 +93,7 @@ int main(int argc, char** argv) {
                          });
         say(QStringLiteral("plugged in as ") + QString::fromStdString(plugged->device.devnode));
     };
-    const auto unplug = [&] {
+    unplug = [&] {
         if (plugged) {
             plugged->tester->stop();
             bed.unplug(plugged->device);

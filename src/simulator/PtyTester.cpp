@@ -50,14 +50,19 @@ void PtyTester::readable() {
         }
         commands_ << command;
         emit commandReceived(command);
+        if (logic_->pullOutNow()) {
+            emit pullOutRequested();
+            continue;
+        }
         if (std::optional<std::vector<std::uint8_t>> input = logic_->inputReportFor(report)) {
-            if (logic_->delay.count() > 0) {
-                QTimer::singleShot(logic_->delay, this, [this, in = std::move(*input)]() mutable {
-                    send(std::move(in));
-                });
+            if (logic_->replyWait().count() > 0) {
+                QTimer::singleShot(
+                    logic_->replyWait(), this,
+                    [this, in = std::move(*input)]() mutable { send(std::move(in)); });
             } else {
                 send(std::move(*input));
             }
+            logic_->countReply();
         }
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(at));

@@ -35,6 +35,8 @@ public:
 
 signals:
     void commandReceived(const QString& command);
+    // The tester's options say it is pulled out now; whoever plugged it does it.
+    void pullOutRequested();
 
 private:
     void readable();

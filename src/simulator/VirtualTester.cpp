@@ -1,8 +1,9 @@
 #include "simulator/VirtualTester.h"
 
 #include "protocol/TesterCodes.h"
+#include "simulator/StoredCurves.h"
 
-#include <cmath>
+#include <utility>
 
 namespace kr90x {
 namespace {
@@ -34,18 +35,30 @@ VirtualTester::VirtualTester() : device_(std::make_shared<VirtualHidDevice>()) {
     device_->caps = {65, 65, 0};
 }
 
-int VirtualTester::defaultSample(int channel, int k) {
-    const double t = k;
-    switch (channel) {
-    case 0: // rail pressure in bar, rising to about 1,350 with ripple
-        return static_cast<int>(1350.0 * (1.0 - std::exp(-t / 120.0)) + 30.0 * std::sin(t / 9.0));
-    case 1: // boost in mbar
-        return static_cast<int>(200.0 + 1500.0 * std::sin(t / 400.0 * 3.14159));
-    case 2: // tenths of a bar
-        return static_cast<int>(900.0 + 250.0 * std::sin(t / 25.0));
-    default:
-        return static_cast<int>(600.0 + 150.0 * std::sin(t / 30.0));
+void VirtualTester::applyOptions(const TesterOptions& o) {
+    options = o;
+    device_->denyAccess = o.noAccess;
+    repliesSent_ = 0;
+    pullOutDue_ = false;
+}
+
+void VirtualTester::countReply() {
+    ++repliesSent_;
+    if (options.unplugAfter && repliesSent_ >= *options.unplugAfter) {
+        // Once: plugged in again, it stays.
+        options.unplugAfter.reset();
+        pullOutDue_ = true;
     }
+}
+
+bool VirtualTester::pullOutNow() {
+    return std::exchange(pullOutDue_, false);
+}
+
+int VirtualTester::compressionTenths(bool petrol, int cylinder) const {
+    const int tenths = (petrol ? petrolTenths : dieselTenths)[static_cast<std::size_t>(cylinder)];
+    // A burnt valve or a broken ring: about 70 % of its neighbours.
+    return options.weakCylinder == cylinder + 1 ? tenths * 7 / 10 : tenths;
 }
 
 QString VirtualTester::replyTo(const QString& command) const {
@@ -54,12 +67,12 @@ QString VirtualTester::replyTo(const QString& command) const {
     QString reply;
     if (is(ReplyKind::Version)) {
         reply = head + QLatin1Char('|') +
-                QString::number(firmwareVersion).rightJustified(3, QLatin1Char('0')).right(3);
+                QString::number(options.firmware).rightJustified(3, QLatin1Char('0')).right(3);
     } else if (is(ReplyKind::CompressionPetrol) || is(ReplyKind::CompressionDiesel)) {
-        const auto& values = is(ReplyKind::CompressionPetrol) ? petrolTenths : dieselTenths;
         reply = head;
-        for (int v : values) {
-            reply += QLatin1Char('|') + field(v, 4);
+        for (int c = 0; c < 6; ++c) {
+            reply +=
+                QLatin1Char('|') + field(compressionTenths(is(ReplyKind::CompressionPetrol), c), 4);
         }
     } else if (is(ReplyKind::Eeprom)) {
         const int address = numberField(command);
@@ -69,21 +82,24 @@ QString VirtualTester::replyTo(const QString& command) const {
     for (const CurveCodes& c : kCurveChannels) {
         const auto channel = static_cast<int>(curveIndex(c.channel));
         if (is(c.count)) {
-            reply = head + QLatin1Char('|') +
-                    field(sampleCounts[static_cast<std::size_t>(channel)], 5) + QLatin1Char('|');
+            const int count =
+                options.samples.value_or(sampleCounts[static_cast<std::size_t>(channel)]);
+            reply = head + QLatin1Char('|') + field(count, 5) + QLatin1Char('|');
         } else if (is(c.sample)) {
             const int k = numberField(command);
-            reply = head + QLatin1Char('|') + field(k, 5) + QLatin1Char('|') +
-                    field(sampleValue(channel, k), 4) + QLatin1Char('|');
+            const int value =
+                sampleValue ? sampleValue(channel, k) : storedSample(options.stored, c.channel, k);
+            reply = head + QLatin1Char('|') + field(k, 5) + QLatin1Char('|') + field(value, 4) +
+                    QLatin1Char('|');
         }
     }
     if (reply.isEmpty()) {
         return reply;
     }
-    if (nonNumericField) {
+    if (options.garbage) {
         reply.replace(11, 2, QStringLiteral("ab"));
     }
-    if (wrongPrefix) {
+    if (options.wrongPrefix) {
         reply.replace(0, 5, QStringLiteral("KR90Y"));
     }
     return reply;
@@ -91,7 +107,7 @@ QString VirtualTester::replyTo(const QString& command) const {
 
 std::optional<std::vector<std::uint8_t>>
 VirtualTester::inputReportFor(std::span<const std::uint8_t> outputReport) const {
-    if (silent || outputReport.size() < 2) {
+    if (options.silent || outputReport.size() < 2) {
         return std::nullopt;
     }
     QString command;
@@ -106,15 +122,22 @@ VirtualTester::inputReportFor(std::span<const std::uint8_t> outputReport) const 
     for (qsizetype i = 0; i < reply.size() && static_cast<std::size_t>(i) + 1 < input.size(); ++i) {
         input[static_cast<std::size_t>(i) + 1] = static_cast<std::uint8_t>(reply.at(i).toLatin1());
     }
-    if (shortReports) {
+    if (options.shortReports) {
         input.resize(12);
     }
     return input;
 }
 
 void VirtualTester::answer(std::span<const std::uint8_t> report) {
+    if (pullOutNow()) {
+        if (onPullOut) {
+            onPullOut();
+        }
+        return;
+    }
     if (std::optional<std::vector<std::uint8_t>> input = inputReportFor(report)) {
-        device_->sendInput(std::move(*input), delay);
+        device_->sendInput(std::move(*input), replyWait());
+        countReply();
     }
 }
 

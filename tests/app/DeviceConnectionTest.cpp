@@ -51,7 +51,7 @@ protected:
 
 TEST_F(DeviceConnectionTest, StartWithTheTesterAttachedAsksItsVersion) {
     hid.plug(tester->device());
-    tester->silent = true;
+    tester->options.silent = true;
     start();
     waitForPasses(1);
     EXPECT_EQ(form->log().lines(), QStringList{QStringLiteral("Orvo tester detected ...")});
@@ -106,7 +106,7 @@ TEST_F(DeviceConnectionTest, AnotherDeviceWhileConnectedOnlyLogs) {
 }
 
 TEST_F(DeviceConnectionTest, DetachAndReattachAsksTheVersionAgain) {
-    tester->silent = true;
+    tester->options.silent = true;
     hid.plug(tester->device());
     start();
     waitForPasses(1);
@@ -131,7 +131,7 @@ TEST_F(DeviceConnectionTest, DetachAndReattachAsksTheVersionAgain) {
 }
 
 TEST_F(DeviceConnectionTest, ASilentTesterIsTakenToRunVersion11) {
-    tester->silent = true;
+    tester->options.silent = true;
     hid.plug(tester->device());
     start();
     form->Timer2->setInterval(20);

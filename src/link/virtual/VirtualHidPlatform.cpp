@@ -28,7 +28,7 @@ void VirtualHidDevice::flood(std::vector<std::uint8_t> report) {
 
 std::vector<std::vector<std::uint8_t>> VirtualHidDevice::written() const {
     std::lock_guard lock(mutex_);
-    return written_;
+    return {written_.begin(), written_.end()};
 }
 
 std::size_t VirtualHidDevice::pendingInput() const {
@@ -86,6 +86,9 @@ public:
                 return false;
             }
             device_->written_.emplace_back(report.begin(), report.end());
+            if (device_->written_.size() > VirtualHidDevice::kWrittenKept) {
+                device_->written_.pop_front();
+            }
         }
         written = report.size();
         if (device_->onOutput) {

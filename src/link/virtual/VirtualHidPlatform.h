@@ -41,8 +41,10 @@ public:
     // Makes every read return this report at once, as a device sending as fast as it
     // can; an empty report ends the flood.
     void flood(std::vector<std::uint8_t> report);
-    // Output reports written so far, report-ID byte first.
+    // The last output reports written (at most kWrittenKept, oldest first), report-ID byte
+    // first: enough for a test to look at, bounded for a demo that runs all day.
     std::vector<std::vector<std::uint8_t>> written() const;
+    static constexpr std::size_t kWrittenKept = 4096;
     std::size_t pendingInput() const;
     bool pluggedIn() const;
 
@@ -59,7 +61,7 @@ private:
     std::condition_variable changed_;
     std::deque<Input> input_;
     std::vector<std::uint8_t> flood_;
-    std::vector<std::vector<std::uint8_t>> written_;
+    std::deque<std::vector<std::uint8_t>> written_;
     bool plugged_ = false;
     int readError_ = 0;
     int failedReads_ = 0;
