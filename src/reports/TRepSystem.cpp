@@ -4,7 +4,6 @@
 #include "reports/ReportPreview.h"
 #include "reports/Snapshot.h"
 
-#include <QFile>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -282,22 +281,7 @@ bool TRepSystem::saveDocument(const Document& document, const QString& fileName,
 }
 
 bool TRepSystem::openSnapshot(const QString& fileName, Document& document, QString* error) {
-    QFile file(fileName);
-    // Bigger than anything a snapshot of ours can be.
-    constexpr qint64 kMaxFile = 256 << 20;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString());
-        }
-        return false;
-    }
-    if (file.size() > kMaxFile) {
-        if (error) {
-            *error = QStringLiteral("The file is too large to be a report snapshot.");
-        }
-        return false;
-    }
-    return readSnapshot(file.readAll(), document, error);
+    return readSnapshotFile(fileName, document, error);
 }
 
 } // namespace kr90x::reports
