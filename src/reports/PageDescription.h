@@ -25,8 +25,10 @@ inline constexpr double kA4HeightMm = 297.0;
 inline constexpr double kTextAscentEm = 0.905;
 inline constexpr double kTextLineEm = 1.149;
 
-// Lines and frames are drawn this many pixels of the output device wide.
+// Lines and frames are drawn this many pixels of the screen wide, and on paper as wide
+// as two pixels of a 96 dpi screen are: 1.5 pt, in the PDF and on the printer alike.
 inline constexpr int kLinePixels = 2;
+inline constexpr double kLineWidthPt = kLinePixels * 72.0 / 96.0;
 
 struct FontSpec {
     QString family = QStringLiteral("Arial");
