@@ -1,58 +1,32 @@
 // A report describes exactly what the charts show: never a curve that a new read has
 // emptied or rescaled, never a scrolled view left over from an earlier result.
-#include "app/RadioGroup.h"
-#include "app/TForm1.h"
+#include "WindowFixture.h"
+
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
-#include "link/virtual/VirtualHidPlatform.h"
 #include "reports/PageDescription.h"
-#include "reports/TRepCustomConnection.h"
-#include "support/RecordingDialogService.h"
-#include "support/WaitFor.h"
 
 #include <QPicture>
-#include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace kr90x;
 
 namespace {
 
-class ReportAgreementTest : public ::testing::Test {
+class ReportAgreementTest : public test::WindowFixture {
 protected:
-    AppState state;
-    test::RecordingDialogService dialogs;
-    VirtualHidPlatform hid;
-    std::unique_ptr<TForm1> form;
-
     void SetUp() override {
-        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
-        form->show();
-        test::drainEvents();
+        WindowFixture::SetUp();
         // Every report is cancelled in "Output Options": what counts is whether one starts.
         dialogs.answerOptions = [](const reports::OutputOptionsRequest&) {
             return reports::OutputOptionsAnswer{};
         };
     }
-    void receive(const QString& text) {
-        std::vector<std::uint8_t> data(64, 0);
-        for (qsizetype i = 0; i < text.size() && i < 64; ++i) {
-            data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(text.at(i).toLatin1());
-        }
-        form->HidContDeviceData(nullptr, 0, data.data(), 64);
-    }
-    // "Read data" as a re-plug leaves it: enabled, whatever result is shown.
-    void read(int function) {
-        form->RadioGroup1->setItemIndex(function);
-        form->btnReaddata->setEnabled(true);
-        form->btnReaddata->click();
-    }
     void oilCurve(int samples) {
         read(6);
         receive(QStringLiteral("KR90X_GAMX|%1|").arg(samples + 1, 5));
         for (int k = 1; k <= samples; ++k) {
-            receive(QStringLiteral("KR90X_GAVA|%1|%2|").arg(k, 5).arg(400 + k, 4));
+            receive(sample("KR90X_GAVA", k, 400 + k));
         }
     }
     void petrolResult() { receive(QStringLiteral("KR90X_COMG|0125|0130|0098|0110|0120|0000")); }
@@ -87,7 +61,7 @@ TEST_F(ReportAgreementTest, ANewCurveReadDropsTheReportOfTheCurveItEmpties) {
     read(2);
     receive(QStringLiteral("KR90X_GAMX|   11|"));
     for (int k = 1; k <= 4; ++k) {
-        receive(QStringLiteral("KR90X_GAVA|%1|1500|").arg(k, 5));
+        receive(sample("KR90X_GAVA", k, 1500));
     }
     EXPECT_EQ(form->Chart2->Series2.Count(), 4);
     EXPECT_FALSE(form->btnReport->isEnabled());
@@ -99,7 +73,7 @@ TEST_F(ReportAgreementTest, ANewCurveReadDropsTheReportOfTheCurveItEmpties) {
 
     // The curve completes: its own report, under its own title.
     for (int k = 5; k <= 10; ++k) {
-        receive(QStringLiteral("KR90X_GAVA|%1|1500|").arg(k, 5));
+        receive(sample("KR90X_GAVA", k, 1500));
     }
     EXPECT_TRUE(form->btnReport->isEnabled());
     EXPECT_EQ(state.CompletedFunction, 2);

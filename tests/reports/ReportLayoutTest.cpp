@@ -21,31 +21,37 @@ struct Expected {
     double left, top, width, height;
 };
 
+// The frame, the header's rule, the logo and the address block are the same in both.
+const Expected kFrame{"Rectangle1", ItemKind::Rectangle, 5.6, 6.2, 198.5, 284.9};
+const Expected kHeaderRule{"HLine1", ItemKind::HLine, 5.6, 30.5, 198.5, 0};
+const Expected kLogo{"Bitmap1", ItemKind::Bitmap, 15.2, 12.0, 61.0, 14.9};
+const Expected kAddress{"Memo1", ItemKind::Memo, 66.0, 269.9, 76.2, 20.3};
+
 const std::vector<Expected> kCompression = {
-    {"Rectangle1", ItemKind::Rectangle, 5.6, 6.2, 198.5, 284.9},
+    kFrame,
     {"Texto", ItemKind::Text, 79.1, 63.7, 53.3, 0},
     {"DataText1", ItemKind::Text, 79.1, 71.8, 53.3, 0},
     {"DataText2", ItemKind::Text, 79.1, 79.9, 53.3, 0},
     {"DataText3", ItemKind::Text, 79.1, 88.1, 53.3, 0},
     {"DataText4", ItemKind::Text, 79.1, 96.2, 53.3, 0},
     {"DataText5", ItemKind::Text, 79.1, 104.3, 53.3, 0},
-    {"HLine1", ItemKind::HLine, 5.6, 30.5, 198.5, 0},
+    kHeaderRule,
     {"HLine2", ItemKind::HLine, 5.6, 266.2, 198.3, 0},
     {"Text1", ItemKind::Text, 85.1, 15.7, 116.8, 0},
-    {"Bitmap1", ItemKind::Bitmap, 15.2, 12.0, 61.0, 14.9},
+    kLogo,
     {"VLine1", ItemKind::VLine, 84.1, 6.5, 0, 24.0},
     {"MetaFile1", ItemKind::Picture, 39.9, 141.6, 129.7, 85.3},
-    {"Memo1", ItemKind::Memo, 66.0, 269.9, 76.2, 20.3},
+    kAddress,
 };
 
 const std::vector<Expected> kPressure = {
-    {"Rectangle1", ItemKind::Rectangle, 5.6, 6.2, 198.5, 284.9},
-    {"HLine1", ItemKind::HLine, 5.6, 30.5, 198.5, 0},
+    kFrame,
+    kHeaderRule,
     {"HLine2", ItemKind::HLine, 5.6, 266.2, 198.4, 0},
-    {"Bitmap1", ItemKind::Bitmap, 15.2, 12.0, 61.0, 14.9},
+    kLogo,
     {"VLine1", ItemKind::VLine, 84.1, 6.3, 0, 24.2},
     {"MetaFile1", ItemKind::Picture, 14.9, 91.6, 182.2, 119.8},
-    {"Memo1", ItemKind::Memo, 66.0, 269.9, 76.2, 20.3},
+    kAddress,
     {"DataText1", ItemKind::Text, 85.0, 15.0, 117.9, 0},
 };
 
