@@ -1,13 +1,11 @@
 #include "reports/Printers.h"
 
 #include <QPrinterInfo>
-#include <QStringList>
 #include <QUrl>
 
 #include <cups/cups.h>
 
 #include <algorithm>
-#include <memory>
 #include <set>
 
 namespace kr90x::reports {

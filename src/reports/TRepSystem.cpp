@@ -8,7 +8,18 @@
 #include <QPrinterInfo>
 #include <QSaveFile>
 
+#include <numeric>
+
 namespace kr90x::reports {
+namespace {
+
+std::vector<int> allPages(const Document& document) {
+    std::vector<int> pages(static_cast<std::size_t>(document.pageCount()));
+    std::iota(pages.begin(), pages.end(), 1);
+    return pages;
+}
+
+} // namespace
 
 TRepSystem::TRepSystem(ReportDialogs& dialogs)
     : listPrinters(systemPrinters),
@@ -66,7 +77,7 @@ OutputOptionsRequest TRepSystem::request(bool rangeForm, int pageCount) {
     return r;
 }
 
-void TRepSystem::configure(QPrinter& printer) const {
+void TRepSystem::configure(QPrinter& printer, bool twoSided) const {
     printer.setFullPage(true);
     if (pageSetup_ && pageSetup_->printer == selected_.name) {
         printer.setPageLayout(pageSetup_->layout);
@@ -74,7 +85,7 @@ void TRepSystem::configure(QPrinter& printer) const {
         printer.setPageSize(QPageSize(QPageSize::A4));
     }
     const QPrinter::DuplexMode sides = pageSetup_ ? pageSetup_->sides : QPrinter::DuplexAuto;
-    printer.setDuplex(duplex ? sides : QPrinter::DuplexNone);
+    printer.setDuplex(twoSided ? sides : QPrinter::DuplexNone);
 }
 
 // The setup starts from what "Output Options" shows, and whatever it chooses is what the
@@ -82,12 +93,9 @@ void TRepSystem::configure(QPrinter& printer) const {
 // through the dialog's fields.
 PrinterChoice TRepSystem::setupPrinter(const PrinterChoice& current) {
     QPrinter printer(QPrinterInfo::printerInfo(selected_.name), QPrinter::HighResolution);
-    configure(printer);
+    configure(printer, current.duplex);
     printer.setCopyCount(std::max(1, current.copies));
     printer.setCollateCopies(current.collate);
-    if (!current.duplex) {
-        printer.setDuplex(QPrinter::DuplexNone);
-    }
     if (!dialogs_.printerSetup(printer)) {
         return current;
     }
@@ -142,8 +150,7 @@ TRepSystem::Outcome TRepSystem::Execute(const std::function<Page()>& makePage) {
 
     if (destination == ReportDestination::Printer) {
         QString error;
-        if (!printDocument(document, parsePageRanges(QStringLiteral("1-"), document.pageCount()),
-                           &error)) {
+        if (!printDocument(document, allPages(document), &error)) {
             if (!error.isEmpty()) {
                 dialogs_.information(error);
             }
@@ -175,7 +182,7 @@ bool TRepSystem::printDocument(const Document& document, const std::vector<int>&
     }
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(printJobTitle);
-    configure(printer);
+    configure(printer, duplex);
     const bool driverCopies = !driverCanCopy || driverCanCopy(printer);
     const int jobs = driverCopies ? 1 : std::max(1, copies);
     if (driverCopies) {
@@ -236,7 +243,7 @@ bool TRepSystem::printFromPreview(const Document& document) {
     std::vector<int> pages;
     switch (answer.range) {
     case OutputOptionsAnswer::Range::All:
-        pages = parsePageRanges(QStringLiteral("1-"), document.pageCount());
+        pages = allPages(document);
         break;
     case OutputOptionsAnswer::Range::Pages:
         for (int p = std::max(1, answer.fromPage);

@@ -100,8 +100,9 @@ private:
     OutputOptionsRequest request(bool rangeForm, int pageCount);
     void takeOptions(const OutputOptionsAnswer& answer, bool printerFields);
     PrinterChoice setupPrinter(const PrinterChoice& current);
-    // The selected printer with the setup's paper, orientation and duplex side.
-    void configure(QPrinter& printer) const;
+    // The selected printer with the setup's paper and orientation, and its duplex side
+    // when printing on both sides.
+    void configure(QPrinter& printer, bool twoSided) const;
 
     ReportDialogs& dialogs_;
     PrinterEntry selected_;
