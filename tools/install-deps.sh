@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
-    libjpeg62-turbo-dev fonts-liberation2)
+    libjpeg62-turbo-dev libcups2-dev fonts-liberation2)
 # dpkg-shlibdeps (dpkg-dev) and file find the package's library dependencies.
 package_pkgs=(dpkg-dev file)
 # Fake hidraw nodes (umockdev) for the simulated tester on the Linux device path.
@@ -13,6 +13,10 @@ simulated_pkgs=(umockdev libumockdev-dev)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
     poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick
     x11-utils xdotool curl
+    # The print tests: a job's attributes (ipptool) and its PostScript rasterised
+    # (ghostscript); the locale sources the number tests compile C.UTF-8, de_DE and es_ES
+    # from (localedef, into a folder of their own).
+    cups-ipp-utils ghostscript locales
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.

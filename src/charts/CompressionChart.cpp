@@ -23,13 +23,13 @@ constexpr QColor kMarkFill{255, 255, 225};
 constexpr QColor kMarkPen{128, 128, 128};
 constexpr QColor kMarkShadow{0, 0, 0, 60};
 
-constexpr qreal kMargin = 8;     // between the panel edge and anything in it
+constexpr qreal kMargin = 8;          // between the panel edge and anything in it
 constexpr qreal kTitleGapBelow = 6;   // below the title
 constexpr qreal kValueTickLength = 4; // value-axis ticks below the floor
-constexpr qreal kLabelGap = 6;   // between bar labels and the left wall
-constexpr qreal kFreeBelow = 30; // free space below the lowest bar
-constexpr qreal kFreeAbove = 23; // and above the highest
-constexpr qreal kBarShare = 0.6; // a bar's thickness in the space given to it
+constexpr qreal kLabelGap = 6;        // between bar labels and the left wall
+constexpr qreal kFreeBelow = 30;      // free space below the lowest bar
+constexpr qreal kFreeAbove = 23;      // and above the highest
+constexpr qreal kBarShare = 0.6;      // a bar's thickness in the space given to it
 constexpr qreal kDepthShare = 0.15;
 constexpr qreal kMarkDistance = 20; // from the bar's end to its mark
 constexpr qreal kMarkPadX = 3;
@@ -81,6 +81,7 @@ CompressionChart::CompressionChart(const FormatSettings& format, QWidget* parent
 
 void CompressionChart::addDemoBars() {
     Series1.Clear();
+    resetView();
     const double values[] = {30.0, 40.2, 50.0, 60.0, 70.0, 20.0};
     for (int i = 0; i < 6; ++i) {
         Series1.AddBar(values[i], QStringLiteral("Cyl #%1").arg(i + 1), Series1.SeriesColor);

@@ -39,6 +39,13 @@ void ControlStates::replyTimedOut() {
     view_.setReadDataEnabled(true);
 }
 
+void ControlStates::curveChartReset(bool reportDropped) {
+    view_.setCurveChartVisible(false);
+    if (reportDropped) {
+        view_.setReportEnabled(false);
+    }
+}
+
 void ControlStates::compressionShown() {
     view_.setReadDataEnabled(false);
     view_.setReportEnabled(true);

@@ -43,6 +43,12 @@ public:
     void firmwareRefused();
     void replyTimedOut();
 
+    // A read start changed the curve chart (emptied it, or set its scale and title):
+    // the curve it showed is gone. The chart stays hidden until its new curve is complete,
+    // so that a compression result beneath it shows; `reportDropped`: the report followed
+    // that curve, and there is none to make now.
+    void curveChartReset(bool reportDropped);
+
     void compressionShown();
     void curveStarted();
     // Raises the progress bar to a new percentage; a lower or equal one is ignored.

@@ -1,10 +1,14 @@
 #include "core/NumberFormat.h"
 
-#include <QLocale>
+#include <QStringDecoder>
+
+#include <langinfo.h>
+#include <locale.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <climits>
 #include <cmath>
 
 namespace kr90x {
@@ -72,6 +76,9 @@ Digits roundedDigits(double value, int decimals) {
 }
 
 QString grouped(const QString& integer, QChar separator) {
+    if (separator.isNull()) {
+        return integer;
+    }
     QString out;
     out.reserve(integer.size() + integer.size() / 3);
     const qsizetype n = integer.size();
@@ -125,19 +132,63 @@ QString asInteger(const FormatArg& arg, bool isUnsigned, int precision) {
     return negative ? QLatin1Char('-') + digits : digits;
 }
 
+// A locale_t that frees itself.
+class CLocale {
+public:
+    CLocale(int mask, const char* name) : locale_(newlocale(mask, name, locale_t(nullptr))) {}
+    ~CLocale() {
+        if (locale_ != locale_t(nullptr)) {
+            freelocale(locale_);
+        }
+    }
+    CLocale(const CLocale&) = delete;
+    CLocale& operator=(const CLocale&) = delete;
+    bool valid() const { return locale_ != locale_t(nullptr); }
+    const char* item(nl_item what) const { return nl_langinfo_l(what, locale_); }
+
+private:
+    locale_t locale_;
+};
+
+// One character of the locale's text in its code set; the null character when the text
+// is empty or not one character.
+QChar localeChar(const char* text, const char* codeset) {
+    const QByteArray bytes(text ? text : "");
+    QString decoded;
+    if (std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return (c & 0x80) == 0; })) {
+        decoded = QString::fromLatin1(bytes);
+    } else {
+        QStringDecoder decoder(codeset ? codeset : "UTF-8");
+        if (decoder.isValid()) {
+            decoded = decoder(bytes);
+            if (decoder.hasError()) {
+                decoded.clear();
+            }
+        }
+    }
+    return decoded.size() == 1 ? decoded.at(0) : QChar();
+}
+
 } // namespace
 
 FormatSettings FormatSettings::fromSystem() {
-    const QLocale system = QLocale::system();
     FormatSettings s;
-    const QString decimal = system.decimalPoint();
-    const QString group = system.groupSeparator();
-    if (decimal.size() == 1) {
-        s.DecimalSeparator = decimal.at(0);
+    // "" names the locale the environment asks for; one that is not installed leaves the
+    // C library in its C locale, and so does this.
+    CLocale system(LC_NUMERIC_MASK | LC_CTYPE_MASK, "");
+    CLocale fallback(LC_NUMERIC_MASK | LC_CTYPE_MASK, "C");
+    const CLocale& locale = system.valid() ? system : fallback;
+    if (!locale.valid()) {
+        return s;
     }
-    if (group.size() == 1) {
-        s.ThousandSeparator = group.at(0);
+    const char* codeset = locale.item(CODESET);
+    if (const QChar point = localeChar(locale.item(RADIXCHAR), codeset); !point.isNull()) {
+        s.DecimalSeparator = point;
     }
+    // No separator, or a grouping of none (empty, 0 or CHAR_MAX first): no groups.
+    const char* grouping = locale.item(GROUPING);
+    const bool groups = grouping && grouping[0] > 0 && grouping[0] != CHAR_MAX;
+    s.ThousandSeparator = groups ? localeChar(locale.item(THOUSEP), codeset) : QChar();
     return s;
 }
 

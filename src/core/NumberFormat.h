@@ -17,9 +17,12 @@ namespace kr90x {
 // comma whatever the system says, while the thousands separator stays the system's.
 struct FormatSettings {
     QChar DecimalSeparator = QLatin1Char('.');
+    // The null character where the system groups no thousands (its C locale, for one).
     QChar ThousandSeparator = QLatin1Char(',');
 
-    // The system's separators as the user's locale gives them.
+    // The system's separators: the C library's numeric locale as the environment names
+    // it (LC_ALL, LC_NUMERIC, LANG). Not Qt's reading of it, whose C locale groups with a
+    // ',' where the C library's groups not at all.
     static FormatSettings fromSystem();
 };
 

@@ -41,6 +41,7 @@ void CompressionResults::handle(const QString& reply, Fuel fuel) {
     }
 
     chart_.Series1.Clear();
+    chart_.resetView(); // a new result starts unscrolled, as a new curve does
     chart_.clearTitle();
     chart_.setTitle(header);
 

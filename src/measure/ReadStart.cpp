@@ -10,6 +10,19 @@
 
 namespace kr90x {
 
+// A report describes exactly what the charts show: once the curve chart no longer shows
+// the completed curve, that curve's report goes with it (a re-plug enables Read data
+// with the result still up, and a report would otherwise print its title over an empty
+// chart, or over part of another curve).
+void ReadStart::curveChartChanged() {
+    const TestFunction* completed = testFunction(state_.CompletedFunction);
+    const bool curveResult = completed && completed->channel != CurveChannel::None;
+    if (curveResult) {
+        state_.CompletedFunction = -1;
+    }
+    controls_.curveChartReset(curveResult);
+}
+
 void ReadStart::start(int selectedFunction) {
     log_.clear();
     controls_.readPressed();
@@ -21,6 +34,7 @@ void ReadStart::start(int selectedFunction) {
         curveChart_.setLeftAxisMinimum(0);
         curveChart_.setLeftAxisMaximum(f->axisMaximum);
         curveChart_.setTitle(QString::fromLatin1(f->chartTitle));
+        curveChartChanged();
     }
     if (f->needsNewFirmware && state_.DeviceFirmwareVersion < kFirmwareGateVersion) {
         dialogs_.information(QStringLiteral(
@@ -30,6 +44,7 @@ void ReadStart::start(int selectedFunction) {
     }
     curveChart_.Series2.Clear();
     curveChart_.Series3.Clear();
+    curveChartChanged();
     state_.ReadFunction = selectedFunction;
     sender_.SendCommand(QString::fromLatin1(code(f->command)), &replyTimer_);
 }

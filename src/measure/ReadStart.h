@@ -25,6 +25,8 @@ public:
     void start(int selectedFunction);
 
 private:
+    void curveChartChanged();
+
     AppState& state_;
     Log& log_;
     ControlStates& controls_;

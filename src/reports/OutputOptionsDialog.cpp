@@ -99,9 +99,18 @@ OutputOptionsDialog::OutputOptionsDialog(const OutputOptionsRequest& request, QW
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(setup, &QPushButton::clicked, this, [this] {
-        if (request_.setupPrinter) {
-            printerLabel->setText(request_.setupPrinter());
+        if (!request_.setupPrinter) {
+            return;
         }
+        bool ok = false;
+        const int n = copies->text().trimmed().toInt(&ok);
+        const PrinterChoice chosen =
+            request_.setupPrinter({printerLabel->text(), ok && n >= 1 ? n : request_.copies,
+                                   collate->isChecked(), duplex->isChecked()});
+        printerLabel->setText(chosen.printerText);
+        copies->setText(QString::number(chosen.copies));
+        collate->setChecked(chosen.collate);
+        duplex->setChecked(chosen.duplex);
     });
 
     if (!request.printerValid && rbPrinter) {

@@ -10,12 +10,12 @@
 namespace kr90x::reports {
 
 QImage rasterisePicture(const PageItem& item, double dpi) {
+    if (!item.hasVector) {
+        return item.image;
+    }
     const double f = dpi / kMmPerInch;
     const QSize pixels(std::max(1, int(std::lround(item.mm.width() * f))),
                        std::max(1, int(std::lround(item.mm.height() * f))));
-    if (!item.hasVector) {
-        return item.image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
     QImage image(pixels, QImage::Format_RGB32);
     image.fill(Qt::white);
     const int perMetre = int(std::lround(dpi / 0.0254));

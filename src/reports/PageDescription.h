@@ -25,8 +25,10 @@ inline constexpr double kA4HeightMm = 297.0;
 inline constexpr double kTextAscentEm = 0.905;
 inline constexpr double kTextLineEm = 1.149;
 
-// Lines and frames are drawn this many pixels of the output device wide.
+// Lines and frames are drawn this many pixels of the screen wide, and on paper as wide
+// as two pixels of a 96 dpi screen are: 1.5 pt, in the PDF and on the printer alike.
 inline constexpr int kLinePixels = 2;
+inline constexpr double kLineWidthPt = kLinePixels * 72.0 / 96.0;
 
 struct FontSpec {
     QString family = QStringLiteral("Arial");
@@ -61,6 +63,9 @@ struct PageItem {
     QPicture picture;
     bool hasVector = false;
     QSizeF sourceSize;
+    // Bitmap or picture read from a snapshot: the PNG as the file held it. It is written
+    // back unchanged, so that whatever was read can always be saved and read again.
+    QByteArray png;
 };
 
 // A generated page: the display list that every output (preview, printer, PDF,
@@ -80,7 +85,9 @@ struct Document {
 void drawPictureInto(QPainter& painter, const QPicture& picture, QSizeF source,
                      const QRectF& target);
 
-// A picture element's raster at `dpi` of its printed size, drawn on white.
+// A picture element's raster: its vector form drawn on white at `dpi` of its printed
+// size, or the raster it came with when it has no vector form (a raster read back from a
+// snapshot gains nothing by resampling, and its printed size is the file's word).
 QImage rasterisePicture(const PageItem& item, double dpi);
 
 // The vector picture's bytes as the data connection hands them over, and back.

@@ -24,12 +24,12 @@ QFont fontFor(const FontSpec& spec, double pixelsPerMm, const QPaintDevice* devi
 
 } // namespace
 
-void paintPage(QPainter& painter, const Page& page, double k) {
+void paintPage(QPainter& painter, const Page& page, double k, double linePixels) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    QPen pen(Qt::black, kLinePixels);
+    QPen pen(Qt::black, linePixels);
     pen.setCosmetic(true);
     pen.setCapStyle(Qt::SquareCap);
     pen.setJoinStyle(Qt::MiterJoin);

@@ -8,11 +8,21 @@
 #include <functional>
 
 class QDialog;
+class QPrinter;
 
 namespace kr90x::reports {
 
 // Where a report goes.
 enum class ReportDestination { Printer, Preview, File };
+
+// The printer and its options as the printer setup left them.
+struct PrinterChoice {
+    // "%s on %s", or the printer name alone.
+    QString printerText;
+    int copies = 1;
+    bool collate = false;
+    bool duplex = false;
+};
 
 // What the "Output Options" dialog is opened with.
 struct OutputOptionsRequest {
@@ -26,9 +36,10 @@ struct OutputOptionsRequest {
     int copies = 1;
     bool collate = false;
     bool duplex = false;
-    // The system's printer setup for the selected printer; returns the printer text to
-    // show afterwards. Empty when there is no printer to set up.
-    std::function<QString()> setupPrinter;
+    // The system's printer setup for the selected printer, starting from the copies,
+    // collate and duplex the dialog shows; returns what to show afterwards. Empty when
+    // there is no printer to set up.
+    std::function<PrinterChoice(const PrinterChoice&)> setupPrinter;
 };
 
 // What the user chose in "Output Options".
@@ -76,13 +87,25 @@ public:
     }
     // Shows a modal window (the report preview) until it is closed.
     virtual void showModalWindow(QDialog& window) { (void)window; }
-    // File dialogs; an empty name means the user cancelled. `filters` are Qt filter texts;
-    // `filterIndex` gives the preselected one and returns the chosen one. The save dialog
-    // asks before it overwrites an existing file.
+    // The system's printer setup dialog on `printer`; true when the user confirmed it, and
+    // `printer` then holds the choices.
+    virtual bool printerSetup(QPrinter& printer) {
+        (void)printer;
+        return false;
+    }
+    // File dialogs; an empty name means the user cancelled. `filters` are Qt filter texts
+    // ending in their pattern, "(*.pdf)"; `filterIndex` gives the preselected one and
+    // returns the chosen one. The save dialog gives the name with the chosen type's suffix
+    // when none was typed, and asks before it overwrites an existing file of that name.
     virtual QString saveFileName(const QString& caption, const QStringList& filters,
                                  int& filterIndex) {
         (void)caption, (void)filters, (void)filterIndex;
         return {};
+    }
+    // Asks whether an existing file may be replaced; true: yes.
+    virtual bool confirmOverwrite(const QString& fileName) {
+        (void)fileName;
+        return false;
     }
     virtual QString openFileName(const QString& caption, const QStringList& filters) {
         (void)caption, (void)filters;

@@ -25,13 +25,25 @@ namespace kr90x::reports {
 namespace {
 constexpr double kScreenDpi = 96.0;
 constexpr double kZoomStep = 10.0;
+// The zoom field shows one decimal, and the zoom is kept to what it shows: Zoom Out from
+// 10,1 comes down to 0,1, the smallest step it gives. Above 1000 % an A4 page would need
+// more than 16k pixels.
+constexpr double kZoomMinimum = 0.1;
+constexpr double kZoomMaximum = 1000.0;
 
-// A right-aligned number field of the tool bar.
+double oneDecimal(double percent) {
+    return std::round(percent * 10.0) / 10.0;
+}
+
+// A right-aligned number field of the tool bar. It takes the keyboard only when clicked
+// (or through Go to Page): the preview's keys, "+" and "-" among them, must reach the
+// preview at once, not type into a field.
 QLineEdit* addField(QToolBar* tools, const char* name, int width) {
     auto* field = new QLineEdit(tools); // owned by the tool bar
     field->setObjectName(QString::fromLatin1(name));
     field->setFixedWidth(width);
     field->setAlignment(Qt::AlignRight);
+    field->setFocusPolicy(Qt::ClickFocus);
     tools->addWidget(field);
     return field;
 }
@@ -89,6 +101,7 @@ ReportPreview::ReportPreview(Document document, PreviewHost& host, ReportDialogs
     }
     buildUi();
     refresh();
+    scroll_->setFocus();
 }
 
 void ReportPreview::buildUi() {
@@ -159,6 +172,7 @@ void ReportPreview::buildUi() {
         bool ok = false;
         const int n = pageField_->text().trimmed().toInt(&ok);
         goToPage(ok ? n : page_);
+        scroll_->setFocus(); // the keys are the preview's again
     });
     tools->addAction(actNext);
     tools->addAction(actLast);
@@ -173,11 +187,14 @@ void ReportPreview::buildUi() {
         const double z = t.toDouble(&ok);
         setZoom(ok ? z : zoom_);
     });
+    connect(zoomField_, &QLineEdit::returnPressed, this, [this] { scroll_->setFocus(); });
     tools->addAction(actZoomIn);
     tools->addAction(actFitPage);
     tools->addAction(actFitWidth);
 
     scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("pageArea"));
+    scroll_->setFocusPolicy(Qt::StrongFocus);
     scroll_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     scroll_->setBackgroundRole(QPalette::Dark);
     view_ = new PageView;
@@ -226,8 +243,7 @@ void ReportPreview::goToPage(int page) {
 }
 
 void ReportPreview::setZoom(double percent) {
-    // Between a glance and a magnifier; the page of an A4 sheet stays below 16k pixels.
-    zoom_ = std::clamp(percent, 1.0, 1000.0);
+    zoom_ = std::clamp(oneDecimal(percent), kZoomMinimum, kZoomMaximum);
     refresh();
 }
 
@@ -252,7 +268,8 @@ void ReportPreview::fitPage() {
                                                 : QSizeF(kA4WidthMm, kA4HeightMm);
     const QSizeF v = viewportSize();
     const double k = std::min(v.width() / mm.width(), v.height() / mm.height());
-    setZoom(k * kMmPerInch / kScreenDpi * 100.0);
+    // Down to the tenth shown, so that the page still fits.
+    setZoom(std::floor(k * kMmPerInch / kScreenDpi * 1000.0) / 10.0);
 }
 
 void ReportPreview::fitWidth() {
@@ -260,7 +277,7 @@ void ReportPreview::fitWidth() {
                                                 : QSizeF(kA4WidthMm, kA4HeightMm);
     // Leave room for the vertical scroll bar the taller page will need.
     const double w = viewportSize().width() - scroll_->verticalScrollBar()->sizeHint().width();
-    setZoom(std::max(1.0, w) / mm.width() * kMmPerInch / kScreenDpi * 100.0);
+    setZoom(std::floor(std::max(1.0, w) / mm.width() * kMmPerInch / kScreenDpi * 1000.0) / 10.0);
 }
 
 void ReportPreview::openSnapshot() {
@@ -286,9 +303,13 @@ void ReportPreview::saveAs() {
     if (name.isEmpty()) {
         return;
     }
-    const QString suffix = filter == 1 ? QStringLiteral(".pdf") : QStringLiteral(".rps");
+    // The dialog asked about the name it gave; a suffix added here names another file,
+    // which may exist too.
     if (QFileInfo(name).suffix().isEmpty()) {
-        name += suffix;
+        name += filter == 1 ? QStringLiteral(".pdf") : QStringLiteral(".rps");
+        if (QFileInfo::exists(name) && !dialogs_.confirmOverwrite(name)) {
+            return;
+        }
     }
     QString error;
     if (!host_.saveDocument(document_, name, filter, &error)) {

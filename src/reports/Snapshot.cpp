@@ -1,8 +1,10 @@
 #include "reports/Snapshot.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <bit>
@@ -14,6 +16,7 @@ namespace kr90x::reports {
 namespace {
 
 constexpr char kMagic[8] = {'K', 'R', '9', '0', 'X', 'R', 'P', 'S'};
+const QString kTooLarge = QStringLiteral("The file is too large to be a report snapshot.");
 constexpr char kEnd[4] = {'E', 'N', 'D', '.'};
 constexpr double kSnapshotDpi = 300.0;
 
@@ -25,6 +28,29 @@ constexpr std::uint32_t kMaxText = 1 << 16;
 constexpr std::uint32_t kMaxImageBytes = 64u << 20;
 constexpr qint64 kMaxImagePixels = 40'000'000; // an A4 page at 600 dpi
 constexpr double kMaxLength = 10000.0;         // mm, points or pixels
+// What the whole document may take once read: each of the bounds above is harmless on
+// its own, but a file can repeat them (2,000 flat 40-megapixel pictures fit in a file of
+// the largest size accepted). A report of ours takes some 13 MB.
+constexpr qint64 kMaxDecodedBytes = qint64(256) << 20;
+// A text's cost beyond its characters: the string and its heap block.
+constexpr qint64 kStringOverhead = qint64(sizeof(QString)) + 32;
+
+// Counts what the document being read will take in memory, and says when it is too much.
+class DecodedBudget {
+public:
+    bool take(qint64 bytes) {
+        if (bytes < 0 || bytes > left_) {
+            left_ = -1;
+            return false;
+        }
+        left_ -= bytes;
+        return true;
+    }
+    bool exhausted() const { return left_ < 0; }
+
+private:
+    qint64 left_ = kMaxDecodedBytes;
+};
 
 class Writer {
 public:
@@ -110,12 +136,20 @@ public:
         pos_ += *n;
         return b;
     }
+    // Only well-formed UTF-8: a broken sequence would be read as U+FFFD, three bytes
+    // written back for each one read, and a text at its bound would then not read again.
     std::optional<QString> str() {
         const auto b = bytes(kMaxText);
         if (!b) {
             return std::nullopt;
         }
-        return QString::fromUtf8(*b);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                      QStringDecoder::Flag::ConvertInitialBom);
+        QString text = utf8(*b);
+        if (utf8.hasError()) {
+            return std::nullopt;
+        }
+        return text;
     }
     bool atEnd() const { return pos_ == static_cast<std::size_t>(data_.size()); }
 
@@ -134,15 +168,20 @@ QByteArray png(const QImage& image) {
     return bytes;
 }
 
-// Decodes a PNG only after its header has shown a size within the bound.
-std::optional<QImage> readPng(const QByteArray& bytes) {
+// Decodes a PNG only after its header has shown a size within the bounds, counting it
+// at no less than 32 bits a pixel: whatever draws it converts it to that.
+std::optional<QImage> readPng(const QByteArray& bytes, DecodedBudget& budget) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
     const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty() ||
-        qint64(size.width()) * size.height() > kMaxImagePixels) {
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (!size.isValid() || size.isEmpty() || pixels > kMaxImagePixels) {
+        return std::nullopt;
+    }
+    const int bits = std::max(32, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()));
+    if (!budget.take(pixels * bits / 8)) {
         return std::nullopt;
     }
     QImage image;
@@ -152,6 +191,10 @@ std::optional<QImage> readPng(const QByteArray& bytes) {
     return image;
 }
 
+bool takeText(DecodedBudget& budget, const QString& text) {
+    return budget.take(kStringOverhead + text.size() * qint64(sizeof(QChar)));
+}
+
 bool fail(QString* error, const QString& text) {
     if (error) {
         *error = text;
@@ -159,7 +202,10 @@ bool fail(QString* error, const QString& text) {
     return false;
 }
 
-std::optional<PageItem> readItem(Reader& in) {
+std::optional<PageItem> readItem(Reader& in, DecodedBudget& budget) {
+    if (!budget.take(sizeof(PageItem))) {
+        return std::nullopt;
+    }
     PageItem item;
     const auto kind = in.u8();
     if (!kind || *kind < std::uint8_t(ItemKind::Rectangle) ||
@@ -181,33 +227,37 @@ std::optional<PageItem> readItem(Reader& in) {
     const auto points = in.length();
     const auto bold = in.u8();
     const auto lines = in.u32();
-    if (!family || !points || !bold || *bold > 1 || !lines || *lines > kMaxLines) {
+    if (!family || !points || !bold || *bold > 1 || !lines || *lines > kMaxLines ||
+        !takeText(budget, *family)) {
         return std::nullopt;
     }
     item.font = {*family, *points, *bold == 1};
     for (std::uint32_t i = 0; i < *lines; ++i) {
         const auto line = in.str();
-        if (!line) {
+        if (!line || !takeText(budget, *line)) {
             return std::nullopt;
         }
         item.lines.append(*line);
     }
     const auto sw = in.length(), sh = in.length();
-    const auto image = in.bytes(kMaxImageBytes);
-    if (!sw || !sh || !image) {
+    const auto png = in.bytes(kMaxImageBytes);
+    if (!sw || !sh || !png) {
         return std::nullopt;
     }
     item.sourceSize = QSizeF(*sw, *sh);
-    if (!image->isEmpty()) {
-        const auto decoded = readPng(*image);
-        if (!decoded) {
+    // Pixels belong to bitmaps and pictures, and those always have them: anything else
+    // cannot come from us.
+    const bool hasPixels = item.kind == ItemKind::Bitmap || item.kind == ItemKind::Picture;
+    if (png->isEmpty() != !hasPixels) {
+        return std::nullopt;
+    }
+    if (hasPixels) {
+        const auto decoded = readPng(*png, budget);
+        if (!decoded || !budget.take(png->size())) {
             return std::nullopt;
         }
         item.image = *decoded;
-    }
-    // A bitmap or picture without its pixels has nothing to draw: it cannot come from us.
-    if ((item.kind == ItemKind::Bitmap || item.kind == ItemKind::Picture) && item.image.isNull()) {
-        return std::nullopt;
+        item.png = *png;
     }
     return item;
 }
@@ -241,7 +291,9 @@ QByteArray writeSnapshot(const Document& document) {
             // Items without a picture have no source size (Qt's invalid size is -1 x -1).
             out.f64(std::max(0.0, item.sourceSize.width()));
             out.f64(std::max(0.0, item.sourceSize.height()));
-            if (item.kind == ItemKind::Picture) {
+            if (!item.png.isEmpty()) {
+                out.bytes(item.png);
+            } else if (item.kind == ItemKind::Picture) {
                 out.bytes(png(rasterisePicture(item, kSnapshotDpi)));
             } else if (item.kind == ItemKind::Bitmap) {
                 out.bytes(png(item.image));
@@ -278,6 +330,7 @@ bool readSnapshot(const QByteArray& bytes, Document& document, QString* error) {
         return fail(error, damaged);
     }
     Document read;
+    DecodedBudget budget;
     for (std::uint32_t p = 0; p < *pages; ++p) {
         Page page;
         const auto w = in.length(), h = in.length();
@@ -287,9 +340,9 @@ bool readSnapshot(const QByteArray& bytes, Document& document, QString* error) {
         }
         page.sizeMm = QSizeF(*w, *h);
         for (std::uint32_t i = 0; i < *items; ++i) {
-            auto item = readItem(in);
+            auto item = readItem(in, budget);
             if (!item) {
-                return fail(error, damaged);
+                return fail(error, budget.exhausted() ? kTooLarge : damaged);
             }
             page.items.push_back(std::move(*item));
         }
@@ -301,6 +354,17 @@ bool readSnapshot(const QByteArray& bytes, Document& document, QString* error) {
     }
     document = std::move(read);
     return true;
+}
+
+bool readSnapshotFile(const QString& fileName, Document& document, QString* error) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fail(error, QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()));
+    }
+    if (file.size() > kMaxSnapshotFileBytes) {
+        return fail(error, kTooLarge);
+    }
+    return readSnapshot(file.readAll(), document, error);
 }
 
 } // namespace kr90x::reports

@@ -24,8 +24,14 @@ inline constexpr int kSnapshotVersion = 1;
 
 QByteArray writeSnapshot(const Document& document);
 
+// The largest snapshot file read at all: far more than anything the program writes.
+inline constexpr qint64 kMaxSnapshotFileBytes = qint64(256) << 20;
+
 // Reads a snapshot. A file that is truncated, damaged, of another format or of another
-// version is refused with a message saying so; nothing of it is kept.
+// version, or that would take too much memory once read, is refused with a message
+// saying so; nothing of it is kept.
 bool readSnapshot(const QByteArray& bytes, Document& document, QString* error = nullptr);
+// The same from a file, refusing one above kMaxSnapshotFileBytes before reading it.
+bool readSnapshotFile(const QString& fileName, Document& document, QString* error = nullptr);
 
 } // namespace kr90x::reports

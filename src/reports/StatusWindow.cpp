@@ -18,7 +18,17 @@ StatusWindow::StatusWindow(const QString& caption, QWidget* parent) : QDialog(pa
     cancel = new QPushButton(QStringLiteral("Cancel"), this);
     layout->addWidget(line);
     layout->addWidget(cancel, 0, Qt::AlignHCenter);
-    connect(cancel, &QPushButton::clicked, this, [this] { cancelled_ = true; });
+    connect(cancel, &QPushButton::clicked, this, &StatusWindow::reject);
+}
+
+void StatusWindow::reject() {
+    cancelled_ = true;
+    QDialog::reject();
+}
+
+bool StatusWindow::cancelRequested() const {
+    QCoreApplication::processEvents();
+    return cancelled_;
 }
 
 void StatusWindow::setStatusText(const QString& text) {

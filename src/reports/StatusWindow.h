@@ -16,7 +16,12 @@ public:
     explicit StatusWindow(const QString& caption, QWidget* parent = nullptr);
 
     void setStatusText(const QString& text) override;
-    bool cancelRequested() const override { return cancelled_; }
+    // Handles what waits in the event queue first: the work runs on the main thread, and
+    // a Cancel pressed while it made a page is seen only then.
+    bool cancelRequested() const override;
+
+    // Cancel, Esc and the title bar's close all cancel.
+    void reject() override;
 
     QLabel* line = nullptr;
     QPushButton* cancel = nullptr;

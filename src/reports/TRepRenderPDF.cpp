@@ -13,10 +13,6 @@
 namespace kr90x::reports {
 namespace {
 
-// Lines are as wide as two pixels of a screen at 96 dpi: the PDF has no device pixels of
-// its own, and this is how the preview shows them at 100 %.
-constexpr double kLineWidthPt = kLinePixels * kPointsPerInch / 96.0;
-
 struct HaruError {
     HPDF_STATUS status = HPDF_OK;
     HPDF_STATUS detail = 0;

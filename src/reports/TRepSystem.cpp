@@ -4,53 +4,18 @@
 #include "reports/ReportPreview.h"
 #include "reports/Snapshot.h"
 
-#include <QFile>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPrinterInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
+
+#include <numeric>
 
 namespace kr90x::reports {
 namespace {
 
-std::vector<PrinterEntry> systemPrinters() {
-    std::vector<PrinterEntry> printers;
-    const QString def = QPrinterInfo::defaultPrinterName();
-    for (const QString& name : QPrinterInfo::availablePrinterNames()) {
-        PrinterEntry entry{name, {}};
-        if (name == def) {
-            printers.insert(printers.begin(), entry);
-        } else {
-            printers.push_back(entry);
-        }
-    }
-    return printers;
-}
-
-// Page ranges as typed in "Selection": "1-3,5", "2-" (to the end), "-2" (from the start).
-std::vector<int> parseSelection(const QString& text, int pageCount) {
-    std::vector<int> pages;
-    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString p = part.trimmed();
-        const qsizetype dash = p.indexOf(QLatin1Char('-'));
-        bool ok1 = true, ok2 = true;
-        int from = 0, to = 0;
-        if (dash < 0) {
-            from = to = p.toInt(&ok1);
-        } else {
-            const QString a = p.left(dash).trimmed(), b = p.mid(dash + 1).trimmed();
-            from = a.isEmpty() ? 1 : a.toInt(&ok1);
-            to = b.isEmpty() ? pageCount : b.toInt(&ok2);
-        }
-        if (!ok1 || !ok2) {
-            continue;
-        }
-        for (int i = std::max(1, from); i <= std::min(pageCount, to); ++i) {
-            pages.push_back(i);
-        }
-    }
+std::vector<int> allPages(const Document& document) {
+    std::vector<int> pages(static_cast<std::size_t>(document.pageCount()));
+    std::iota(pages.begin(), pages.end(), 1);
     return pages;
 }
 
@@ -107,21 +72,42 @@ OutputOptionsRequest TRepSystem::request(bool rangeForm, int pageCount) {
     r.collate = collate;
     r.duplex = duplex;
     if (havePrinter_) {
-        r.setupPrinter = [this] { return setupPrinter(); };
+        r.setupPrinter = [this](const PrinterChoice& current) { return setupPrinter(current); };
     }
     return r;
 }
 
-QString TRepSystem::setupPrinter() {
-    QPrinter printer(QPrinterInfo::printerInfo(selected_.name));
-    QPrintDialog dialog(&printer);
-    dialog.setWindowTitle(setupTitle);
-    if (dialog.exec() == QDialog::Accepted) {
-        selected_.name = printer.printerName();
-        selected_.port.clear();
-        refreshPrinters();
+void TRepSystem::configure(QPrinter& printer, bool twoSided) const {
+    printer.setFullPage(true);
+    if (pageSetup_ && pageSetup_->printer == selected_.name) {
+        printer.setPageLayout(pageSetup_->layout);
+    } else {
+        printer.setPageSize(QPageSize(QPageSize::A4));
     }
-    return printerText();
+    const QPrinter::DuplexMode sides = pageSetup_ ? pageSetup_->sides : QPrinter::DuplexAuto;
+    printer.setDuplex(twoSided ? sides : QPrinter::DuplexNone);
+}
+
+// The setup starts from what "Output Options" shows, and whatever it chooses is what the
+// print then uses: printer, paper and orientation here, copies, collate and duplex
+// through the dialog's fields.
+PrinterChoice TRepSystem::setupPrinter(const PrinterChoice& current) {
+    QPrinter printer(QPrinterInfo::printerInfo(selected_.name), QPrinter::HighResolution);
+    configure(printer, current.duplex);
+    printer.setCopyCount(std::max(1, current.copies));
+    printer.setCollateCopies(current.collate);
+    if (!dialogs_.printerSetup(printer)) {
+        return current;
+    }
+    selected_.name = printer.printerName();
+    refreshPrinters();
+    PageSetup chosen{selected_.name, printer.pageLayout(), QPrinter::DuplexAuto};
+    if (printer.duplex() != QPrinter::DuplexNone) {
+        chosen.sides = printer.duplex();
+    }
+    pageSetup_ = chosen;
+    return {printerText(), printer.copyCount(), printer.collateCopies(),
+            printer.duplex() != QPrinter::DuplexNone};
 }
 
 void TRepSystem::takeOptions(const OutputOptionsAnswer& answer, bool printerFields) {
@@ -164,7 +150,7 @@ TRepSystem::Outcome TRepSystem::Execute(const std::function<Page()>& makePage) {
 
     if (destination == ReportDestination::Printer) {
         QString error;
-        if (!printDocument(document, 1, document.pageCount(), &error)) {
+        if (!printDocument(document, allPages(document), &error)) {
             if (!error.isEmpty()) {
                 dialogs_.information(error);
             }
@@ -178,37 +164,43 @@ TRepSystem::Outcome TRepSystem::Execute(const std::function<Page()>& makePage) {
     return Outcome::Previewed;
 }
 
-bool TRepSystem::printDocument(const Document& document, int from, int to, QString* error) {
-    std::vector<int> pages;
-    for (int i = std::max(1, from); i <= std::min(document.pageCount(), to); ++i) {
-        pages.push_back(i);
-    }
-    if (pages.empty() || !havePrinter_) {
+bool TRepSystem::printDocument(const Document& document, const std::vector<int>& pages,
+                               QString* error) {
+    const auto fail = [&](const QString& why) {
+        if (error) {
+            *error = why;
+        }
         return false;
+    };
+    if (pages.empty()) {
+        return fail(QStringLiteral("There is no such page to print."));
     }
-    QPrinter printer(QPrinterInfo::printerInfo(selected_.name), QPrinter::HighResolution);
+    // Qt would quietly take the default printer for one that has gone.
+    const QPrinterInfo info = QPrinterInfo::printerInfo(selected_.name);
+    if (!havePrinter_ || info.isNull()) {
+        return fail(QStringLiteral("The printer %1 is not available.").arg(selected_.name));
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(printJobTitle);
-    printer.setFullPage(true);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setDuplex(duplex ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
+    configure(printer, duplex);
     const bool driverCopies = !driverCanCopy || driverCanCopy(printer);
     const int jobs = driverCopies ? 1 : std::max(1, copies);
     if (driverCopies) {
         printer.setCopyCount(std::max(1, copies));
         printer.setCollateCopies(collate);
     }
-    bool printed = true;
+    const QString cannot = QStringLiteral("The printer %1 cannot print.").arg(selected_.name);
+    bool failed = false;
     const bool done = dialogs_.runWithStatus(statusTitle, [&](StatusReporter& status) {
         for (int job = 0; job < jobs; ++job) {
             QPainter painter;
             if (!painter.begin(&printer)) {
-                printed = false;
-                if (error) {
-                    *error = QStringLiteral("The printer %1 cannot print.").arg(selected_.name);
-                }
+                failed = true;
                 return false;
             }
             const double pixelsPerMm = printer.resolution() / kMmPerInch;
+            // Lines as wide on paper as in the PDF, not a device pixel or two.
+            const double linePixels = kLineWidthPt / kPointsPerInch * printer.resolution();
             bool first = true;
             for (int p : pages) {
                 status.setStatusText(pageText(printingText, p));
@@ -216,17 +208,25 @@ bool TRepSystem::printDocument(const Document& document, int from, int to, QStri
                     printer.abort();
                     return false;
                 }
-                if (!first) {
-                    printer.newPage();
+                if (!first && !printer.newPage()) {
+                    failed = true;
+                    return false;
                 }
                 first = false;
-                paintPage(painter, document.pages[static_cast<std::size_t>(p - 1)], pixelsPerMm);
+                paintPage(painter, document.pages.at(static_cast<std::size_t>(p - 1)), pixelsPerMm,
+                          linePixels);
             }
-            painter.end();
+            if (!painter.end() || printer.printerState() == QPrinter::Error) {
+                failed = true;
+                return false;
+            }
         }
         return true;
     });
-    return done && printed;
+    if (failed) {
+        return fail(cannot);
+    }
+    return done || fail(QString());
 }
 
 bool TRepSystem::printFromPreview(const Document& document) {
@@ -243,19 +243,27 @@ bool TRepSystem::printFromPreview(const Document& document) {
     std::vector<int> pages;
     switch (answer.range) {
     case OutputOptionsAnswer::Range::All:
-        return printDocument(document, 1, document.pageCount());
+        pages = allPages(document);
+        break;
     case OutputOptionsAnswer::Range::Pages:
-        return printDocument(document, answer.fromPage, answer.toPage);
-    case OutputOptionsAnswer::Range::Selection:
-        pages = parseSelection(answer.selection, document.pageCount());
-        if (pages.empty()) {
-            return false;
+        for (int p = std::max(1, answer.fromPage);
+             p <= std::min(document.pageCount(), answer.toPage); ++p) {
+            pages.push_back(p);
         }
-        // Ranges of a one-page report come down to a single span.
-        return printDocument(document, *std::min_element(pages.begin(), pages.end()),
-                             *std::max_element(pages.begin(), pages.end()));
+        break;
+    case OutputOptionsAnswer::Range::Selection:
+        pages = parsePageRanges(answer.selection, document.pageCount());
+        break;
     }
-    return false;
+    // As the report's own run does: a failure is told, a cancel is not.
+    QString error;
+    if (!printDocument(document, pages, &error)) {
+        if (!error.isEmpty()) {
+            dialogs_.information(error);
+        }
+        return false;
+    }
+    return true;
 }
 
 QStringList TRepSystem::saveFilters() const {
@@ -282,22 +290,7 @@ bool TRepSystem::saveDocument(const Document& document, const QString& fileName,
 }
 
 bool TRepSystem::openSnapshot(const QString& fileName, Document& document, QString* error) {
-    QFile file(fileName);
-    // Bigger than anything a snapshot of ours can be.
-    constexpr qint64 kMaxFile = 256 << 20;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString());
-        }
-        return false;
-    }
-    if (file.size() > kMaxFile) {
-        if (error) {
-            *error = QStringLiteral("The file is too large to be a report snapshot.");
-        }
-        return false;
-    }
-    return readSnapshot(file.readAll(), document, error);
+    return readSnapshotFile(fileName, document, error);
 }
 
 } // namespace kr90x::reports

@@ -1,23 +1,20 @@
 #pragma once
 
 #include "reports/PageDescription.h"
+#include "reports/Printers.h"
 #include "reports/ReportDialogs.h"
 #include "reports/TRepRenderPDF.h"
 
+#include <QPageLayout>
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
-class QPrinter;
-
 namespace kr90x::reports {
-
-struct PrinterEntry {
-    QString name;
-    QString port; // empty when unknown
-};
 
 // What the preview asks of the engine that opened it.
 class PreviewHost {
@@ -74,9 +71,12 @@ public:
     // The text of "Selected Printer".
     QString printerText() const;
 
-    // Prints pages [from, to] (1-based) on the selected printer with the engine's copies,
-    // collate and duplex.
-    bool printDocument(const Document& document, int from, int to, QString* error = nullptr);
+    // Prints the pages named (1-based, ascending) on the selected printer with the
+    // engine's copies, collate and duplex and the paper and orientation of the printer
+    // setup. False when nothing was printed: `error` then says why, or is empty when the
+    // user cancelled.
+    bool printDocument(const Document& document, const std::vector<int>& pages,
+                       QString* error = nullptr);
 
     // PreviewHost
     QStringList saveFilters() const override;
@@ -89,14 +89,25 @@ public:
     static QString pageText(const QString& pattern, int page);
 
 private:
+    // What the printer setup chose beyond copies, collate and duplex, for its printer.
+    struct PageSetup {
+        QString printer;
+        QPageLayout layout;
+        QPrinter::DuplexMode sides = QPrinter::DuplexAuto;
+    };
+
     void refreshPrinters();
     OutputOptionsRequest request(bool rangeForm, int pageCount);
     void takeOptions(const OutputOptionsAnswer& answer, bool printerFields);
-    QString setupPrinter();
+    PrinterChoice setupPrinter(const PrinterChoice& current);
+    // The selected printer with the setup's paper and orientation, and its duplex side
+    // when printing on both sides.
+    void configure(QPrinter& printer, bool twoSided) const;
 
     ReportDialogs& dialogs_;
     PrinterEntry selected_;
     bool havePrinter_ = false;
+    std::optional<PageSetup> pageSetup_;
 };
 
 } // namespace kr90x::reports

@@ -1,3 +1,5 @@
+#include "WindowFixture.h"
+
 #include "app/GradientProgressBar.h"
 #include "app/RadioGroup.h"
 #include "app/TForm1.h"
@@ -18,33 +20,11 @@ using namespace kr90x;
 
 namespace {
 
-class MeasurementTest : public ::testing::Test {
+class MeasurementTest : public test::WindowFixture {
 protected:
-    AppState state;
-    test::RecordingDialogService dialogs;
-    VirtualHidPlatform hid;
-    std::unique_ptr<TForm1> form;
-
     void SetUp() override {
-        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
-        form->show();
-        test::drainEvents();
+        WindowFixture::SetUp();
         form->log().clear(); // the first device pass wrote its line
-    }
-    void receive(const QString& text) {
-        std::vector<std::uint8_t> data(64, 0);
-        for (qsizetype i = 0; i < text.size() && i < 64; ++i) {
-            data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(text.at(i).toLatin1());
-        }
-        form->HidContDeviceData(nullptr, 0, data.data(), 64);
-    }
-    void read(int function) {
-        form->RadioGroup1->setItemIndex(function);
-        form->btnReaddata->setEnabled(true);
-        form->btnReaddata->click();
-    }
-    QString sample(const char* code, int k, int value) {
-        return QStringLiteral("%1|%2|%3|").arg(QLatin1String(code)).arg(k, 5).arg(value, 4);
     }
     std::vector<double> curve() const { return form->Chart2->Series2.Y; }
     std::vector<double> band() const { return form->Chart2->Series3.Y; }

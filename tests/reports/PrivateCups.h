@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QDir>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,11 +58,13 @@ public:
         write(root + QStringLiteral("/cupsd.conf"),
               QStringLiteral("Listen 127.0.0.1:%1\n"
                              "LogLevel warn\n"
+                             "PreserveJobFiles Yes\n"
                              "Browsing No\n"
                              "DefaultAuthType None\n"
                              "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                              "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
-                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
+                             "<Policy default>\n  JobPrivateAccess all\n"
+                             "  JobPrivateValues none\n  <Limit All>\n    Order deny,allow\n"
                              "  </Limit>\n</Policy>\n")
                   .arg(port_));
         const bool root_ = ::getuid() == 0;
@@ -90,14 +97,17 @@ public:
         return {};
     }
 
-    // Adds a queue that writes into its own file; empty on failure (see log()).
+    // Adds a queue that writes into its own file; empty on failure (see log()). The
+    // printer has its duplex unit installed. Each job writes over the file from its
+    // start without cutting it: read and remove it between jobs.
     QString addQueue() {
         const QString queue = QStringLiteral("kr90x_test_%1").arg(++queues_);
         const int rc = QProcess::execute(
             QStringLiteral("/usr/sbin/lpadmin"),
             {QStringLiteral("-h"), server(), QStringLiteral("-p"), queue, QStringLiteral("-v"),
              QStringLiteral("file:") + outputFile(queue), QStringLiteral("-m"),
-             QStringLiteral("drv:///sample.drv/generic.ppd"), QStringLiteral("-E")});
+             QStringLiteral("drv:///sample.drv/generic.ppd"), QStringLiteral("-o"),
+             QStringLiteral("Option1=True"), QStringLiteral("-E")});
         return rc == 0 ? queue : QString();
     }
 
@@ -112,6 +122,10 @@ public:
     }
 
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    // The document of a job as the scheduler received it (kept after the job).
+    QString jobDocument(int job) const {
+        return dir_.filePath(QStringLiteral("spool/d%1-001").arg(job, 5, 10, QLatin1Char('0')));
+    }
     QString outputFile(const QString& queue) const {
         return dir_.filePath(QStringLiteral("out/%1.ps").arg(queue));
     }
@@ -132,6 +146,56 @@ public:
         return static_cast<int>(QString::fromUtf8(p.readAllStandardOutput())
                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
                                     .size());
+    }
+
+    // The ids of the queue's completed jobs, oldest first.
+    std::vector<int> completedJobIds(const QString& queue) const {
+        QProcess p;
+        p.start(QStringLiteral("lpstat"),
+                {QStringLiteral("-h"), server(), QStringLiteral("-W"), QStringLiteral("completed"),
+                 QStringLiteral("-o"), queue});
+        std::vector<int> ids;
+        if (!p.waitForFinished(10000)) {
+            return ids;
+        }
+        // "queue-12  user  4096  date"
+        for (const QString& line : QString::fromUtf8(p.readAllStandardOutput())
+                                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            ids.push_back(
+                line.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('-'), -1).toInt());
+        }
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    // What CUPS keeps of a job, as ipptool prints it: attribute name -> value text
+    // ("copies" -> "2", "sides" -> "two-sided-long-edge").
+    QMap<QString, QString> jobAttributes(const QString& queue, int job) const {
+        const QString test = dir_.filePath(QStringLiteral("get-job.test"));
+        write(test, QStringLiteral("{\nOPERATION Get-Job-Attributes\n"
+                                   "GROUP operation-attributes-tag\n"
+                                   "ATTR charset attributes-charset utf-8\n"
+                                   "ATTR naturalLanguage attributes-natural-language en\n"
+                                   "ATTR uri printer-uri $uri\n"
+                                   "ATTR integer job-id $job-id\n"
+                                   "ATTR keyword requested-attributes all\n}\n"));
+        QProcess p;
+        p.start(QStringLiteral("ipptool"),
+                {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("job-id=%1").arg(job),
+                 QStringLiteral("ipp://%1/printers/%2").arg(server(), queue), test});
+        QMap<QString, QString> attributes;
+        if (!p.waitForFinished(10000)) {
+            return attributes;
+        }
+        // "        copies (integer) = 2"
+        static const QRegularExpression line(QStringLiteral("^\\s+(\\S+) \\([^)]*\\) = (.*)$"));
+        for (const QString& text : QString::fromUtf8(p.readAllStandardOutput()).split(u'\n')) {
+            const QRegularExpressionMatch m = line.match(text);
+            if (m.hasMatch()) {
+                attributes.insert(m.captured(1), m.captured(2));
+            }
+        }
+        return attributes;
     }
 
 private:

@@ -122,7 +122,9 @@ TEST_F(ReportOutputTest, OptionsDialogEnablesPrinterFieldsOnlyForThePrinter) {
     r.printerText = QStringLiteral("Office");
     r.printerValid = true;
     r.copies = 3;
-    r.setupPrinter = [] { return QStringLiteral("Office"); };
+    r.setupPrinter = [](const PrinterChoice&) {
+        return PrinterChoice{QStringLiteral("Office on usb://x"), 4, true, true};
+    };
     OutputOptionsDialog d(r);
     EXPECT_TRUE(d.rbPreview->isChecked());
     EXPECT_FALSE(d.copies->isEnabled());
@@ -135,11 +137,23 @@ TEST_F(ReportOutputTest, OptionsDialogEnablesPrinterFieldsOnlyForThePrinter) {
     d.copies->setText(QStringLiteral("2"));
     d.duplex->setChecked(true);
     d.accept();
+    EXPECT_EQ(d.printerLabel->text(), QStringLiteral("Office"));
     const OutputOptionsAnswer a = d.answer();
     EXPECT_TRUE(a.accepted);
     EXPECT_EQ(a.destination, ReportDestination::Printer);
     EXPECT_EQ(a.copiesText, QStringLiteral("2"));
     EXPECT_TRUE(a.duplex);
+
+    // The setup's choices show in the fields the print takes them from.
+    OutputOptionsDialog afterSetup(r);
+    afterSetup.rbPrinter->setChecked(true);
+    afterSetup.setup->click();
+    EXPECT_EQ(afterSetup.printerLabel->text(), QStringLiteral("Office on usb://x"));
+    afterSetup.accept();
+    const OutputOptionsAnswer b = afterSetup.answer();
+    EXPECT_EQ(b.copiesText, QStringLiteral("4"));
+    EXPECT_TRUE(b.collate);
+    EXPECT_TRUE(b.duplex);
 
     r.printRangeForm = true;
     r.pageCount = 4;

@@ -97,6 +97,22 @@ public:
         openAnswers.pop_front();
         return name;
     }
+    // Replacing an existing file: the names asked about, and the answer (no, by default).
+    bool confirmOverwrite(const QString& fileName) override {
+        overwriteQuestions.push_back(fileName);
+        return overwriteAnswer;
+    }
+    std::vector<QString> overwriteQuestions;
+    bool overwriteAnswer = false;
+
+    // The printer setup: the test plays the user on the printer (cancelled when it does not).
+    bool printerSetup(QPrinter& printer) override {
+        ++printerSetups;
+        return answerPrinterSetup && answerPrinterSetup(printer);
+    }
+    int printerSetups = 0;
+    std::function<bool(QPrinter&)> answerPrinterSetup;
+
     std::vector<QString> saveCaptions;
     QStringList saveFilters;
     QStringList openFilters;
