@@ -43,10 +43,10 @@ TesterPanel::TesterPanel(VirtualTesterSession& session, QWidget* window)
     }
     weakCylinder->setCurrentIndex(o.weakCylinder.value_or(0));
     silent = new QCheckBox(QStringLiteral("answers nothing"), this);
-    garbage = new QCheckBox(QStringLiteral("letters in the numbers"), this);
+    garbage = new QCheckBox(QStringLiteral("letters in numbers"), this);
     shortReports = new QCheckBox(QStringLiteral("reports cut short"), this);
     wrongPrefix = new QCheckBox(QStringLiteral("replies start KR90Y"), this);
-    noAccess = new QCheckBox(QStringLiteral("this user may not open it (at the next plug)"), this);
+    noAccess = new QCheckBox(QStringLiteral("no access (next plug)"), this);
     silent->setChecked(o.silent);
     garbage->setChecked(o.garbage);
     shortReports->setChecked(o.shortReports);
@@ -56,6 +56,8 @@ TesterPanel::TesterPanel(VirtualTesterSession& session, QWidget* window)
     pace = spin(this, 0, 1000, static_cast<int>(o.pace.count()), QStringLiteral(" ms"));
 
     auto* form = new QFormLayout(this); // owned by the panel
+    // Labels above their fields: narrow enough to stand beside the window.
+    form->setRowWrapPolicy(QFormLayout::WrapAllRows);
     form->addRow(plugButton);
     form->addRow(QStringLiteral("Holds"), storedTest);
     form->addRow(QStringLiteral("Firmware"), firmware);
