@@ -20,7 +20,15 @@ public:
     using ReportDestination = reports::ReportDestination;
 
 public:
-    void showBox(const MessageBox& box) override { boxes.push_back(box); }
+    void showBox(const MessageBox& box) override {
+        boxes.push_back(box);
+        if (onBox) {
+            onBox(box);
+        }
+    }
+    // Runs while the box is "open": a test that lets the event loop run here sees what a
+    // real modal box lets happen.
+    std::function<void(const MessageBox&)> onBox;
 
     // "Output Options": the answer the test gives (by default OK with the choices the
     // dialog opens with: Preview).

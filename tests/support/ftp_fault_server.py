@@ -81,7 +81,9 @@ class FaultHandler(FTPHandler):
     # --- login faults
     def ftp_USER(self, line):
         if self.fault == "flood500":
-            self.push("500 Flood of errors.\r\n" * 2000)
+            # One error, and the other 1999 once the test says (its first box is open).
+            self.push("500 Flood of errors.\r\n")
+            self._flood_when_released()
             return
         if self.fault == "login421":
             self.respond("421 Service not available, closing control connection.")
@@ -196,6 +198,12 @@ class FaultHandler(FTPHandler):
             self.respond("426 Connection closed; transfer aborted.")
         elif fault == "hold":
             self._hold(data)
+
+    def _flood_when_released(self):
+        if not os.path.exists(self.release_file):
+            self.ioloop.call_later(0.02, self._flood_when_released)
+            return
+        self.push("500 Flood of errors.\r\n" * 1999)
 
     def _hold(self, data):
         # Nothing until the test creates the release file: the transfer ends when the
