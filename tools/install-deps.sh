@@ -10,7 +10,7 @@ build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libudev-dev udev 
 package_pkgs=(dpkg-dev file)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
     poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick
-    x11-utils xdotool curl
+    x11-utils xdotool curl vsftpd
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.

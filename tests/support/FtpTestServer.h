@@ -17,7 +17,7 @@ public:
     static constexpr const char* Password = "secretpassword";
     // vsftpd's account: anonymous, any password.
     static constexpr const char* VsftpdUser = "anonymous";
-    static constexpr const char* VsftpdPassword = "kr90x@";
+    static constexpr const char* VsftpdPassword = "kr90x";
 
     FtpTestServer() = default;
     ~FtpTestServer();
