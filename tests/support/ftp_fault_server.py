@@ -2,9 +2,11 @@
 stdout, one account, and one fault chosen on the command line.
 
     ftp_fault_server.py --root DIR --log FILE [--fault NAME] [--fault-file NAME]
-                        [--user U --password P]
+                        [--release FILE] [--user U --password P]
 
 With --fault-file, a data fault hits only the files of that name; others go out whole.
+The faults "hold" and "flood500" wait for the release file before they go on, so that a
+test decides when, not a clock.
 """
 import argparse
 import logging
