@@ -126,6 +126,7 @@ private:
     void closeStep(CloseCause cause, QByteArray reason = {});
     void returnToIdle();
     void closeControlConnection();
+    void dropSocket(QTcpSocket*& socket);
 
     // Time-outs and events.
     void armTransferTimer();

@@ -44,15 +44,21 @@ void TFtpClient::returnToIdle() {
     state_ = TFtpProcessState::psIdle;
 }
 
-void TFtpClient::closeControlConnection() {
-    if (!control_) {
+void TFtpClient::dropSocket(QTcpSocket*& socket) {
+    if (!socket) {
         return;
     }
-    control_->disconnect(this);
-    control_->abort();
-    control_->deleteLater();
-    control_ = nullptr;
-    if (logoutSlice_) {
+    // Closed at once; deleted later, since its own signal may be what called us.
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    socket = nullptr;
+}
+
+void TFtpClient::closeControlConnection() {
+    const bool wasOpen = control_ != nullptr;
+    dropSocket(control_);
+    if (wasOpen && logoutSlice_) {
         logoutSlice_->quit();
     }
 }

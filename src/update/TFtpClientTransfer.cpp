@@ -222,13 +222,7 @@ void TFtpClient::stopTransfer(int code, QByteArray text) {
 }
 
 void TFtpClient::closeDataConnection() {
-    if (!data_) {
-        return;
-    }
-    data_->disconnect(this);
-    data_->abort();
-    data_->deleteLater();
-    data_ = nullptr;
+    dropSocket(data_);
     dataEnd_.release();
 }
 

@@ -42,7 +42,7 @@ void UpdateCheck::start() {
         log_.add(warning);
     }
     kind_ = DownloadKind::Version;
-    loggedIn_ = false;
+    loggedIn_ = client_ && client_->UserLoggedIn();
     if (client_ && loginOrLog(*client_, log_)) {
         manifestPending_ = true;
     } else {

@@ -190,28 +190,6 @@ TEST_F(UpdateFlowsTest, CloseBeforeLoginComesTwiceAndTheFlasherLogsInOnce) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(UpdateFlowsTest, CutShortProgramNeverGetsItsNameAndNothingIsInstalled) {
-    startServer("cutdrop", "Orvo_KR90X.exe");
-    serve("version.ini", manifest("105", "0"));
-    serve("Orvo_KR90X.exe", test::patternBytes(100000));
-    put("OrvoFlash.exe", kFlasher);
-    put("Orvo_KR90X.exe", kOldProgram);
-    makeForm();
-
-    form->FormActivate(form.get());
-    ASSERT_TRUE(waitLog("OK Orvo_KR90X.exe"));
-    // The server drops the control connection of a logged-in client: one logout only.
-    ASSERT_TRUE(waitLog("Desconectado"));
-    EXPECT_FALSE(log().contains("Transferencia Orvo_KR90X.exe completada"));
-    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe"));
-
-    close();
-    EXPECT_EQ(beeps, 0);
-    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
-    EXPECT_FALSE(exists("Orvo_KR90X_old.exe"));
-    EXPECT_FALSE(exists("Orvo_KR90X_Nuevo.exe.part"));
-}
-
 TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtCloseAndFetchedAgainNextRun) {
     startServer("cut226", "OrvoFlash.exe");
     serve("version.ini", manifest("104", "0"));

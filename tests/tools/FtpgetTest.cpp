@@ -33,6 +33,11 @@ protected:
         }
         return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput())};
     }
+    static void write(const QString& path, const QByteArray& content) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
     QByteArray read(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -67,10 +72,7 @@ TEST_F(FtpgetTest, ExistingLocalFileSurvivesAFailedTransfer) {
     startServer("cut226");
     server.putFile("file", patternBytes(100000));
     const QString local = server.localFile("file");
-    QFile old(local);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("the copy we had");
-    old.close();
+    write(local, "the copy we had");
     const Run run = ftpget("/file", local);
     EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
     EXPECT_EQ(read(local), "the copy we had");
@@ -82,10 +84,7 @@ TEST_F(FtpgetTest, CompleteFileReplacesLocalAndLeavesNothingElse) {
     const QByteArray content = patternBytes(300000);
     server.putFile("file", content);
     const QString local = server.localFile("file");
-    QFile old(local);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("older");
-    old.close();
+    write(local, "older");
     const Run run = ftpget("/file", local);
     EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
     EXPECT_EQ(read(local), content);

@@ -23,31 +23,7 @@ using SC = TFtpStatusCode;
 
 namespace {
 
-class FtpFaultTest : public ::testing::Test {
-protected:
-    void startServer(const QString& fault, double stallSeconds = 0.3) {
-        const QString error = server.start(fault, stallSeconds);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        configure(client, server);
-    }
-    // Logs in and starts fetching `file` (the server holds `content` under that name).
-    void startRetrieve(const QByteArray& content) {
-        server.putFile("file", content);
-        ASSERT_TRUE(loginAndWait(client, rec));
-        ASSERT_TRUE(
-            client.Retrieve("/file", server.localFile("file"), TFtpRetrieveMode::rmReplace));
-    }
-    bool waitEnd() {
-        return waitFor([&] {
-            return rec.seen(SC::scTransferOK) || rec.seenError() || rec.seen(SC::scTimeout) ||
-                   rec.seen(SC::scLogout);
-        });
-    }
-
-    FtpTestServer server;
-    TFtpClient client;
-    EventRecorder rec{client};
-};
+class FtpFaultTest : public FtpServerTest {};
 
 TEST_F(FtpFaultTest, MultiLineGreetingRaisesOneOpenWithAllItsLines) {
     startServer("multiline_greeting");

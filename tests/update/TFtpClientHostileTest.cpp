@@ -15,25 +15,8 @@ using SC = TFtpStatusCode;
 
 namespace {
 
-class HostileServerTest : public ::testing::Test {
+class HostileServerTest : public FtpServerTest {
 protected:
-    void startServer(const QString& fault) {
-        const QString error = server.start(fault);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        configure(client, server);
-    }
-    void startRetrieve(const QByteArray& content) {
-        server.putFile("file", content);
-        ASSERT_TRUE(loginAndWait(client, rec));
-        ASSERT_TRUE(
-            client.Retrieve("/file", server.localFile("file"), TFtpRetrieveMode::rmReplace));
-    }
-    bool waitEnd() {
-        return waitFor([&] {
-            return rec.seen(SC::scTransferOK) || rec.seenError() || rec.seen(SC::scTimeout) ||
-                   rec.seen(SC::scLogout);
-        });
-    }
     // The session goes on: a later command gets its own answer and nothing else.
     void expectUsableAfter(const Seq& before) {
         ASSERT_TRUE(client.CurrentDir());
@@ -43,10 +26,6 @@ protected:
         expected.push_back("scCurrentDir");
         EXPECT_EQ(rec.sequence(), expected);
     }
-
-    FtpTestServer server;
-    TFtpClient client;
-    EventRecorder rec{client};
 };
 
 // A transfer time-out far beyond the test's own bound: an error that comes at all comes
