@@ -98,12 +98,8 @@ TEST_F(UpdateFaultsTest, ErrorsWhileItsBoxIsOpenGoToTheLogNotIntoMoreBoxes) {
 }
 
 TEST_F(UpdateFaultsTest, ActivationDuringTheProgramDownloadChangesNothing) {
-    startServer("hold", "Orvo_KR90X.exe");
-    serve("version.ini", manifest("105", "0"));
     const QByteArray newProgram = test::patternBytes(70000);
-    serve("Orvo_KR90X.exe", newProgram);
-    put("OrvoFlash.exe", kFlasher);
-    makeForm();
+    newerProgramRun("hold", newProgram);
     form->FormActivate(form.get());
     ASSERT_TRUE(waitLog("OK Orvo_KR90X.exe"));
     const QStringList before = log();
@@ -129,12 +125,7 @@ class ProgramCutOffTest
 
 TEST_P(ProgramCutOffTest, SaysWhyAndInstallsNothing) {
     const auto [fault, reason] = GetParam();
-    startServer(fault, "Orvo_KR90X.exe");
-    serve("version.ini", manifest("105", "0"));
-    serve("Orvo_KR90X.exe", test::patternBytes(100000));
-    put("OrvoFlash.exe", kFlasher);
-    put("Orvo_KR90X.exe", kOldProgram);
-    makeForm();
+    newerProgramRun(fault, test::patternBytes(100000));
     form->FormActivate(form.get());
     ASSERT_TRUE(waitLog("Desconectado"));
     const QStringList lines = withoutByteCounts();
@@ -224,12 +215,7 @@ TEST_F(UpdateFaultsTest, FileThatCannotTakeItsNameIsLoggedNotCompleted) {
 }
 
 TEST_F(UpdateFaultsTest, EmptyProgramIsRefusedAndTheRunningOneStays) {
-    startServer();
-    serve("version.ini", manifest("105", "0"));
-    serve("Orvo_KR90X.exe", {});
-    put("OrvoFlash.exe", kFlasher);
-    put("Orvo_KR90X.exe", kOldProgram);
-    makeForm();
+    newerProgramRun({}, {});
     form->FormActivate(form.get());
     ASSERT_TRUE(waitLog("Conexión cerrada"));
     EXPECT_TRUE(log().contains("Fichero vacío, borrado: Orvo_KR90X_Nuevo.exe"));

@@ -85,6 +85,16 @@ protected:
         drainEvents();
     }
     void makeForm() { makeForm(settings()); }
+    // A server offering version 1.05 (a data fault, if any, on the program file), and a
+    // program folder with the running program and the flashing tool.
+    void newerProgramRun(const QString& fault, const QByteArray& program) {
+        startServer(fault, "Orvo_KR90X.exe");
+        serve("version.ini", manifest("105", "0"));
+        serve("Orvo_KR90X.exe", program);
+        put("OrvoFlash.exe", kFlasher);
+        put("Orvo_KR90X.exe", kOldProgram);
+        makeForm();
+    }
 
     QString local(const QString& name) const { return programDir.filePath(name); }
     bool exists(const QString& name) const { return QFileInfo::exists(local(name)); }

@@ -212,12 +212,7 @@ TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtCloseAndFetchedAgainNextRun) {
 }
 
 TEST_F(UpdateFlowsTest, CloseDuringTheProgramDownloadAbortsAndReplacesNothing) {
-    startServer("stall_long", "Orvo_KR90X.exe");
-    serve("version.ini", manifest("105", "0"));
-    serve("Orvo_KR90X.exe", test::patternBytes(100000));
-    put("OrvoFlash.exe", kFlasher);
-    put("Orvo_KR90X.exe", kOldProgram);
-    makeForm();
+    newerProgramRun("stall_long", test::patternBytes(100000));
 
     form->FormActivate(form.get());
     ASSERT_TRUE(waitLog("OK Orvo_KR90X.exe"));
