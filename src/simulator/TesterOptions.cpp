@@ -92,6 +92,16 @@ const std::array<Option, 12> kOptions = {{
     {"no-access", false, setFlag<&TesterOptions::noAccess>},
 }};
 
+// An option as a message quotes it: one line, of a length one reads.
+QString printable(QStringView text) {
+    constexpr qsizetype kMost = 40;
+    QString out;
+    for (QChar c : text.left(kMost)) {
+        out += c.isPrint() ? c : QLatin1Char('?');
+    }
+    return text.size() > kMost ? out + QStringLiteral("...") : out;
+}
+
 } // namespace
 
 QString storedTestName(StoredTest test) {
@@ -131,9 +141,9 @@ ParsedTesterOptions parseTesterOptions(QStringView text) {
         const qsizetype eq = item.indexOf(u'=');
         const QStringView key = eq < 0 ? item : item.left(eq);
         const auto bad = [&](const char* why) {
-            return ParsedTesterOptions{std::nullopt,
-                                       QStringLiteral("bad option \"%1\": %2")
-                                           .arg(item.toString(), QString::fromLatin1(why))};
+            return ParsedTesterOptions{std::nullopt, QStringLiteral("bad option \"%1\": %2")
+                                                         .arg(printable(item),
+                                                              QString::fromLatin1(why))};
         };
         const auto option = std::find_if(kOptions.begin(), kOptions.end(), [&](const Option& x) {
             return key == QLatin1String(x.name);
