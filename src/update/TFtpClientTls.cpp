@@ -16,10 +16,13 @@ using Next = FtpTlsNegotiation::Next;
 QList<QSslCertificate> readCaCertificates(const QString& path) {
     // A bundle of every public CA is about 200 KiB.
     constexpr qint64 kMaxCaFileBytes = 4 << 20;
+    // A name with a zero in it names no file (and makes Qt complain at every look).
+    if (path.isEmpty() || path.contains(QChar(0))) {
+        return {};
+    }
     const QFileInfo info(path);
     QFile file(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > kMaxCaFileBytes ||
-        !file.open(QIODevice::ReadOnly)) {
+    if (!info.isFile() || info.size() > kMaxCaFileBytes || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
     return QSslCertificate::fromData(file.read(kMaxCaFileBytes), QSsl::Pem);
