@@ -4,6 +4,7 @@
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
 #include "app/VirtualTesterSession.h"
+#include "app/WorkshopRecords.h"
 #include "core/AppState.h"
 #include "core/ProcessStats.h"
 #include "link/linux/LinuxHidPlatform.h"
@@ -85,6 +86,7 @@ int main(int argc, char* argv[]) {
     kr90x::TForm1 form(state, dialogs, *hid,
                        kr90x::UpdateSettings::fromBuild(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
+    form.records().openStore(kr90x::records::RecordStore::defaultPath());
 
     StartupProbe startupProbe;
     if (commandLine.startupProbe) {

@@ -1,0 +1,75 @@
+#include "records/CsvExport.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace kr90x::records {
+namespace {
+
+// A field as CSV wants it: quoted, with its quotes doubled, when it holds the separator,
+// a quote or a line break.
+QByteArray field(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    if (bytes.contains(';') || bytes.contains('"') || bytes.contains('\n') ||
+        bytes.contains('\r')) {
+        bytes.replace("\"", "\"\"");
+        bytes.prepend('"');
+        bytes.append('"');
+    }
+    return bytes;
+}
+
+// A value with exactly `decimals` decimals and the given separator, never grouped:
+// written by the C library and its decimal point (whichever the locale makes it) then
+// replaced in place, which keeps a 65,534-sample export quick.
+void appendValue(QByteArray& out, double value, int decimals, char separator) {
+    char buffer[64];
+    int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    if (n <= 0 || n >= static_cast<int>(sizeof buffer)) {
+        out.append("0");
+        return;
+    }
+    if (decimals > 0) {
+        buffer[n - decimals - 1] = separator;
+    }
+    out.append(buffer, n);
+}
+
+} // namespace
+
+QByteArray recordsCsv(std::span<const Measurement> records, QChar decimalSeparator) {
+    const char separator = decimalSeparator.toLatin1() ? decimalSeparator.toLatin1() : ',';
+    QByteArray out("\xEF\xBB\xBF");
+    for (const char* name : kCsvHeader) {
+        out.append(name);
+        out.append(name == kCsvHeader[std::size(kCsvHeader) - 1] ? "\r\n" : ";");
+    }
+    for (const Measurement& m : records) {
+        // The fields every row of this record repeats, made once.
+        const QByteArray prefix =
+            field(m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) +
+            ';' + field(m.functionName) + ';' + field(m.vehicle.plate) + ';';
+        const QByteArray suffix = ';' + field(m.unit) + "\r\n";
+        const auto row = [&](std::size_t index, double value) {
+            out.append(prefix);
+            out.append(QByteArray::number(static_cast<qulonglong>(index)));
+            out.append(';');
+            appendValue(out, value, m.decimals, separator);
+            out.append(suffix);
+        };
+        if (m.cylinders) {
+            for (std::size_t n = 0; n < m.cylinders->size(); ++n) {
+                row(n + 1, (*m.cylinders)[n]);
+            }
+        } else {
+            out.reserve(out.size() + static_cast<qsizetype>(m.samples.size()) *
+                                         (prefix.size() + suffix.size() + 12));
+            for (std::size_t k = 0; k < m.samples.size(); ++k) {
+                row(k + 1, m.samples[k]);
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace kr90x::records
