@@ -148,17 +148,15 @@ bool WorkshopRecords::storeUsable() {
 }
 
 void WorkshopRecords::keep(Current& c) {
-    if (!storeUsable()) {
-        if (!path_.isEmpty() && !store_.newerSchema()) {
+    const bool tried = storeUsable();
+    if (tried) {
+        c.id = store_.save(c.measurement);
+    }
+    if (!c.id) {
+        if (tried || (!path_.isEmpty() && !store_.newerSchema())) {
             tellFailure(QStringLiteral("The measurement is shown, but it could not be kept in "
                                        "the workshop records"));
         }
-        return;
-    }
-    c.id = store_.save(c.measurement);
-    if (!c.id) {
-        tellFailure(QStringLiteral("The measurement is shown, but it could not be kept in the "
-                                   "workshop records"));
         return;
     }
     failing_ = false;
@@ -195,7 +193,9 @@ void WorkshopRecords::editVehicle() {
     lastVehicle_ = c->measurement.vehicle;
     setReportParams(c->measurement);
     if (!c->id) {
-        keep(*c); // not kept yet: another try, now with its vehicle
+        if (!c->removed) {
+            keep(*c); // not kept yet: another try, now with its vehicle
+        }
     } else if (!store_.updateVehicle(*c->id, c->measurement.vehicle)) {
         parts_.dialogs.information(
             QStringLiteral("The vehicle details are on the report, but they could not be kept "
@@ -320,6 +320,7 @@ void WorkshopRecords::removeRecords(const std::vector<records::RecordId>& ids) {
     } else if (current_ && current_->id &&
                std::find(ids.begin(), ids.end(), *current_->id) != ids.end()) {
         current_->id.reset(); // still on screen, no longer kept
+        current_->removed = true;
     }
     refreshWindow();
 }

@@ -79,6 +79,7 @@ private:
     struct Current {
         records::Measurement measurement;
         std::optional<records::RecordId> id;
+        bool removed = false; // deleted from the records while on screen: not kept again
     };
     Current* current();
     records::Measurement measurementOnScreen() const;
