@@ -46,8 +46,8 @@ std::optional<Encoding> wholeNumberEncoding(std::span<const double> samples, dou
             return std::nullopt;
         }
         const double whole = std::round(scaled);
-        if (std::abs(scaled - whole) > 1e-6 * std::max(1.0, std::abs(whole)) ||
-            std::abs(whole) > std::numeric_limits<std::int32_t>::max()) {
+        // Only what decodes to the very same value: a record gives back what was shown.
+        if (std::abs(whole) > std::numeric_limits<std::int32_t>::max() || whole / scale != v) {
             return std::nullopt;
         }
         if (whole < std::numeric_limits<std::int16_t>::min() ||
