@@ -27,18 +27,6 @@ using namespace kr90x;
 
 namespace {
 
-template <typename Condition> bool waitUntil(Condition done, int boundMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > boundMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -60,7 +48,7 @@ int main(int argc, char** argv) {
     bench::NoDialogs dialogs;
     LinuxHidPlatform hid;
     TForm1 form(state, dialogs, hid, UpdateSettings{});
-    if (!waitUntil([&] { return state.DeviceFirmwareVersion == 12; }, 10000)) {
+    if (!bench::waitUntil([&] { return state.DeviceFirmwareVersion == 12; }, 10000)) {
         std::fprintf(stderr, "the tester was not found\n");
         return 1;
     }
@@ -73,7 +61,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < kExchanges; ++i) {
             state.DeviceFirmwareVersion = 0;
             form.SendCommand(QString::fromLatin1(kVersionCommand), nullptr);
-            if (!waitUntil([&] { return state.DeviceFirmwareVersion == 12; }, 10000)) {
+            if (!bench::waitUntil([&] { return state.DeviceFirmwareVersion == 12; }, 10000)) {
                 std::fprintf(stderr, "no reply\n");
                 return 1;
             }
@@ -90,7 +78,7 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         form.btnReaddata->click();
-        if (!waitUntil([&] { return form.Chart2->isVisibleTo(&form); }, 60000)) {
+        if (!bench::waitUntil([&] { return form.Chart2->isVisibleTo(&form); }, 60000)) {
             std::fprintf(stderr, "the download did not finish\n");
             return 1;
         }

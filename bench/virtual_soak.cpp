@@ -9,6 +9,7 @@
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
 #include "simulator/VirtualTester.h"
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -36,18 +37,6 @@ public:
     }
 };
 
-template <typename Condition> bool waitUntil(Condition done, int boundMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > boundMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
 double heapMiB() {
     return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0);
 }
@@ -71,7 +60,7 @@ int main(int argc, char** argv) {
     AppState state;
     CountingDialogs dialogs;
     TForm1 form(state, dialogs, session.platform(), UpdateSettings{});
-    if (!waitUntil([&] { return state.TesterDevice != nullptr; }, 10000)) {
+    if (!bench::waitUntil([&] { return state.TesterDevice != nullptr; }, 10000)) {
         std::fprintf(stderr, "no tester\n");
         return 1;
     }
@@ -83,9 +72,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kReads; ++i) {
         if (i > 0 && i % 50 == 0) {
             session.unplug();
-            waitUntil([&] { return state.TesterDevice == nullptr; }, 10000);
+            bench::waitUntil([&] { return state.TesterDevice == nullptr; }, 10000);
             session.plug();
-            waitUntil([&] { return state.TesterDevice != nullptr; }, 10000);
+            bench::waitUntil([&] { return state.TesterDevice != nullptr; }, 10000);
         }
         const int function = i % 9;
         // A different stored test for each function of the high-pressure channel.
@@ -98,7 +87,7 @@ int main(int argc, char** argv) {
         form.btnReaddata->click();
         QWidget* result =
             function <= 1 ? static_cast<QWidget*>(form.chart1) : static_cast<QWidget*>(form.Chart2);
-        if (!waitUntil([&] { return result->isVisibleTo(&form); }, 30000)) {
+        if (!bench::waitUntil([&] { return result->isVisibleTo(&form); }, 30000)) {
             std::fprintf(stderr, "read %d (function %d) did not finish\n", i, function);
             return 1;
         }

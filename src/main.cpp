@@ -82,9 +82,11 @@ int main(int argc, char* argv[]) {
     kr90x::AppState state;
     state.Format = kr90x::FormatSettings::fromSystem();
     kr90x::QtDialogService dialogs;
-    // The update files live next to the running program, which is what gets replaced.
-    kr90x::TForm1 form(state, dialogs, *hid,
-                       kr90x::UpdateSettings::fromBuild(QCoreApplication::applicationDirPath()));
+    // The program's own update lives next to it, which is what gets replaced; the
+    // server comes from the build and the settings files.
+    kr90x::TForm1 form(
+        state, dialogs, *hid,
+        kr90x::UpdateSettings::forRunningProgram(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
     form.records().openStore(kr90x::records::RecordStore::defaultPath());
 

@@ -4,14 +4,24 @@
 //
 //   ftpget HOST PORT USER PASSWORD REMOTE LOCAL [TIMEOUT_TICKS]
 //
+// The file is fetched under a temporary name beside LOCAL and gets LOCAL's name only once
+// it arrived complete: a LOCAL that was there survives a failure, and no part of a file
+// is ever left under its name. TIMEOUT_TICKS (of 55 ms) bounds every silence, from the
+// connection and the server's greeting on.
+//
 // Exit status: 0 when the file arrived complete, 1 when the transfer failed, 2 on bad
 // arguments or when the connection could not even be started.
 #include "update/TFtpClient.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 using namespace kr90x;
 
@@ -49,6 +59,16 @@ int main(int argc, char** argv) {
     }
     const QByteArray remote = args[5].toLocal8Bit();
     const QString local = args[6];
+    // Removed again when ftpget ends, unless it became LOCAL.
+    QTemporaryFile part(QFileInfo(local).absolutePath() + "/." + QFileInfo(local).fileName() +
+                        ".XXXXXX.part");
+    if (!part.open()) {
+        std::fprintf(stderr, "ftpget: cannot write beside %s: %s\n", qPrintable(local),
+                     qPrintable(part.errorString()));
+        return 2;
+    }
+    part.close();
+    const QString partName = part.fileName();
 
     int result = 1;
     bool finished = false;
@@ -73,13 +93,20 @@ int main(int argc, char** argv) {
                          }
                          switch (code) {
                          case TFtpStatusCode::scLogin:
-                             if (!client.Retrieve(remote, local, TFtpRetrieveMode::rmReplace)) {
+                             if (!client.Retrieve(remote, partName, TFtpRetrieveMode::rmReplace)) {
                                  std::printf("error retrieve-refused\n");
                                  finish(1);
                              }
                              break;
                          case TFtpStatusCode::scTransferOK:
-                             finish(0);
+                             // rename(2) replaces LOCAL in one step.
+                             if (std::rename(QFile::encodeName(partName).constData(),
+                                             QFile::encodeName(local).constData()) != 0) {
+                                 std::printf("error rename %s\n", std::strerror(errno));
+                                 finish(1);
+                             } else {
+                                 finish(0);
+                             }
                              break;
                          case TFtpStatusCode::scTimeout:
                              finish(1);

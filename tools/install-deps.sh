@@ -14,7 +14,7 @@ package_pkgs=(dpkg-dev file)
 simulated_pkgs=(umockdev libumockdev-dev)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
     poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick
-    x11-utils xdotool curl
+    x11-utils xdotool curl vsftpd
     # The print tests: a job's attributes (ipptool) and its PostScript rasterised
     # (ghostscript); the locale sources the number tests compile C.UTF-8, de_DE and es_ES
     # from (localedef, into a folder of their own).

@@ -287,11 +287,12 @@ void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks)
     }
     updateCheck_ = std::make_unique<UpdateCheck>(
         state_, log_, dialogs_, FtpClient1, updates,
-        UpdateCheck::Actions{[this] { Downloadupdater(); }, [this] { LaunchOrvoFlash(); }});
+        UpdateCheck::Actions{[this] { Downloadupdater(); }, [this] { LaunchOrvoFlash(); },
+                             [this] { firmwareUpdate_->manifestSettled(); }});
     flasherDownload_ = std::make_unique<FlasherDownload>(log_, dialogs_, FtpClientUpdater, updates);
     firmwareUpdate_ = std::make_unique<FirmwareUpdate>(
         state_, log_, dialogs_, FtpClientFirmware, updates,
-        [this] { return updateCheck_->manifest().FirmwareSha256; }, std::move(hooks.startProgram));
+        [this] { return updateCheck_->firmwareHash(); }, std::move(hooks.startProgram));
     housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, std::move(hooks.beep));
 }
 
@@ -500,7 +501,7 @@ void TForm1::LaunchOrvoFlash() {
 }
 
 void TForm1::FormActivate(QObject*) {
-    updateCheck_->start();
+    updateCheck_->activated();
 }
 
 void TForm1::btn2Click(QObject*) {
@@ -532,8 +533,8 @@ void TForm1::FtpClient1FtpStatus(QObject*, TFtpStatusCode StatusCode, const QByt
     updateCheck_->onStatus(StatusCode, InfoText);
 }
 
-void TForm1::FtpClient1FtpError(QObject*, int, const QByteArray&) {
-    updateCheck_->onError();
+void TForm1::FtpClient1FtpError(QObject*, int ErrorCode, const QByteArray& ErrorText) {
+    updateCheck_->onError(ErrorCode, ErrorText);
 }
 
 void TForm1::FtpClientUpdaterFtpStatus(QObject*, TFtpStatusCode StatusCode,
@@ -541,8 +542,8 @@ void TForm1::FtpClientUpdaterFtpStatus(QObject*, TFtpStatusCode StatusCode,
     flasherDownload_->onStatus(StatusCode, InfoText);
 }
 
-void TForm1::FtpClientUpdaterFtpError(QObject*, int, const QByteArray&) {
-    flasherDownload_->onError();
+void TForm1::FtpClientUpdaterFtpError(QObject*, int ErrorCode, const QByteArray& ErrorText) {
+    flasherDownload_->onError(ErrorCode, ErrorText);
 }
 
 void TForm1::FtpClientFirmwareFtpStatus(QObject*, TFtpStatusCode StatusCode,
@@ -550,8 +551,8 @@ void TForm1::FtpClientFirmwareFtpStatus(QObject*, TFtpStatusCode StatusCode,
     firmwareUpdate_->onStatus(StatusCode, InfoText);
 }
 
-void TForm1::FtpClientFirmwareFtpError(QObject*, int, const QByteArray&) {
-    firmwareUpdate_->onError();
+void TForm1::FtpClientFirmwareFtpError(QObject*, int ErrorCode, const QByteArray& ErrorText) {
+    firmwareUpdate_->onError(ErrorCode, ErrorText);
 }
 
 void TForm1::FormClose(QObject*) {

@@ -33,41 +33,44 @@ TesterPanel::TesterPanel(VirtualTesterSession& session, QWidget* window)
         {QStringLiteral("Common rail high pressure"), QStringLiteral("Oil pressure"),
          QStringLiteral("Low pressure common rail"), QStringLiteral("80 Bar manometer")});
     storedTest->setCurrentIndex(static_cast<int>(o.stored));
-    firmware = spin(this, 0, 999, o.firmware);
-    samples = spin(this, -1, 99999, o.samples.value_or(-1));
-    samples->setSpecialValueText(QStringLiteral("each curve's own"));
+    numbers[Firmware] = spin(this, 0, 999, o.firmware);
+    numbers[Samples] = spin(this, -1, 99999, o.samples.value_or(-1));
+    numbers[Samples]->setSpecialValueText(QStringLiteral("each curve's own"));
+    numbers[Delay] = spin(this, 0, 60000, static_cast<int>(o.delay.count()), QStringLiteral(" ms"));
+    numbers[Pace] = spin(this, 0, 1000, static_cast<int>(o.pace.count()), QStringLiteral(" ms"));
     weakCylinder = new QComboBox(this);
     weakCylinder->addItem(QStringLiteral("none"));
     for (int c = 1; c <= 6; ++c) {
         weakCylinder->addItem(QStringLiteral("cylinder %1").arg(c));
     }
     weakCylinder->setCurrentIndex(o.weakCylinder.value_or(0));
-    silent = new QCheckBox(QStringLiteral("answers nothing"), this);
-    garbage = new QCheckBox(QStringLiteral("letters in the numbers"), this);
-    shortReports = new QCheckBox(QStringLiteral("reports cut short"), this);
-    wrongPrefix = new QCheckBox(QStringLiteral("replies start KR90Y"), this);
-    noAccess = new QCheckBox(QStringLiteral("this user may not open it (at the next plug)"), this);
-    silent->setChecked(o.silent);
-    garbage->setChecked(o.garbage);
-    shortReports->setChecked(o.shortReports);
-    wrongPrefix->setChecked(o.wrongPrefix);
-    noAccess->setChecked(o.noAccess);
-    delay = spin(this, 0, 60000, static_cast<int>(o.delay.count()), QStringLiteral(" ms"));
-    pace = spin(this, 0, 1000, static_cast<int>(o.pace.count()), QStringLiteral(" ms"));
+    const std::array<std::pair<QString, bool>, kFaults> faultBoxes = {{
+        {QStringLiteral("answers nothing"), o.silent},
+        {QStringLiteral("letters in numbers"), o.garbage},
+        {QStringLiteral("reports cut short"), o.shortReports},
+        {QStringLiteral("replies start KR90Y"), o.wrongPrefix},
+        {QStringLiteral("no access (next plug)"), o.noAccess},
+    }};
+    for (int f = 0; f < kFaults; ++f) {
+        faults[f] = new QCheckBox(faultBoxes[f].first, this);
+        faults[f]->setChecked(faultBoxes[f].second);
+    }
 
     auto* form = new QFormLayout(this); // owned by the panel
+    // Labels above their fields: narrow enough to stand beside the window.
+    form->setRowWrapPolicy(QFormLayout::WrapAllRows);
     form->addRow(plugButton);
     form->addRow(QStringLiteral("Holds"), storedTest);
-    form->addRow(QStringLiteral("Firmware"), firmware);
-    form->addRow(QStringLiteral("Sample count"), samples);
+    form->addRow(QStringLiteral("Firmware"), numbers[Firmware]);
+    form->addRow(QStringLiteral("Sample count"), numbers[Samples]);
     form->addRow(QStringLiteral("Weak"), weakCylinder);
-    form->addRow(QStringLiteral("Delay per reply"), delay);
-    form->addRow(QStringLiteral("Time per report"), pace);
-    for (QCheckBox* box : {silent, garbage, shortReports, wrongPrefix, noAccess}) {
+    form->addRow(QStringLiteral("Delay per reply"), numbers[Delay]);
+    form->addRow(QStringLiteral("Time per report"), numbers[Pace]);
+    for (QCheckBox* box : faults) {
         form->addRow(box);
         connect(box, &QCheckBox::toggled, this, [this] { apply(); });
     }
-    for (QSpinBox* box : {firmware, samples, delay, pace}) {
+    for (QSpinBox* box : numbers) {
         connect(box, &QSpinBox::valueChanged, this, [this] { apply(); });
     }
     for (QComboBox* box : {storedTest, weakCylinder}) {
@@ -92,19 +95,21 @@ void TesterPanel::refresh() {
 // Every change holds from the next command on, as on a tester the mechanic set up again.
 void TesterPanel::apply() {
     TesterOptions& o = session_.tester().options;
+    const auto given = [](int value) {
+        return value > 0 ? std::optional<int>(value) : std::nullopt;
+    };
     o.stored = static_cast<StoredTest>(storedTest->currentIndex());
-    o.firmware = firmware->value();
-    o.samples = samples->value() < 0 ? std::nullopt : std::optional<int>(samples->value());
-    o.weakCylinder = weakCylinder->currentIndex() == 0
-                         ? std::nullopt
-                         : std::optional<int>(weakCylinder->currentIndex());
-    o.silent = silent->isChecked();
-    o.garbage = garbage->isChecked();
-    o.shortReports = shortReports->isChecked();
-    o.wrongPrefix = wrongPrefix->isChecked();
-    o.noAccess = noAccess->isChecked();
-    o.delay = std::chrono::milliseconds(delay->value());
-    o.pace = std::chrono::milliseconds(pace->value());
+    o.firmware = numbers[Firmware]->value();
+    o.samples = numbers[Samples]->value() < 0 ? std::nullopt
+                                              : std::optional<int>(numbers[Samples]->value());
+    o.weakCylinder = given(weakCylinder->currentIndex());
+    o.silent = faults[Silent]->isChecked();
+    o.garbage = faults[Garbage]->isChecked();
+    o.shortReports = faults[ShortReports]->isChecked();
+    o.wrongPrefix = faults[WrongPrefix]->isChecked();
+    o.noAccess = faults[NoAccess]->isChecked();
+    o.delay = std::chrono::milliseconds(numbers[Delay]->value());
+    o.pace = std::chrono::milliseconds(numbers[Pace]->value());
 }
 
 } // namespace kr90x

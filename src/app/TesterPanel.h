@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <array>
+
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -22,18 +24,16 @@ public:
     // Shows the session as it is now (after a pull-out the tester asked for itself).
     void refresh();
 
+    // The faults the tester can show, one box each.
+    enum Fault { Silent, Garbage, ShortReports, WrongPrefix, NoAccess, kFaults };
+
     QPushButton* plugButton = nullptr;
     QComboBox* storedTest = nullptr;
-    QSpinBox* firmware = nullptr;
-    QSpinBox* samples = nullptr; // at its minimum: each curve's own count
     QComboBox* weakCylinder = nullptr;
-    QCheckBox* silent = nullptr;
-    QCheckBox* garbage = nullptr;
-    QCheckBox* shortReports = nullptr;
-    QCheckBox* wrongPrefix = nullptr;
-    QCheckBox* noAccess = nullptr;
-    QSpinBox* delay = nullptr;
-    QSpinBox* pace = nullptr;
+    std::array<QCheckBox*, kFaults> faults{};
+    // The numbers it holds; the sample count at its minimum is each curve's own.
+    enum Number { Firmware, Samples, Delay, Pace, kNumbers };
+    std::array<QSpinBox*, kNumbers> numbers{};
 
 private:
     void apply();

@@ -3,8 +3,11 @@
 #include "app/TesterPanel.h"
 #include "simulator/VirtualTester.h"
 
+#include <QScreen>
 #include <QTimer>
+
 #include <QWidget>
+#include <algorithm>
 
 namespace kr90x {
 
@@ -40,10 +43,28 @@ void VirtualTesterSession::showPanel(QWidget* window) {
     if (!panel_) {
         panel_ = new TesterPanel(*this, window); // owned by the window, a tool window over it
     }
-    panel_->show();
-    if (window) {
-        panel_->move(window->frameGeometry().topRight() + QPoint(8, 0));
+    panel_->adjustSize();
+    if (window && window->screen()) {
+        // Beside the window where the screen has room (right, then left), else below
+        // it, and never off the screen.
+        const QRect screen = window->screen()->availableGeometry();
+        const QRect frame = window->frameGeometry();
+        const QSize size = panel_->frameGeometry().size();
+        constexpr int kGap = 8;
+        QPoint at(frame.right() + kGap, frame.top());
+        if (at.x() + size.width() > screen.right()) {
+            at.setX(frame.left() - kGap - size.width());
+        }
+        if (at.x() < screen.left()) {
+            at = QPoint(frame.left(), frame.bottom() + kGap);
+        }
+        at.setX(std::clamp(at.x(), screen.left(),
+                           std::max(screen.left(), screen.right() - size.width())));
+        at.setY(std::clamp(at.y(), screen.top(),
+                           std::max(screen.top(), screen.bottom() - size.height())));
+        panel_->move(at);
     }
+    panel_->show();
 }
 
 } // namespace kr90x

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -23,6 +24,82 @@ std::optional<int> number(QStringView text, int low, int high) {
         return std::nullopt;
     }
     return static_cast<int>(n);
+}
+
+// One option: whether it takes a value, and how it sets it (the reason when it cannot).
+struct Option {
+    const char* name;
+    bool takesValue;
+    const char* (*set)(TesterOptions& o, QStringView value);
+};
+
+// Sets `target` to a whole number in [low, high] of `value`; `why` when it is not one.
+template <typename T>
+const char* setNumber(T& target, QStringView value, int low, int high, const char* why) {
+    const std::optional<int> n = number(value, low, high);
+    if (!n) {
+        return why;
+    }
+    target = T(*n);
+    return nullptr;
+}
+
+template <bool TesterOptions::*Flag> const char* setFlag(TesterOptions& o, QStringView) {
+    o.*Flag = true;
+    return nullptr;
+}
+
+const std::array<Option, 12> kOptions = {{
+    {"stored", true,
+     [](TesterOptions& o, QStringView v) -> const char* {
+         for (const auto& [test, name] : kStoredNames) {
+             if (v == QLatin1String(name)) {
+                 o.stored = test;
+                 return nullptr;
+             }
+         }
+         return "stored takes rail, oil, low or manometer";
+     }},
+    {"firmware", true,
+     [](TesterOptions& o, QStringView v) {
+         return setNumber(o.firmware, v, 0, 999, "firmware takes a version from 0 to 999");
+     }},
+    {"samples", true,
+     [](TesterOptions& o, QStringView v) {
+         return setNumber(o.samples, v, 0, 99999, "samples takes a count from 0 to 99999");
+     }},
+    {"weak-cylinder", true,
+     [](TesterOptions& o, QStringView v) {
+         return setNumber(o.weakCylinder, v, 1, 6, "weak-cylinder takes a cylinder from 1 to 6");
+     }},
+    {"delay", true,
+     [](TesterOptions& o, QStringView v) {
+         return setNumber(o.delay, v, 0, 60000, "delay takes milliseconds from 0 to 60000");
+     }},
+    {"pace", true,
+     [](TesterOptions& o, QStringView v) {
+         return setNumber(o.pace, v, 0, 60000, "pace takes milliseconds from 0 to 60000");
+     }},
+    {"unplug-after", true,
+     [](TesterOptions& o, QStringView v) {
+         return setNumber(o.unplugAfter, v, 1, 1000000000,
+                          "unplug-after takes a number of reports from 1");
+     }},
+    {"silent", false, setFlag<&TesterOptions::silent>},
+    {"garbage", false, setFlag<&TesterOptions::garbage>},
+    {"short", false, setFlag<&TesterOptions::shortReports>},
+    {"wrong-prefix", false, setFlag<&TesterOptions::wrongPrefix>},
+    {"no-access", false, setFlag<&TesterOptions::noAccess>},
+}};
+
+// An option as a message quotes it: one line, of a length one reads.
+QString printable(QStringView text) {
+    constexpr qsizetype kMost = 40;
+    QString out;
+    for (QChar c : text.left(kMost)) {
+        out += c.isPrint() ? c : QLatin1Char('?');
+    }
+    return text.size() > kMost ? out + QStringLiteral("...") : out;
 }
 
 } // namespace
@@ -63,74 +140,22 @@ ParsedTesterOptions parseTesterOptions(QStringView text) {
         item = item.trimmed();
         const qsizetype eq = item.indexOf(u'=');
         const QStringView key = eq < 0 ? item : item.left(eq);
-        const QStringView value = eq < 0 ? QStringView() : item.mid(eq + 1);
-        const bool hasValue = eq >= 0;
         const auto bad = [&](const char* why) {
-            return ParsedTesterOptions{std::nullopt,
-                                       QStringLiteral("bad option \"%1\": %2")
-                                           .arg(item.toString(), QString::fromLatin1(why))};
+            return ParsedTesterOptions{std::nullopt, QStringLiteral("bad option \"%1\": %2")
+                                                         .arg(printable(item),
+                                                              QString::fromLatin1(why))};
         };
-        const auto flag = [&](bool& target) {
-            target = true;
-            return !hasValue;
-        };
-        const auto whole = [&](int low, int high) { return number(value, low, high); };
-
-        if (key == u"stored") {
-            bool found = false;
-            for (const auto& [t, name] : kStoredNames) {
-                if (value == QLatin1String(name)) {
-                    o.stored = t;
-                    found = true;
-                }
-            }
-            if (!found) {
-                return bad("stored takes rail, oil, low or manometer");
-            }
-        } else if (key == u"firmware") {
-            const auto n = whole(0, 999);
-            if (!n) {
-                return bad("firmware takes a version from 0 to 999");
-            }
-            o.firmware = *n;
-        } else if (key == u"samples") {
-            o.samples = whole(0, 99999);
-            if (!o.samples) {
-                return bad("samples takes a count from 0 to 99999");
-            }
-        } else if (key == u"weak-cylinder") {
-            o.weakCylinder = whole(1, 6);
-            if (!o.weakCylinder) {
-                return bad("weak-cylinder takes a cylinder from 1 to 6");
-            }
-        } else if (key == u"delay" || key == u"pace") {
-            const auto n = whole(0, 60000);
-            if (!n) {
-                return bad("takes milliseconds from 0 to 60000");
-            }
-            (key == u"delay" ? o.delay : o.pace) = std::chrono::milliseconds(*n);
-        } else if (key == u"unplug-after") {
-            o.unplugAfter = whole(1, 1000000000);
-            if (!o.unplugAfter) {
-                return bad("unplug-after takes a number of reports from 1");
-            }
-        } else if (key == u"silent" || key == u"garbage" || key == u"short" ||
-                   key == u"wrong-prefix" || key == u"no-access") {
-            bool& target = key == u"silent"      ? o.silent
-                           : key == u"garbage"   ? o.garbage
-                           : key == u"short"     ? o.shortReports
-                           : key == u"no-access" ? o.noAccess
-                                                 : o.wrongPrefix;
-            if (!flag(target)) {
-                return bad("takes no value");
-            }
-        } else {
+        const auto option = std::find_if(kOptions.begin(), kOptions.end(), [&](const Option& x) {
+            return key == QLatin1String(x.name);
+        });
+        if (option == kOptions.end()) {
             return bad("unknown option");
         }
-        if (!hasValue && (key == u"stored" || key == u"firmware" || key == u"samples" ||
-                          key == u"weak-cylinder" || key == u"delay" || key == u"pace" ||
-                          key == u"unplug-after")) {
-            return bad("needs a value");
+        if (option->takesValue != (eq >= 0)) {
+            return bad(option->takesValue ? "needs a value" : "takes no value");
+        }
+        if (const char* why = option->set(o, eq < 0 ? QStringView() : item.mid(eq + 1))) {
+            return bad(why);
         }
     }
     return {o, {}};

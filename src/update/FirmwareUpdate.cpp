@@ -16,7 +16,8 @@ FirmwareUpdate::FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs
                                ExpectedHash expectedHash,
                                std::function<void(const QString&, const QStringList&)> startProgram)
     : state_(state), log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
-      expectedHash_(std::move(expectedHash)), startProgram_(std::move(startProgram)) {}
+      expectedHash_(std::move(expectedHash)), startProgram_(std::move(startProgram)),
+      errorBox_(log, dialogs, QStringLiteral("Error de transmisión 3 !")) {}
 
 void FirmwareUpdate::launch() {
     if (state_.FirmwareCheckStarted) {
@@ -29,8 +30,8 @@ void FirmwareUpdate::launch() {
     state_.FirmwareCheckStarted = true;
 }
 
-void FirmwareUpdate::onError() {
-    dialogs_.information(QStringLiteral("Error de transmisión 3 !"));
+void FirmwareUpdate::onError(int code, const QByteArray& text) {
+    errorBox_.show(code, text);
 }
 
 void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
@@ -46,7 +47,7 @@ void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
         }
         break;
     case SC::scTransferOK:
-        handOff();
+        transferComplete();
         break;
     default:
         logFtpStatus(log_, dialogs_, *client_, code, info);
@@ -54,19 +55,36 @@ void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
     }
 }
 
-void FirmwareUpdate::handOff() {
-    log_.add(QStringLiteral("Transferencia OrvoKR90X.hex completada"));
+// A firmware fetched before the manifest was read (the tester did not answer the version
+// question) waits for it: the manifest may name the hash it must have.
+void FirmwareUpdate::transferComplete() {
+    if (expectedHash_ && expectedHash_().pending) {
+        awaitingManifest_ = true;
+        client_->Logout();
+        return;
+    }
+    handOff(true);
+}
+
+void FirmwareUpdate::manifestSettled() {
+    if (std::exchange(awaitingManifest_, false)) {
+        handOff(false);
+    }
+}
+
+void FirmwareUpdate::handOff(bool logout) {
     // Half a firmware file written into the tester could leave it unusable: the tool
     // only ever sees a file that arrived whole and, when the manifest says, hashes right.
-    const InstallResult installed =
-        installDownload(settings_.localPath(files::Firmware),
-                        expectedHash_ ? expectedHash_() : std::nullopt, false);
-    if (installed == InstallResult::HashMismatch) {
-        log_.add(hashMismatchLine(files::Firmware));
+    const std::optional<QByteArray> sha256 =
+        expectedHash_ ? expectedHash_().sha256 : std::optional<QByteArray>();
+    const bool installed =
+        logInstall(log_, files::Firmware, files::Firmware,
+                   installDownload(settings_.localPath(files::Firmware), {sha256, false, false}));
+    if (logout && client_) {
+        client_->Logout();
     }
-    client_->Logout();
     // A close during the logout has discarded the client and deleted the firmware file.
-    if (installed != InstallResult::Installed || !client_) {
+    if (!installed || !client_) {
         return;
     }
     dialogs_.information(

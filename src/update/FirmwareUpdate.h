@@ -1,13 +1,14 @@
 #pragma once
 
+#include "update/FtpStatusLog.h"
 #include "update/FtpTypes.h"
+#include "update/UpdateCheck.h"
 #include "update/UpdateSettings.h"
 
 #include <QByteArray>
 #include <QPointer>
 
 #include <functional>
-#include <optional>
 
 namespace kr90x {
 
@@ -20,8 +21,8 @@ class TFtpClient;
 // file to the flashing tool.
 class FirmwareUpdate {
 public:
-    // The firmware file's hash as the manifest names it, when it does.
-    using ExpectedHash = std::function<std::optional<QByteArray>()>;
+    // The firmware file's hash as the manifest names it, as the update check knows it.
+    using ExpectedHash = std::function<UpdateCheck::FirmwareHash()>;
 
     FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
                    UpdateSettings settings, ExpectedHash expectedHash,
@@ -30,10 +31,14 @@ public:
     // LaunchOrvoFlash: the callers have decided that an update is due.
     void launch();
     void onStatus(TFtpStatusCode code, const QByteArray& info);
-    void onError();
+    void onError(int code, const QByteArray& text);
+    // The update check has read the manifest or given up on it: a firmware that arrived
+    // before is handed off now.
+    void manifestSettled();
 
 private:
-    void handOff();
+    void transferComplete();
+    void handOff(bool logout);
 
     AppState& state_;
     Log& log_;
@@ -42,6 +47,8 @@ private:
     UpdateSettings settings_;
     ExpectedHash expectedHash_;
     std::function<void(const QString&, const QStringList&)> startProgram_;
+    FtpErrorBox errorBox_;
+    bool awaitingManifest_ = false; // downloaded before the manifest could vouch for it
 };
 
 } // namespace kr90x

@@ -17,6 +17,22 @@ int replyCodeOf(QByteArrayView line) {
     return code;
 }
 
+bool isWellFormedReplyLine(QByteArrayView line) {
+    if (line.size() < 3) {
+        return false;
+    }
+    for (qsizetype i = 0; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') {
+            return false;
+        }
+    }
+    if (line.size() == 3) {
+        return true;
+    }
+    const char next = line[3];
+    return next == ' ' || next == '-' || next == '\r' || next == '\n';
+}
+
 void FtpReplyReader::feed(QByteArrayView bytes) {
     const char* p = bytes.data();
     qsizetype left = bytes.size();
@@ -52,7 +68,7 @@ void FtpReplyReader::lineDone() {
     if (multiLine_) {
         if (line.startsWith(MultiLineTerm)) {
             multiLine_ = false;
-            ready_.push_back(FtpReply{code, std::move(ReplyBuffer)});
+            ready_.push_back(FtpReply{code, std::move(ReplyBuffer), line, openingWellFormed_});
             ReplyBuffer.clear();
         } else {
             appendBounded(line);
@@ -61,12 +77,13 @@ void FtpReplyReader::lineDone() {
     }
     ReplyBuffer.clear();
     appendBounded(line);
+    openingWellFormed_ = isWellFormedReplyLine(line);
     if (line.size() >= 4 && line[3] == '-') {
         multiLine_ = true;
         MultiLineTerm = line.left(3) + ' ';
         return;
     }
-    ready_.push_back(FtpReply{code, std::move(ReplyBuffer)});
+    ready_.push_back(FtpReply{code, std::move(ReplyBuffer), line, openingWellFormed_});
     ReplyBuffer.clear();
 }
 

@@ -13,6 +13,12 @@ struct FtpReply {
     // All lines of the reply as they came, CR LF included; for a multi-line reply the
     // final line is not part of it.
     QByteArray text;
+    // The line that ended the reply (for a one-line reply the same as `text`): some
+    // servers put what matters there, such as the address of a 227.
+    QByteArray finalLine;
+    // The reply's first line starts as an FTP reply does: three digits, then a blank, a
+    // hyphen or the end of the line. A server that is not an FTP server fails this.
+    bool wellFormed = false;
 };
 
 // Cuts the bytes of the control connection into lines and lines into replies. The bytes
@@ -39,11 +45,14 @@ private:
     QByteArray ReplyBuffer;
     bool multiLine_ = false;
     QByteArray MultiLineTerm;
+    bool openingWellFormed_ = false;
     std::deque<FtpReply> ready_;
 };
 
 // The reply code of a line: its leading decimal digits within the first three
 // characters; 0 when it does not start with a digit.
 int replyCodeOf(QByteArrayView line);
+// Three digits followed by a blank, a hyphen or the line's end.
+bool isWellFormedReplyLine(QByteArrayView line);
 
 } // namespace kr90x

@@ -10,52 +10,71 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Leading decimal digits of a field, saturated so that hostile input cannot overflow.
-std::optional<qint64> decimalField(QByteArrayView field) {
-    field = field.trimmed();
-    if (field.isEmpty() || !isDigit(field[0])) {
-        return std::nullopt;
-    }
-    qint64 value = 0;
-    for (char c : field) {
-        if (!isDigit(c)) {
-            break;
+// One number of the address at `i`: one to three digits, at most 255. Moves `i` past it.
+std::optional<int> addressNumber(QByteArrayView text, qsizetype& i) {
+    int value = 0;
+    qsizetype digits = 0;
+    while (i < text.size() && isDigit(text[i])) {
+        if (++digits > 3) {
+            return std::nullopt;
         }
-        value = std::min<qint64>(value * 10 + (c - '0'), qint64(1) << 40);
+        value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    if (digits == 0 || value > 255) {
+        return std::nullopt;
     }
     return value;
 }
 
+void skipBlanks(QByteArrayView text, qsizetype& i) {
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+}
+
+// Six numbers starting at `i`, separated by commas with blanks allowed around them.
+std::optional<std::array<int, 6>> sixNumbersAt(QByteArrayView text, qsizetype i) {
+    std::array<int, 6> numbers{};
+    for (size_t n = 0; n < numbers.size(); ++n) {
+        if (n > 0) {
+            skipBlanks(text, i);
+            if (i >= text.size() || text[i] != ',') {
+                return std::nullopt;
+            }
+            ++i;
+            skipBlanks(text, i);
+        }
+        const std::optional<int> number = addressNumber(text, i);
+        if (!number) {
+            return std::nullopt;
+        }
+        numbers[n] = *number;
+    }
+    return numbers;
+}
+
 } // namespace
 
-std::optional<PasvReply> parsePasvReply(QByteArrayView text) {
-    const qsizetype open = text.indexOf('(');
-    if (open < 0) {
-        return std::nullopt;
+std::optional<PasvReply> parsePasvReply(QByteArrayView finalLine) {
+    qsizetype from = 0;
+    if (finalLine.size() >= 3 && isDigit(finalLine[0]) && isDigit(finalLine[1]) &&
+        isDigit(finalLine[2])) {
+        from = 3; // the reply code is not part of the address
     }
-    const qsizetype close = text.indexOf(')', open + 1);
-    if (close < 0) {
-        return std::nullopt;
-    }
-    QByteArrayView inside = text.sliced(open + 1, close - open - 1);
-    std::array<qint64, 6> numbers{};
-    for (int i = 0; i < 6; ++i) {
-        const qsizetype comma = inside.indexOf(',');
-        const QByteArrayView field = comma < 0 ? inside : inside.first(comma);
-        numbers[static_cast<size_t>(i)] = decimalField(field).value_or(0);
-        if (comma < 0) {
-            break;
+    for (qsizetype i = from; i < finalLine.size(); ++i) {
+        // A number starts at a digit that does not continue another.
+        if (!isDigit(finalLine[i]) || (i > from && isDigit(finalLine[i - 1]))) {
+            continue;
         }
-        inside = inside.sliced(comma + 1);
+        if (const auto numbers = sixNumbersAt(finalLine, i)) {
+            PasvReply reply;
+            std::copy_n(numbers->begin(), 4, reply.host.begin());
+            reply.port = (*numbers)[4] * 256 + (*numbers)[5];
+            return reply;
+        }
     }
-    PasvReply reply;
-    for (size_t i = 0; i < 4; ++i) {
-        reply.host[i] = static_cast<int>(std::min<qint64>(numbers[i], 255));
-    }
-    const qint64 p1 = numbers[4];
-    const qint64 p2 = numbers[5];
-    reply.port = (p1 <= 255 && p2 <= 255) ? static_cast<int>(p1 * 256 + p2) : 0;
-    return reply;
+    return std::nullopt;
 }
 
 std::optional<qint64> parseAnnouncedSize(QByteArrayView text) {
@@ -94,6 +113,17 @@ QByteArray quotedDirectory(QByteArrayView text) {
         return {};
     }
     return text.sliced(first + 1, second - first - 1).toByteArray();
+}
+
+QByteArray oneLogLine(QByteArrayView text) {
+    constexpr qsizetype kMaxLogLine = 512;
+    QByteArray line;
+    line.reserve(std::min(text.size(), kMaxLogLine));
+    for (char c : text.first(std::min(text.size(), kMaxLogLine))) {
+        const auto u = static_cast<unsigned char>(c);
+        line.append(u < 0x20 || u == 0x7f ? ' ' : c);
+    }
+    return line.simplified();
 }
 
 } // namespace kr90x

@@ -2,9 +2,12 @@
 
 #include "core/DialogService.h"
 #include "core/Log.h"
+#include "update/FtpReplyText.h"
 #include "update/TFtpClient.h"
+#include "update/UpdateFiles.h"
 
 #include <exception>
+#include <utility>
 
 namespace kr90x {
 
@@ -13,13 +16,15 @@ void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TF
     using SC = TFtpStatusCode;
     switch (code) {
     case SC::scClose:
-        log.add(QStringLiteral("Conexión cerrada"));
+    case SC::scLogout:
+        if (!info.isEmpty()) {
+            log.add(QString::fromLatin1(oneLogLine(info)));
+        }
+        log.add(code == SC::scClose ? QStringLiteral("Conexión cerrada")
+                                    : QStringLiteral("Desconectado"));
         break;
     case SC::scOpen:
         log.add(QStringLiteral("Conectado a ") + client.ServerAddress);
-        break;
-    case SC::scLogout:
-        log.add(QStringLiteral("Desconectado"));
         break;
     case SC::scComplete:
         log.add(QStringLiteral("Operación completada"));
@@ -40,19 +45,44 @@ void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TF
     }
 }
 
-QString hashMismatchLine(const QString& fileName) {
-    return QStringLiteral("SHA256 incorrecto, borrado: ") + fileName;
-}
-
 bool loginOrLog(TFtpClient& client, Log& log) {
     try {
-        client.Login();
-        return true;
+        return client.Login();
     } catch (const std::exception&) {
         log.add(QStringLiteral("Conexion a internet no disponible!"));
         client.Logout();
         return false;
     }
+}
+
+bool logInstall(Log& log, const QString& shownName, const QString& fileName,
+                const InstallOutcome& outcome) {
+    if (outcome.installed()) {
+        log.add(QStringLiteral("Transferencia ") + shownName + QStringLiteral(" completada"));
+        return true;
+    }
+    log.add(notInstalledLine(fileName, outcome));
+    return false;
+}
+
+FtpErrorBox::FtpErrorBox(Log& log, DialogService& dialogs, QString text)
+    : log_(log), dialogs_(dialogs), text_(std::move(text)) {}
+
+void FtpErrorBox::show(int code, const QByteArray& text) {
+    if (open_) {
+        // A reply's text starts with its code; an error of our own or of the system may
+        // have no text.
+        const QByteArray reply = oneLogLine(text);
+        log_.add(text_ + QLatin1Char(' ') +
+                 (reply.isEmpty() ? QString::number(code) : QString::fromLatin1(reply)));
+        return;
+    }
+    open_ = true;
+    struct Closed {
+        bool& open;
+        ~Closed() { open = false; }
+    } closed{open_};
+    dialogs_.information(text_);
 }
 
 } // namespace kr90x

@@ -3,24 +3,45 @@
 #include "update/FtpTypes.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace kr90x {
 
 class DialogService;
 class Log;
 class TFtpClient;
+struct InstallOutcome;
 
 // What every FTP client of the window does alike with its status events: a log line
-// per event, and the simple message on a time-out. scLogin and scTransferOK start each
+// per event (and before a close, the reason the server or the system gave, when there
+// is one), and the simple message on a time-out. scLogin and scTransferOK start each
 // client's own work and are left to the caller; so is anything the caller adds to scClose.
 void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TFtpStatusCode code,
                   const QByteArray& info);
 
-// The log line that says a download was refused for its hash.
-QString hashMismatchLine(const QString& fileName);
-
-// Starts a client's connection; a server that cannot be reached at all leaves one log
-// line and a closed client. False in that case.
+// Starts a client's connection: Login's result. A server that cannot be reached at all
+// leaves one log line and a closed client, and false.
 bool loginOrLog(TFtpClient& client, Log& log);
+
+// Logs "Transferencia <shownName> completada" when a download was put in place, else why
+// it was not (naming its local file). True when it was.
+bool logInstall(Log& log, const QString& shownName, const QString& fileName,
+                const InstallOutcome& outcome);
+
+// The error box of one client. A server can send errors faster than anybody closes boxes,
+// and an open box runs the event loop that delivers the next error: so at most one box
+// is open per client, and the errors that come meanwhile go to the log, each as the box's
+// text followed by the server's reply (or the error code).
+class FtpErrorBox {
+public:
+    FtpErrorBox(Log& log, DialogService& dialogs, QString text);
+    void show(int code, const QByteArray& text);
+
+private:
+    Log& log_;
+    DialogService& dialogs_;
+    QString text_;
+    bool open_ = false;
+};
 
 } // namespace kr90x

@@ -41,6 +41,10 @@ inline constexpr int kFtpErrorLocalFile = -2;
 // The data connection closed and the server said it was done, but fewer (or more)
 // bytes came than the server announced: the file must not be taken as complete.
 inline constexpr int kFtpErrorIncompleteTransfer = -3;
+// What answered on the server's port is not an FTP server (its greeting is no FTP reply).
+inline constexpr int kFtpErrorNotFtp = -4;
+// More bytes came than the server announced, or than any update file can have.
+inline constexpr int kFtpErrorTooLarge = -5;
 
 // Raised to the caller of an operation that cannot even start (no address, unknown host
 // or service, full command stack).

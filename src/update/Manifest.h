@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/IniText.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -24,11 +26,5 @@ struct Manifest {
 Manifest parseManifest(QByteArrayView text);
 // A file that cannot be read reads as an empty manifest.
 Manifest readManifestFile(const QString& path);
-
-// The value of `key` in `section`, if both are present.
-std::optional<QByteArray> iniValue(QByteArrayView text, QByteArrayView section, QByteArrayView key);
-// A signed 32-bit integer, decimal or hexadecimal after "0x"/"0X", optionally signed;
-// anything else, and anything out of range, is 0.
-std::int32_t iniInteger(QByteArrayView value);
 
 } // namespace kr90x

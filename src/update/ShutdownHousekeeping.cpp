@@ -5,8 +5,9 @@
 
 namespace kr90x {
 
-ShutdownHousekeeping::ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep)
-    : settings_(std::move(settings)), beep_(std::move(beep)) {}
+ShutdownHousekeeping::ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep,
+                                           RenameFile rename)
+    : settings_(std::move(settings)), beep_(std::move(beep)), rename_(std::move(rename)) {}
 
 void ShutdownHousekeeping::run(const std::vector<Download>& downloads) {
     if (settings_.ProgramDirectory.isEmpty()) {
@@ -22,7 +23,8 @@ void ShutdownHousekeeping::run(const std::vector<Download>& downloads) {
         dropDownload(d);
     }
     // Only after the drops: a program download still connected has lost its file by now.
-    if (fileExists(settings_.localPath(files::NewProgram))) {
+    // A program that does not update itself leaves its folder alone.
+    if (!settings_.SelfUpdateBlocked && fileExists(settings_.localPath(files::NewProgram))) {
         replaceProgram();
     }
     for (const QString& name : {files::Manifest, files::Firmware}) {
@@ -52,11 +54,15 @@ void ShutdownHousekeeping::replaceProgram() {
         beep_();
     }
     deleteFile(oldProgram);
-    renameFile(program, oldProgram);
-    if (renameFile(newProgram, program)) {
+    const bool movedAside = rename_(program, oldProgram);
+    if (rename_(newProgram, program)) {
         // A program that came over FTP cannot be started until it may be run.
         makeExecutable(program);
         deleteFile(oldProgram);
+    } else if (movedAside) {
+        // The next start must find a program: the running one takes its name back, and
+        // the new one waits for the next close.
+        rename_(oldProgram, program);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/UpdateFiles.h"
 #include "update/UpdateSettings.h"
 
 #include <QString>
@@ -21,7 +22,11 @@ public:
         QString file;
     };
 
-    ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep);
+    // How a file gets a new name; tests make it fail.
+    using RenameFile = std::function<bool(const QString& from, const QString& to)>;
+
+    ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep,
+                         RenameFile rename = renameFile);
 
     // Deletes every connected client of the list (its events stop at once).
     void run(const std::vector<Download>& downloads);
@@ -32,6 +37,7 @@ private:
 
     UpdateSettings settings_;
     std::function<void()> beep_;
+    RenameFile rename_;
 };
 
 } // namespace kr90x

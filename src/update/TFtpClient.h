@@ -2,18 +2,17 @@
 
 #include "update/FtpCommandStack.h"
 #include "update/FtpReplyReader.h"
+#include "update/FtpSocketErrors.h"
+#include "update/FtpTransfer.h"
 #include "update/FtpTypes.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <limits>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,12 +26,20 @@ namespace kr90x {
 // excepted); outcomes arrive as OnFtpStatus / OnFtpError, queued in the order they arise,
 // each with its own copy of its text. Handlers may call any operation, and may delete the
 // client: from then on no event of it is delivered.
+//
+// The client's work is kept in four files: the operations, time-outs and events here;
+// the control connection and the reply table (TFtpClientReplies.cpp); the data connection
+// and the transfer (TFtpClientTransfer.cpp); the close step and the return to idle
+// (TFtpClientClose.cpp).
 class TFtpClient : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int TickMs = 55;
     static constexpr qsizetype DataBufferSize = 32769;
+    // No update file comes near this; a server that streams without end must not fill
+    // the disk.
+    static constexpr qint64 DefaultMaxTransferBytes = qint64(256) << 20;
 
     explicit TFtpClient(QObject* parent = nullptr);
     ~TFtpClient() override;
@@ -45,15 +52,20 @@ public:
     QByteArray Account;
     bool PassiveMode = false;
     TFtpFileType FileType = TFtpFileType::ftBinary;
-    int TransferTimeout = 1092; // ticks of 55 ms; 0 or less: none
-    int ConnectTimeout = 0;     // ticks of 55 ms; 0 or less: none
-    qint64 RestartAt = 0;       // byte offset for rmRestart
+    // Ticks of 55 ms; 0 or less: none. Also bounds the wait for the connection and the
+    // server's greeting.
+    int TransferTimeout = 1092;
+    int ConnectTimeout = 0; // ticks of 55 ms; 0 or less: none
+    qint64 RestartAt = 0;   // byte offset for rmRestart
+    // A transfer that brings more than this, or more than the server announced, stops.
+    qint64 MaxTransferBytes = DefaultMaxTransferBytes;
     // How often the time-outs are tested, and how long Logout waits for the server to
     // close before closing by itself. Tests shorten them.
     int PollIntervalMs = 50;
     int LogoutLimitMs = 10000;
 
-    // Throws FtpException when the connection cannot even be started.
+    // Throws FtpException when the connection cannot even be started (no address,
+    // unknown host or service, a connect that fails at once).
     bool Login();
     bool Logout();
     bool Retrieve(const QByteArray& RemotePathName, const QString& LocalPathName,
@@ -67,7 +79,9 @@ public:
         return state_ != TFtpProcessState::psClosed && state_ != TFtpProcessState::psIdle;
     }
     bool UserLoggedIn() const { return loggedIn_; }
-    qint64 BytesTransferred() const { return BytesTransferred_; }
+    // Inside an scProgress handler: the count after that event's own block, however many
+    // blocks have been read since (several are read per turn of the event loop).
+    qint64 BytesTransferred() const { return progressCount_.value_or(BytesTransferred_); }
 
 signals:
     void OnFtpStatus(kr90x::TFtpClient* Sender, kr90x::TFtpStatusCode StatusCode,
@@ -77,68 +91,73 @@ signals:
 private:
     enum class CloseCause { ByClient, ByConnection };
 
+    // Control connection and replies.
     void openControlConnection();
     void onControlConnected();
     void onControlReadable();
     void onControlDisconnected();
     void onControlError(QAbstractSocket::SocketError error);
+    void controlLost(QAbstractSocket::SocketError error);
     void handleReply(const FtpReply& reply);
+    void handleGreeting(const FtpReply& reply);
     void handleLoginReply(const FtpReply& reply);
     void handleGetReply(const FtpReply& reply);
     void handleCmdReply(const FtpReply& reply);
     void handleIdleReply(const FtpReply& reply);
     void handleAbortAnswer(const FtpReply& reply);
     void errorRule(const FtpReply& reply);
-    void closeStep(CloseCause cause);
-    void returnToIdle();
-
     void sendCommand(const QByteArray& line, bool armTimer = true);
     void sendNext();
 
+    // Data connection and transfer.
     bool openLocalFile(TFtpRetrieveMode mode);
-    void openDataConnection(const QByteArray& replyText);
+    void openDataConnection(const FtpReply& reply);
     void onDataReadable();
     void onDataClosed();
     void onDataError(QAbstractSocket::SocketError error);
-    // All that is waiting unless told otherwise.
-    void readDataBlocks(int maxBlocks = std::numeric_limits<int>::max());
+    void readDataBlocks(int maxBlocks);
     void finishTransferIfComplete();
-    void localFileFailed();
+    void stopTransfer(int code, QByteArray text);
+    void dataFailed(int code, QByteArray text);
     void closeDataConnection();
-    void closeControlConnection();
     void closeLocalFile();
 
+    // Close step, return to idle.
+    void closeStep(CloseCause cause, QByteArray reason = {});
+    void returnToIdle();
+    void closeControlConnection();
+    void dropSocket(QTcpSocket*& socket);
+
+    // Time-outs and events.
     void armTransferTimer();
     void onPoll();
     void updatePolling();
-
     void queueStatus(TFtpStatusCode code, QByteArray info = {});
+    void queueProgress();
     void queueError(int code, QByteArray text = {});
+    template <typename Emit> void queue(Emit emitEvent);
 
     TFtpProcessState state_ = TFtpProcessState::psClosed;
     bool loggedIn_ = false;
     qint64 BytesTransferred_ = 0;
+    std::optional<qint64> progressCount_; // while an scProgress handler runs
     bool AbortXfer = false;
     bool NoEvents = false;
 
     QTcpSocket* control_ = nullptr; // child of this client
+    bool established_ = false;      // the TCP connection has stood
+    bool greeted_ = false;          // the server's first reply has come
+    bool quitSent_ = false;         // a close of the connection is what we asked for
     QTcpSocket* data_ = nullptr;    // child of this client
-    std::unique_ptr<QFile> file_;
-    QByteArray remoteName_;
-    QString localName_;
+    SocketEndProbe dataEnd_;
+    std::optional<FtpTransfer> transfer_;
     FtpReplyReader reader_;
     FtpCommandStack CmdStack;
     std::vector<char> DataBuffer;
 
-    // A transfer is complete only once both have happened, in either order.
-    bool dataClosed_ = false;
-    bool finalReplySeen_ = false;
-    std::optional<qint64> announcedSize_;
-    bool sizeCheck_ = true; // a restarted transfer announces the whole size
-    // A local file error waiting for the answer to its ABOR, and what that answer left.
-    std::optional<QByteArray> localError_;
-    bool abortAcknowledged_ = false;
-    bool strayAbortAnswer_ = false;
+    // The next reply may still belong to a transfer that has ended on our side (the
+    // second answer to an ABOR, the final reply after a reset): it is dropped once.
+    bool lateTransferReply_ = false;
     bool readQueued_ = false;
 
     QEventLoop* logoutSlice_ = nullptr; // the slice Logout is running, if any

@@ -22,13 +22,31 @@ static_assert(kRunningProgramVersion == 104);
 UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
                          UpdateSettings settings, Actions actions)
     : state_(state), log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
-      actions_(std::move(actions)) {}
+      actions_(std::move(actions)),
+      errorBox_(log, dialogs, QStringLiteral("Error de transmisión 1 !")) {}
+
+void UpdateCheck::activated() {
+    if (automatic_) {
+        start();
+    }
+}
 
 void UpdateCheck::start() {
+    // A check that resets what is being fetched in the middle of the program's download
+    // would take the program for the manifest and throw it away.
+    if (client_ && client_->ProcessState() == TFtpProcessState::psGet) {
+        return;
+    }
     log_.clear();
+    for (const QString& warning : settings_.Warnings) {
+        log_.add(warning);
+    }
     kind_ = DownloadKind::Version;
-    if (client_) {
-        loginOrLog(*client_, log_);
+    loggedIn_ = client_ && client_->UserLoggedIn();
+    if (client_ && loginOrLog(*client_, log_)) {
+        manifestPending_ = true;
+    } else {
+        settle();
     }
 }
 
@@ -44,8 +62,27 @@ void UpdateCheck::currentDir() {
     }
 }
 
-void UpdateCheck::onError() {
-    dialogs_.information(QStringLiteral("Error de transmisión 1 !"));
+void UpdateCheck::onError(int code, const QByteArray& text) {
+    // Refused before logging in: asking again at the next activation gets the same answer.
+    // Before the box, whose closing activates the window.
+    if (!loggedIn_) {
+        automatic_ = false;
+    }
+    errorBox_.show(code, text);
+    if (kind_ == DownloadKind::Version) {
+        settle();
+    }
+}
+
+UpdateCheck::FirmwareHash UpdateCheck::firmwareHash() const {
+    return {manifestPending_ && !manifest_,
+            manifest_ ? manifest_->FirmwareSha256 : std::optional<QByteArray>()};
+}
+
+void UpdateCheck::settle() {
+    if (std::exchange(manifestPending_, false) && actions_.manifestSettled) {
+        actions_.manifestSettled();
+    }
 }
 
 void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
@@ -55,6 +92,9 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
     switch (code) {
     case SC::scClose: {
         logFtpStatus(log_, dialogs_, *client_, code, info);
+        if (kind_ == DownloadKind::Version) {
+            settle();
+        }
         const QString flasher = settings_.localPath(files::Flasher);
         if (!flasher.isEmpty() && !fileExists(flasher)) {
             actions_.downloadUpdater();
@@ -62,13 +102,24 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
         break;
     }
     case SC::scLogin:
+        loggedIn_ = true;
         if (client_->Retrieve(settings_.remotePath(files::Manifest),
-                              settings_.localPath(files::Manifest), TFtpRetrieveMode::rmReplace)) {
+                              partPath(settings_.localPath(files::Manifest)),
+                              TFtpRetrieveMode::rmReplace)) {
             log_.add(QStringLiteral("OK version.ini"));
+        } else if (kind_ == DownloadKind::Version) {
+            settle();
         }
         break;
     case SC::scTransferOK:
         transferComplete();
+        break;
+    case SC::scLogout:
+    case SC::scTimeout:
+        if (kind_ == DownloadKind::Version) {
+            settle();
+        }
+        logFtpStatus(log_, dialogs_, *client_, code, info);
         break;
     default:
         logFtpStatus(log_, dialogs_, *client_, code, info);
@@ -80,37 +131,47 @@ void UpdateCheck::transferComplete() {
     if (kind_ == DownloadKind::Exe) {
         // The new program gets its own name only now that it is whole; the close puts
         // it in place of the running one.
-        const InstallResult installed =
-            installDownload(settings_.localPath(files::NewProgram), manifest_.ProgramSha256, true);
-        log_.add(QStringLiteral("Transferencia Orvo_KR90X.exe completada"));
-        if (installed == InstallResult::HashMismatch) {
-            log_.add(hashMismatchLine(files::NewProgram));
-        }
+        const InstallOutcome installed =
+            installDownload(settings_.localPath(files::NewProgram),
+                            {manifest_ ? manifest_->ProgramSha256 : std::nullopt, true, false});
+        logInstall(log_, files::Program, files::NewProgram, installed);
         client_->Logout();
         return;
     }
     if (kind_ != DownloadKind::Version) {
         return;
     }
-    log_.add(QStringLiteral("Transferencia version.ini completada"));
+    const InstallOutcome got =
+        installDownload(settings_.localPath(files::Manifest), {std::nullopt, false, true});
+    if (!logInstall(log_, files::Manifest, files::Manifest, got)) {
+        settle();
+        client_->Logout();
+        return;
+    }
+    manifestArrived();
+    settle();
+}
+
+void UpdateCheck::manifestArrived() {
     manifest_ = readManifestFile(settings_.localPath(files::Manifest));
-    state_.ServerProgramVersion = manifest_.ProgramVersion;
-    state_.ServerFirmwareVersion = manifest_.FirmwareVersion;
+    state_.ServerProgramVersion = manifest_->ProgramVersion;
+    state_.ServerFirmwareVersion = manifest_->FirmwareVersion;
     log_.add(QStringLiteral("Version firmware KR90X servidor: ") +
              QString::number(state_.ServerFirmwareVersion));
     if (state_.ServerProgramVersion <= kRunningProgramVersion) {
         log_.add(QStringLiteral("No es necesario actualizar"));
         // Runs the event loop until closed: the close's own events, and anything else
         // that is pending, are handled in here.
-        if (client_) {
-            client_->Logout();
-        }
+        client_->Logout();
+    } else if (settings_.SelfUpdateBlocked) {
+        log_.add(QStringLiteral("Programa nuevo no instalado: ") + *settings_.SelfUpdateBlocked);
+        client_->Logout();
     } else {
         log_.add(QStringLiteral("Actualizar programa."));
         kind_ = DownloadKind::Exe;
-        if (client_ && client_->Retrieve(settings_.remotePath(files::Program),
-                                         partPath(settings_.localPath(files::NewProgram)),
-                                         TFtpRetrieveMode::rmReplace)) {
+        if (client_->Retrieve(settings_.remotePath(files::Program),
+                              partPath(settings_.localPath(files::NewProgram)),
+                              TFtpRetrieveMode::rmReplace)) {
             log_.add(QStringLiteral("OK Orvo_KR90X.exe"));
         }
     }
@@ -122,7 +183,8 @@ void UpdateCheck::transferComplete() {
 
 FlasherDownload::FlasherDownload(Log& log, DialogService& dialogs, TFtpClient* client,
                                  UpdateSettings settings)
-    : log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)) {}
+    : log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
+      errorBox_(log, dialogs, QStringLiteral("Error de transmisión 2 !")) {}
 
 void FlasherDownload::start() {
     if (client_) {
@@ -130,8 +192,8 @@ void FlasherDownload::start() {
     }
 }
 
-void FlasherDownload::onError() {
-    dialogs_.information(QStringLiteral("Error de transmisión 2 !"));
+void FlasherDownload::onError(int code, const QByteArray& text) {
+    errorBox_.show(code, text);
 }
 
 void FlasherDownload::onStatus(TFtpStatusCode code, const QByteArray& info) {
@@ -146,14 +208,14 @@ void FlasherDownload::onStatus(TFtpStatusCode code, const QByteArray& info) {
             log_.add(QStringLiteral("OK OrvoFlash.exe"));
         }
         break;
-    case SC::scTransferOK: {
+    case SC::scTransferOK:
         // A tool that exists is never fetched again, so only a whole one may get the name;
         // it must be runnable for the hand-off.
-        installDownload(settings_.localPath(files::Flasher), std::nullopt, true);
-        log_.add(QStringLiteral("Transferencia OrvoFlash.exe completada"));
+        logInstall(
+            log_, files::Flasher, files::Flasher,
+            installDownload(settings_.localPath(files::Flasher), {std::nullopt, true, false}));
         client_->Logout();
         break;
-    }
     default:
         logFtpStatus(log_, dialogs_, *client_, code, info);
         break;

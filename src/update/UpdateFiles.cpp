@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
 namespace kr90x {
 
 QString partPath(const QString& finalPath) {
@@ -63,28 +67,55 @@ std::optional<QByteArray> sha256Of(const QString& path) {
 
 } // namespace
 
-InstallResult installDownload(const QString& finalPath,
-                              const std::optional<QByteArray>& expectedSha256, bool executable) {
+InstallOutcome installDownload(const QString& finalPath, const InstallRules& rules) {
     if (finalPath.isEmpty()) {
-        return InstallResult::Failed;
+        return {InstallResult::Failed, QStringLiteral("no folder")};
     }
     const QString part = partPath(finalPath);
-    if (expectedSha256) {
+    const QFileInfo info(part);
+    if (!info.isFile()) {
+        return {InstallResult::Failed,
+                QString::fromStdString(std::generic_category().message(ENOENT))};
+    }
+    if (info.size() == 0 && !rules.mayBeEmpty) {
+        deleteFile(part);
+        return {InstallResult::Empty, {}};
+    }
+    if (rules.sha256) {
         const std::optional<QByteArray> actual = sha256Of(part);
-        if (!actual || actual->compare(expectedSha256->trimmed(), Qt::CaseInsensitive) != 0) {
+        if (!actual || actual->compare(rules.sha256->trimmed(), Qt::CaseInsensitive) != 0) {
             deleteFile(part);
-            return InstallResult::HashMismatch;
+            return {InstallResult::HashMismatch, {}};
         }
     }
-    deleteFile(finalPath);
-    if (!renameFile(part, finalPath)) {
+    // rename(2) replaces what had the name in one step: there is never a moment without
+    // a whole file under it, or with a part of one.
+    if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(finalPath).constData()) !=
+        0) {
+        const int error = errno;
         deleteFile(part);
-        return InstallResult::Failed;
+        return {InstallResult::Failed,
+                QString::fromStdString(std::generic_category().message(error))};
     }
-    if (executable) {
+    if (rules.executable) {
         makeExecutable(finalPath);
     }
-    return InstallResult::Installed;
+    return {InstallResult::Installed, {}};
+}
+
+QString notInstalledLine(const QString& fileName, const InstallOutcome& outcome) {
+    switch (outcome.result) {
+    case InstallResult::HashMismatch:
+        return QStringLiteral("SHA256 incorrecto, borrado: ") + fileName;
+    case InstallResult::Empty:
+        return QStringLiteral("Fichero vacío, borrado: ") + fileName;
+    case InstallResult::Failed:
+        return QStringLiteral("Error al instalar ") + fileName + QStringLiteral(": ") +
+               outcome.reason;
+    case InstallResult::Installed:
+        break;
+    }
+    return {};
 }
 
 } // namespace kr90x

@@ -30,12 +30,28 @@ bool renameFile(const QString& from, const QString& to);
 // Lets whoever may read the file run it too.
 void makeExecutable(const QString& path);
 
-enum class InstallResult { Installed, HashMismatch, Failed };
+// What a download must be to be put in place.
+struct InstallRules {
+    std::optional<QByteArray> sha256; // hexadecimal, as the manifest names it
+    bool executable = false;
+    // A program, tool or firmware of no bytes is no such thing; an empty manifest is one
+    // without values.
+    bool mayBeEmpty = false;
+};
+
+enum class InstallResult { Installed, HashMismatch, Empty, Failed };
+
+struct InstallOutcome {
+    InstallResult result = InstallResult::Failed;
+    QString reason; // the system's, when the file could not be put in place
+    bool installed() const { return result == InstallResult::Installed; }
+};
 
 // Puts a complete download (at partPath(finalPath)) in place under finalPath, replacing
-// what had that name. With an expected SHA-256 (hexadecimal), a file whose hash differs
-// is deleted instead.
-InstallResult installDownload(const QString& finalPath,
-                              const std::optional<QByteArray>& expectedSha256, bool executable);
+// what had that name in one step. A download the rules refuse is deleted instead.
+InstallOutcome installDownload(const QString& finalPath, const InstallRules& rules);
+
+// The log line of a download that was not put in place.
+QString notInstalledLine(const QString& fileName, const InstallOutcome& outcome);
 
 } // namespace kr90x

@@ -1,10 +1,15 @@
 #include "update/UpdateSettings.h"
 
 #include "update/TFtpClient.h"
+#include "update/UpdateConfig.h"
 #include "update/UpdateDefaults.h"
+#include "update/UpdateFiles.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace kr90x {
 
@@ -19,21 +24,52 @@ UpdateSettings UpdateSettings::fromBuild(const QString& programDirectory) {
     s.UserName = QByteArray(build::kUpdateUser);
     s.Password = QByteArray(build::kUpdatePassword);
     s.HostDirectory = QString::fromUtf8(build::kUpdateHostDirectory);
-    if (s.HostDirectory.isEmpty()) {
-        s.HostDirectory = s.ServerAddress;
-    }
     return s;
 }
 
+UpdateSettings UpdateSettings::forRunningProgram(const QString& programDirectory) {
+    UpdateSettings s = fromBuild(programDirectory);
+    for (const QString& path : updateConfigFiles()) {
+        applyUpdateConfigFile(s, path);
+    }
+    s.placeDownloads(build::kSelfUpdate,
+                     QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/orvo-kr90x"));
+    return s;
+}
+
+void UpdateSettings::placeDownloads(bool buildUpdatesItself, const QString& dataDirectory) {
+    if (!buildUpdatesItself) {
+        SelfUpdateBlocked = QStringLiteral("lo actualiza el sistema de paquetes");
+    } else if (ProgramDirectory.isEmpty() ||
+               ::access(QFile::encodeName(ProgramDirectory).constData(), W_OK | X_OK) != 0) {
+        SelfUpdateBlocked = QStringLiteral("sin permiso de escritura en ") + ProgramDirectory;
+    }
+    if (!SelfUpdateBlocked) {
+        return;
+    }
+    // A folder we cannot make leaves the downloads without a place: the flows then touch
+    // no files, quietly.
+    DataDirectory = QDir().mkpath(dataDirectory) ? dataDirectory : QString();
+    if (DataDirectory.isEmpty()) {
+        ProgramDirectory.clear();
+    }
+}
+
 QByteArray UpdateSettings::remotePath(const QString& fileName) const {
-    return "/" + HostDirectory.toLatin1() + "/KR90X/" + fileName.toLatin1();
+    const QString directory = HostDirectory.isEmpty() ? ServerAddress : HostDirectory;
+    return "/" + directory.toLatin1() + "/KR90X/" + fileName.toLatin1();
 }
 
 QString UpdateSettings::localPath(const QString& fileName) const {
-    if (ProgramDirectory.isEmpty()) {
+    const bool programFile = fileName == files::Program || fileName == files::NewProgram ||
+                             fileName == files::OldProgram;
+    const QString& folder =
+        programFile || DataDirectory.isEmpty() ? ProgramDirectory : DataDirectory;
+    if (folder.isEmpty()) {
         return {};
     }
-    return QDir(ProgramDirectory).filePath(fileName);
+    return QDir(folder).filePath(fileName);
 }
 
 void UpdateSettings::configure(TFtpClient& client) const {

@@ -125,3 +125,24 @@ TEST_F(DevicePathTest, AWholeSessionWithTheTesterPulledMidwayAndPluggedAgain) {
     EXPECT_EQ(form->Chart2->Series2.Count(), 999);
     EXPECT_FALSE(form->pb1->isVisibleTo(form.get()));
 }
+
+// A tester whose report descriptor the parser refuses is still heard: the refusal goes
+// to the log, and the tester's known 64-byte reports are taken.
+TEST_F(DevicePathTest, ATesterWithARefusedDescriptorIsLoggedAndStillHeard) {
+    sim::Testbed::HidSpec broken;
+    broken.descriptorHex = "0600FF0901C0C0"; // an End Collection too many
+    sim::PtyTester& tester = plugTester(broken);
+    start();
+    waitForPasses(1);
+    ASSERT_NE(state.TesterDevice, nullptr);
+    EXPECT_EQ(state.TesterDevice->Caps().InputReportByteLength, 65);
+    EXPECT_TRUE(state.TesterDevice->hasReader());
+    const QStringList log = form->log().lines();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log[0], QStringLiteral("Orvo tester detected ..."));
+    EXPECT_EQ(log[1],
+              QStringLiteral("Report descriptor refused (7 bytes); the tester's 64-byte reports "
+                             "assumed"));
+    ASSERT_TRUE(waitFor([&] { return state.DeviceFirmwareVersion == 12; }, 10000));
+    EXPECT_EQ(tester.commands().size(), 1);
+}

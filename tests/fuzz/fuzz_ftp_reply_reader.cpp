@@ -16,8 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         p += chunk;
         left -= chunk;
         while (auto reply = reader.take()) {
-            if (reply->text.size() > kr90x::FtpReplyReader::ReplyBufferText || reply->code < 0 ||
-                reply->code > 999) {
+            if (reply->text.size() > kr90x::FtpReplyReader::ReplyBufferText ||
+                reply->finalLine.size() > kr90x::FtpReplyReader::ReplyBufferText ||
+                reply->code < 0 || reply->code > 999) {
+                std::abort();
+            }
+            // The reply's text starts with its opening line, which says whether it is FTP.
+            if (reply->wellFormed != kr90x::isWellFormedReplyLine(reply->text)) {
                 std::abort();
             }
         }

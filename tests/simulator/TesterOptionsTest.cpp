@@ -46,6 +46,12 @@ TEST(TesterOptions, BadOptionsAreRefusedWithAReason) {
         EXPECT_FALSE(p.error.contains(QLatin1Char('\n'))) << bad;
     }
     EXPECT_TRUE(testerOptionsHelp().contains(QStringLiteral("unplug-after=N")));
+
+    // What the message quotes of a bad option stays one short line.
+    const ParsedTesterOptions odd =
+        parseTesterOptions(QStringLiteral("loud\n\x01") + QString(200, QLatin1Char('x')));
+    EXPECT_FALSE(odd.error.contains(QLatin1Char('\n')));
+    EXPECT_LT(odd.error.size(), 100);
 }
 
 // The tester holds, for each function, a curve that stays inside that function's axis

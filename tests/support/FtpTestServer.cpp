@@ -2,13 +2,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+
+#include <unistd.h>
 
 namespace kr90x::test {
 
 FtpTestServer::~FtpTestServer() {
     if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(5000);
+        // The vsftpd helper stops its server on TERM (and the kernel kills it on KILL).
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
     }
 }
 
@@ -22,7 +29,30 @@ QString FtpTestServer::start(const QString& fault, double stallSeconds, const QS
     process_.setProgram("/usr/bin/python3");
     process_.setArguments({KR90X_FTP_SERVER_SCRIPT, "--root", dir_.filePath("server"), "--log",
                            dir_.filePath("commands.log"), "--fault", fault, "--stall",
-                           QString::number(stallSeconds), "--fault-file", faultFile});
+                           QString::number(stallSeconds), "--fault-file", faultFile, "--release",
+                           dir_.filePath("release")});
+    return waitForPort();
+}
+
+QString FtpTestServer::startVsftpd() {
+    if (!dir_.isValid()) {
+        return "no temp folder";
+    }
+    vsftpd_ = true;
+    QDir(dir_.path()).mkpath("server");
+    QDir(dir_.path()).mkpath("local");
+    QDir(dir_.path()).mkpath("vsftpd");
+    // As root, vsftpd serves the files as its unprivileged "ftp" user.
+    QFile::setPermissions(dir_.filePath("server"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+    process_.setProgram("/usr/bin/python3");
+    process_.setArguments({KR90X_VSFTPD_SCRIPT, "--root", dir_.filePath("server"), "--work",
+                           dir_.filePath("vsftpd")});
+    return waitForPort();
+}
+
+QString FtpTestServer::waitForPort() {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start();
     if (!process_.waitForStarted(10000)) {
@@ -36,6 +66,18 @@ QString FtpTestServer::start(const QString& fault, double stallSeconds, const QS
     bool ok = false;
     port_ = static_cast<quint16>(process_.readLine().trimmed().toUInt(&ok));
     return ok ? QString() : QStringLiteral("server printed no port");
+}
+
+void FtpTestServer::release() const {
+    QFile f(dir_.filePath("release"));
+    f.open(QIODevice::WriteOnly);
+}
+
+QByteArray FtpTestServer::remotePath(const QString& name) const {
+    if (vsftpd_ && ::geteuid() != 0) {
+        return QFile::encodeName(serverFile(name));
+    }
+    return "/" + QFile::encodeName(name);
 }
 
 QString FtpTestServer::serverFile(const QString& name) const {
@@ -54,6 +96,21 @@ void FtpTestServer::putFile(const QString& name, const QByteArray& content) cons
 }
 
 QStringList FtpTestServer::commands() const {
+    if (vsftpd_) {
+        // vsftpd logs each command as: FTP command: Client "127.0.0.1", "RETR /f"
+        QFile f(dir_.filePath("vsftpd/vsftpd.log"));
+        if (!f.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        static const QRegularExpression command(R"re(FTP command: Client "[^"]*", "(.*)"$)re");
+        QStringList out;
+        for (const QString& line : QString::fromLatin1(f.readAll()).split('\n')) {
+            if (const auto m = command.match(line); m.hasMatch()) {
+                out << m.captured(1);
+            }
+        }
+        return out;
+    }
     QFile f(dir_.filePath("commands.log"));
     if (!f.open(QIODevice::ReadOnly)) {
         return {};

@@ -8,12 +8,16 @@
 
 namespace kr90x::test {
 
-// A pyftpdlib server of our own (tests/support/ftp_fault_server.py) in a temp folder on
-// 127.0.0.1, on a port it picks itself, with one fault chosen at start.
+// An FTP server of the tests in a temp folder on 127.0.0.1, on a free port: our own
+// pyftpdlib server (tests/support/ftp_fault_server.py) with one fault chosen at start, or
+// a real vsftpd with its own configuration (tests/support/vsftpd_server.py).
 class FtpTestServer {
 public:
     static constexpr const char* User = "orvo";
     static constexpr const char* Password = "secretpassword";
+    // vsftpd's account: anonymous, any password.
+    static constexpr const char* VsftpdUser = "anonymous";
+    static constexpr const char* VsftpdPassword = "kr90x";
 
     FtpTestServer() = default;
     ~FtpTestServer();
@@ -24,17 +28,27 @@ public:
     // With `faultFile`, a data fault hits only the files of that name.
     QString start(const QString& fault = {}, double stallSeconds = 0.3,
                   const QString& faultFile = {});
+    // Empty text when vsftpd runs, else what went wrong.
+    QString startVsftpd();
+    // Ends the "hold" fault: the held transfer goes out now.
+    void release() const;
 
     quint16 port() const { return port_; }
     // Files the server offers live here; downloads go to localDir().
     QString serverFile(const QString& name) const;
+    // The path the server knows a served file by. A vsftpd that cannot shut itself in
+    // its folder (not started by root) knows the folder by its real path.
+    QByteArray remotePath(const QString& name) const;
     QString localFile(const QString& name) const;
     void putFile(const QString& name, const QByteArray& content) const;
     // Command lines the server received, in order.
     QStringList commands() const;
 
 private:
+    QString waitForPort();
+
     QTemporaryDir dir_;
+    bool vsftpd_ = false;
     QProcess process_;
     quint16 port_ = 0;
 };

@@ -23,9 +23,11 @@ public:
     void showBox(const MessageBox& box) override {
         boxes.push_back(box);
         if (onBox) {
-            onBox(box); // while the box is "open", as a real one runs the event loop
+            onBox(box);
         }
     }
+    // Runs while the box is "open": a test that lets the event loop run here sees what a
+    // real modal box lets happen.
     std::function<void(const MessageBox&)> onBox;
 
     // "Output Options": the answer the test gives (by default OK with the choices the

@@ -2,14 +2,17 @@
 stdout, one account, and one fault chosen on the command line.
 
     ftp_fault_server.py --root DIR --log FILE [--fault NAME] [--fault-file NAME]
-                        [--user U --password P]
+                        [--release FILE] [--user U --password P]
 
 With --fault-file, a data fault hits only the files of that name; others go out whole.
+The faults "hold" and "flood500" wait for the release file before they go on, so that a
+test decides when, not a clock.
 """
 import argparse
 import logging
 import os
 import socket
+import struct
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -18,12 +21,13 @@ from pyftpdlib.servers import FTPServer
 
 # Faults that replace the data transfer of RETR with our own sending.
 DATA_FAULTS = {"cut226", "cut426", "cutdrop", "no226", "early226", "stall_short",
-               "stall_long"}
+               "stall_long", "reset", "reset426", "retr421", "endless", "oversize", "hold"}
 
 
 class FaultHandler(FTPHandler):
     fault = ""
     fault_file = ""
+    release_file = ""
     command_log = None
     stall_seconds = 0.3
     proto_cmds = dict(proto_cmds)
@@ -37,6 +41,14 @@ class FaultHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
     def respond(self, resp, logfun=logging.debug):
+        if resp.startswith("227 ") and self.fault in ("pasv_multiline", "pasv_bad"):
+            start, end = resp.index("("), resp.index(")")
+            nums = resp[start + 1:end].split(",")
+            if self.fault == "pasv_multiline":
+                # the address on the final line only, without parentheses
+                resp = "227-Entering passive mode\r\n227 =%s" % ",".join(nums)
+            else:
+                resp = "227 Entering passive mode (%s,1216,256)." % ",".join(nums[:4])
         if resp.startswith("227 ") and self.fault == "pasv_other":
             # name an address the client must not use
             start, end = resp.index("("), resp.index(")")
@@ -57,6 +69,10 @@ class FaultHandler(FTPHandler):
             line = "220-" + "x" * 66 + "\r\n"
             self.push(line * 600)  # about 42 KiB
             self.push("220 ready\r\n")
+        elif self.fault == "silent":
+            pass  # accepts, then never says a word
+        elif self.fault == "http":
+            self.push("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n")
         elif self.fault == "slow_greeting":
             self.push("22")
             self.ioloop.call_later(0.1, lambda: self.push("0-slow"))
@@ -66,6 +82,11 @@ class FaultHandler(FTPHandler):
 
     # --- login faults
     def ftp_USER(self, line):
+        if self.fault == "flood500":
+            # One error, and the other 1999 once the test says (its first box is open).
+            self.push("500 Flood of errors.\r\n")
+            self._flood_when_released()
+            return
         if self.fault == "login421":
             self.respond("421 Service not available, closing control connection.")
             self.close_when_done()
@@ -111,8 +132,13 @@ class FaultHandler(FTPHandler):
             return super().ftp_RETR(file)
         with open(file, "rb") as f:
             self._fault_data = f.read()
-        self.respond("150 Opening BINARY mode data connection (%d bytes)."
-                     % len(self._fault_data))
+        announced = len(self._fault_data)
+        if self.fault == "oversize":
+            announced //= 2
+        if self.fault == "endless":
+            self.respond("150 Opening BINARY mode data connection.")
+        else:
+            self.respond("150 Opening BINARY mode data connection (%d bytes)." % announced)
         self._when_data_channel()
         return file
 
@@ -149,6 +175,45 @@ class FaultHandler(FTPHandler):
                 lambda: self._send_close(data[len(half):], "226 Transfer complete."))
         elif fault == "stall_long":
             raw.sendall(half)  # and nothing more until ABOR or the client gives up
+        elif fault in ("reset", "reset426"):
+            raw.sendall(half)
+            # SO_LINGER with a zero time: the close resets the connection.
+            raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            raw.close()
+            self._raw = None
+            if fault == "reset426":
+                self.respond("426 Connection reset; transfer aborted.")
+        elif fault == "retr421":
+            raw.sendall(half)
+            self.respond("421 Server going down for maintenance.")
+            self.close_when_done()
+        elif fault == "oversize":
+            self._send_close(data, "226 Transfer complete.")
+        elif fault == "endless":
+            try:
+                while True:  # until the client closes its end
+                    raw.sendall(data or b"x" * 65536)
+            except OSError:
+                pass
+            raw.close()
+            self._raw = None
+            self.respond("426 Connection closed; transfer aborted.")
+        elif fault == "hold":
+            self._hold(data)
+
+    def _flood_when_released(self):
+        if not os.path.exists(self.release_file):
+            self.ioloop.call_later(0.02, self._flood_when_released)
+            return
+        self.push("500 Flood of errors.\r\n" * 1999)
+
+    def _hold(self, data):
+        # Nothing until the test creates the release file: the transfer ends when the
+        # test says, not when a clock does.
+        if not os.path.exists(self.release_file):
+            self.ioloop.call_later(0.02, lambda: self._hold(data))
+            return
+        self._send_close(data, "226 Transfer complete.")
 
     def _send_close(self, data, reply):
         if self._raw is None:
@@ -181,6 +246,7 @@ def main():
     parser.add_argument("--password", default="secretpassword")
     parser.add_argument("--stall", type=float, default=0.3)
     parser.add_argument("--fault-file", default="")
+    parser.add_argument("--release", default="")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.CRITICAL)
@@ -191,6 +257,7 @@ def main():
     FaultHandler.command_log = args.log
     FaultHandler.stall_seconds = args.stall
     FaultHandler.fault_file = args.fault_file
+    FaultHandler.release_file = args.release
     server = FTPServer(("127.0.0.1", 0), FaultHandler)
     server.max_cons = 16
     print(server.socket.getsockname()[1], flush=True)

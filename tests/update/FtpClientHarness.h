@@ -4,6 +4,7 @@
 #include "update/TFtpClient.h"
 
 #include <QTest>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -109,5 +110,32 @@ inline QByteArray readFile(const QString& path) {
 }
 
 using Seq = std::vector<std::string>;
+
+// One client against one server of its own, started with the fault the test names.
+class FtpServerTest : public ::testing::Test {
+protected:
+    void startServer(const QString& fault, double stallSeconds = 0.3) {
+        const QString error = server.start(fault, stallSeconds);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        configure(client, server);
+    }
+    // Logs in and starts fetching `file` (the server holds `content` under that name).
+    void startRetrieve(const QByteArray& content) {
+        server.putFile("file", content);
+        ASSERT_TRUE(loginAndWait(client, rec));
+        ASSERT_TRUE(
+            client.Retrieve("/file", server.localFile("file"), TFtpRetrieveMode::rmReplace));
+    }
+    bool waitEnd() {
+        return waitFor([&] {
+            return rec.seen(TFtpStatusCode::scTransferOK) || rec.seenError() ||
+                   rec.seen(TFtpStatusCode::scTimeout) || rec.seen(TFtpStatusCode::scLogout);
+        });
+    }
+
+    FtpTestServer server;
+    TFtpClient client;
+    EventRecorder rec{client};
+};
 
 } // namespace kr90x::test

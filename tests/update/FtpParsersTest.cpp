@@ -2,6 +2,7 @@
 #include "update/FtpCommandStack.h"
 #include "update/FtpReplyReader.h"
 #include "update/FtpReplyText.h"
+#include "update/FtpSocketErrors.h"
 #include "update/FtpTypes.h"
 
 #include <gtest/gtest.h>
@@ -80,22 +81,65 @@ TEST(FtpReplyReader, BareLineFeedEndsALineAndResetForgetsAHalfReply) {
     EXPECT_EQ(replies[0].text, "220 c\r\n");
 }
 
-TEST(PasvReply, ReadsHostAndPortBetweenTheParentheses) {
+TEST(PasvReply, ReadsTheFirstSixNumbersAfterTheCode) {
     const auto r = parsePasvReply("227 Entering Passive Mode (10,0,0,5,19,137).\r\n");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->host, (std::array<int, 4>{10, 0, 0, 5}));
     EXPECT_EQ(r->port, 5001);
-}
-
-TEST(PasvReply, HostileOrBrokenRepliesNeverGiveAWrongPort) {
-    EXPECT_FALSE(parsePasvReply("227 no parentheses 1,2,3,4,5,6"));
-    EXPECT_FALSE(parsePasvReply("227 (1,2,3,4,5,6"));
-    EXPECT_EQ(parsePasvReply("227 (1,2,3,4)")->port, 0);       // missing port
-    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,x,y)")->port, 0);   // not numeric
-    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,256,1)")->port, 0); // out of range
-    EXPECT_EQ(parsePasvReply("227 (1,2,3,4,99999999999999999999,1)")->port, 0);
+    EXPECT_EQ(parsePasvReply("227 =127,0,0,1,4,1")->port, 1025); // no parentheses
     EXPECT_EQ(parsePasvReply("227 ( 1, 2, 3, 4, 0, 21 )")->port, 21);
     EXPECT_EQ(parsePasvReply("227 (1,2,3,4,1,2,3,4)")->port, 258); // extra fields ignored
+    // the code's own digits are not the first number
+    EXPECT_EQ(parsePasvReply("227 1,2,3,4,5,6")->host, (std::array<int, 4>{1, 2, 3, 4}));
+    // a first run that is not an address is passed over
+    EXPECT_EQ(parsePasvReply("227 v2.1 (9,8,7,6,0,99)")->port, 99);
+}
+
+TEST(PasvReply, NoSixNumbersEachUpTo255IsNoAddress) {
+    EXPECT_FALSE(parsePasvReply("227 Entering Passive Mode"));
+    EXPECT_FALSE(parsePasvReply("227 (1,2,3,4)"));                        // port missing
+    EXPECT_FALSE(parsePasvReply("227 (1,2,3,4,x,y)"));                    // not numeric
+    EXPECT_FALSE(parsePasvReply("227 (127,0,0,1,1216,256)"));             // above 255
+    EXPECT_FALSE(parsePasvReply("227 (256,0,0,1,4,1)"));                  // host above 255
+    EXPECT_FALSE(parsePasvReply("227 (1,2,3,4,99999999999999999999,1)")); // no overflow
+    EXPECT_FALSE(parsePasvReply("227 (1,2,3,4,0001,1)"));                 // four digits
+    EXPECT_FALSE(parsePasvReply(""));
+}
+
+TEST(FtpReplyReader, MultiLineReplyKeepsItsFinalLineApartAndSaysWhetherItIsFtp) {
+    FtpReplyReader reader;
+    reader.feed("227-Entering passive mode\r\n227 =127,0,0,1,4,1\r\nHTTP/1.1 400 Bad\r\n");
+    const auto replies = readAll(reader);
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0].text, "227-Entering passive mode\r\n");
+    EXPECT_EQ(replies[0].finalLine, "227 =127,0,0,1,4,1\r\n");
+    EXPECT_TRUE(replies[0].wellFormed);
+    EXPECT_EQ(replies[1].finalLine, replies[1].text);
+    EXPECT_FALSE(replies[1].wellFormed);
+    EXPECT_TRUE(isWellFormedReplyLine("220\r\n"));
+    EXPECT_FALSE(isWellFormedReplyLine("2200 x\r\n"));
+    EXPECT_FALSE(isWellFormedReplyLine("22"));
+}
+
+TEST(ServicePort, NumbersServiceNamesAndFtpWithoutAServiceDatabase) {
+    const ServiceLookup none = [](const QByteArray&) { return std::optional<quint16>(); };
+    EXPECT_EQ(tcpPortOf(u"2121", none), 2121);
+    EXPECT_EQ(tcpPortOf(u" ftp ", none), 21);
+    EXPECT_EQ(tcpPortOf(u"FTP", none), 21);
+    EXPECT_FALSE(tcpPortOf(u"gopher", none));
+    EXPECT_FALSE(tcpPortOf(u"0", none));
+    EXPECT_FALSE(tcpPortOf(u"65536", none));
+    EXPECT_FALSE(tcpPortOf(u"", none));
+    const ServiceLookup moved = [](const QByteArray& name) {
+        return name == "ftp" ? std::optional<quint16>(2100) : std::nullopt;
+    };
+    EXPECT_EQ(tcpPortOf(u"ftp", moved), 2100); // the database wins where there is one
+}
+
+TEST(ReplyText, OneLogLineHasNoLineBreaksAndABound) {
+    EXPECT_EQ(oneLogLine("421-Going down\r\n421 Bye\r\n"), "421-Going down 421 Bye");
+    EXPECT_EQ(oneLogLine(QByteArray("a\0b\x1b[2Jc", 8)), "a b [2Jc");
+    EXPECT_EQ(oneLogLine(QByteArray(5000, 'x')).size(), 512);
 }
 
 TEST(ReplyText, AnnouncedSizeAndQuotedDirectory) {

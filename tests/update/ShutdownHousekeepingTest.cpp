@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace kr90x;
 
 namespace {
@@ -85,24 +88,77 @@ TEST_F(ShutdownHousekeepingTest, FailedReplacementLeavesTheNewProgramForTheNextC
     EXPECT_TRUE(QFileInfo(dir.filePath("Orvo_KR90X.exe")).isDir());
 }
 
-TEST(UpdateFilesTest, DownloadGetsItsNameOnlyWhenItsHashMatches) {
-    QTemporaryDir dir;
-    const QString target = dir.filePath("OrvoKR90X.hex");
-    auto write = [](const QString& path, const QByteArray& content) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    };
-    write(target, "previous");
-    write(partPath(target), "abc");
-    EXPECT_EQ(installDownload(target, QByteArray("00"), false), InstallResult::HashMismatch);
-    EXPECT_FALSE(QFileInfo::exists(partPath(target)));
+// The close moves the running program aside first; when the new one then cannot take its
+// name, the running one must get it back, or the next start finds no program.
+TEST_F(ShutdownHousekeepingTest, NewProgramThatCannotTakeTheNameLeavesTheOldProgramInPlace) {
+    put("Orvo_KR90X.exe", "program");
+    put("Orvo_KR90X_Nuevo.exe", "new");
+    UpdateSettings s;
+    s.ProgramDirectory = dir.path();
+    std::vector<std::pair<QString, QString>> renames;
+    ShutdownHousekeeping(
+        s, [this] { ++beeps; },
+        [&](const QString& from, const QString& to) {
+            renames.emplace_back(QFileInfo(from).fileName(), QFileInfo(to).fileName());
+            // the new program's rename fails; the others are real
+            return from.endsWith("_Nuevo.exe") ? false : renameFile(from, to);
+        })
+        .run({{nullptr, files::NewProgram}});
+    EXPECT_EQ(renames.at(0), (std::pair<QString, QString>{"Orvo_KR90X.exe", "Orvo_KR90X_old.exe"}));
+    EXPECT_EQ(renames.at(1).first, "Orvo_KR90X_Nuevo.exe");
+    EXPECT_EQ(read("Orvo_KR90X.exe"), QByteArray("program"));
+    EXPECT_EQ(read("Orvo_KR90X_Nuevo.exe"), QByteArray("new")); // for the next close
+    EXPECT_FALSE(exists("Orvo_KR90X_old.exe"));
+}
 
-    write(partPath(target), "abc");
+TEST_F(ShutdownHousekeepingTest, ProgramThatDoesNotUpdateItselfLeavesItsFolderAlone) {
+    put("Orvo_KR90X.exe", "program");
+    put("Orvo_KR90X_Nuevo.exe", "new");
+    UpdateSettings s;
+    s.ProgramDirectory = dir.path();
+    s.SelfUpdateBlocked = "packaged";
+    ShutdownHousekeeping(s, [this] { ++beeps; }).run({{nullptr, files::NewProgram}});
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(read("Orvo_KR90X.exe"), QByteArray("program"));
+}
+
+class InstallDownloadTest : public ShutdownHousekeepingTest {
+protected:
+    QString target() const { return dir.filePath("OrvoKR90X.hex"); }
+    InstallOutcome install(const QByteArray& part, const InstallRules& rules) {
+        put("OrvoKR90X.hex.part", part);
+        return installDownload(target(), rules);
+    }
+};
+
+TEST_F(InstallDownloadTest, WholeFileReplacesThePreviousOneAndNoPartIsLeft) {
+    put("OrvoKR90X.hex", "previous");
     const QByteArray abcHash = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
-    EXPECT_EQ(installDownload(target, abcHash, false), InstallResult::Installed);
-    QFile f(target);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("abc"));
-    EXPECT_FALSE(QFileInfo::exists(partPath(target)));
+    EXPECT_TRUE(install("abc", {abcHash, true, false}).installed());
+    EXPECT_EQ(read("OrvoKR90X.hex"), QByteArray("abc"));
+    EXPECT_TRUE(QFileInfo(target()).permissions() & QFileDevice::ExeOwner);
+    EXPECT_EQ(files(), QStringList{"OrvoKR90X.hex"});
+}
+
+TEST_F(InstallDownloadTest, RefusedDownloadsAreDeletedAndSaySo) {
+    put("OrvoKR90X.hex", "previous");
+    const InstallOutcome mismatch = install("abc", {QByteArray("00"), false, false});
+    EXPECT_EQ(mismatch.result, InstallResult::HashMismatch);
+    EXPECT_EQ(notInstalledLine(files::Firmware, mismatch),
+              "SHA256 incorrecto, borrado: OrvoKR90X.hex");
+    const InstallOutcome empty = install({}, {});
+    EXPECT_EQ(empty.result, InstallResult::Empty);
+    EXPECT_EQ(notInstalledLine(files::Firmware, empty), "Fichero vacío, borrado: OrvoKR90X.hex");
+    EXPECT_EQ(files(), QStringList{"OrvoKR90X.hex"});
+    EXPECT_EQ(read("OrvoKR90X.hex"), QByteArray("previous"));
+    EXPECT_TRUE(install({}, {std::nullopt, false, true}).installed()); // an empty manifest
+}
+
+TEST_F(InstallDownloadTest, RenameThatFailsGivesTheSystemsReason) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("OrvoKR90X.hex/inside")); // a folder holds the name
+    const InstallOutcome failed = install("abc", {});
+    EXPECT_EQ(failed.result, InstallResult::Failed);
+    EXPECT_EQ(notInstalledLine(files::Firmware, failed),
+              "Error al instalar OrvoKR90X.hex: " + QString(std::strerror(EISDIR)));
+    EXPECT_FALSE(exists("OrvoKR90X.hex.part"));
 }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <optional>
+
+namespace kr90x {
+
+// INI text as the update files use it (the manifest, the settings files): sections in
+// square brackets, "key=value" lines, ";" comments; section and key names matched without
+// regard to case, the first section and the first key of a name counting; values trimmed.
+
+// The value of `key` in `section`, if both are present.
+std::optional<QByteArray> iniValue(QByteArrayView text, QByteArrayView section, QByteArrayView key);
+// A signed 32-bit integer, decimal or hexadecimal after "0x"/"0X", optionally signed;
+// anything else, and anything out of range, is 0.
+std::int32_t iniInteger(QByteArrayView value);
+
+} // namespace kr90x

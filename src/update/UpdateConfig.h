@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+namespace kr90x {
+
+struct UpdateSettings;
+
+// The settings files of the update server, an INI layout:
+//
+//   [Server]
+//   Host=updates.example.com
+//   Port=21
+//   User=workshop
+//   Password=secret
+//   HostDirectory=updates.example.com
+//
+// Each key given overrides the layer below; unknown sections and keys are passed over,
+// so that later settings can join the same file.
+
+// The files read, lowest first: /etc/orvo-kr90x/update.conf, then
+// $XDG_CONFIG_HOME/orvo-kr90x/update.conf (~/.config when unset).
+QStringList updateConfigFiles();
+
+// The keys of one file's text over `settings`. Returns whether it holds a password.
+bool applyUpdateConfig(UpdateSettings& settings, QByteArrayView text);
+
+// A file that is missing or cannot be read changes nothing. One that holds a password
+// and that other users may read adds a warning to the settings.
+void applyUpdateConfigFile(UpdateSettings& settings, const QString& path);
+
+} // namespace kr90x

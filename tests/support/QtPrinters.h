@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// GoogleTest prints Qt's strings as text, not as lists of bytes.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << "{";
+    for (const QString& text : list) {
+        *os << " \"" << text.toStdString() << "\"";
+    }
+    *os << " }";
+}

@@ -1,0 +1,94 @@
+// tools/ftpget against servers that fail it: it ends, and LOCAL is whole or untouched.
+#include "support/FtpTestServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace kr90x::test;
+
+namespace {
+
+class FtpgetTest : public ::testing::Test {
+protected:
+    struct Run {
+        int exitCode = -1;
+        QString output;
+    };
+
+    void startServer(const QString& fault) {
+        const QString error = server.start(fault);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+    // Bounded well beyond the time-out ftpget is given: it ends by itself or fails here.
+    Run ftpget(const QString& remote, const QString& local, const QString& ticks = "1092") {
+        QProcess p;
+        p.start(KR90X_FTPGET, {"127.0.0.1", QString::number(server.port()), FtpTestServer::User,
+                               FtpTestServer::Password, remote, local, ticks});
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput())};
+    }
+    static void write(const QString& path, const QByteArray& content) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QByteArray read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // What the local folder holds, hidden files too: no temporary file may stay.
+    QStringList localFolder() {
+        return QDir(QFileInfo(server.localFile("x")).path())
+            .entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    FtpTestServer server;
+};
+
+TEST_F(FtpgetTest, SilentServerAndAWebServerEndWithinTheTimeout) {
+    for (const char* fault : {"silent", "http"}) {
+        SCOPED_TRACE(fault);
+        FtpTestServer other;
+        ASSERT_TRUE(other.start(fault).isEmpty());
+        QProcess p;
+        p.start(KR90X_FTPGET, {"127.0.0.1", QString::number(other.port()), "u", "p", "/f",
+                               other.localFile("f"), "4"});
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(
+            QString(p.readAllStandardOutput())
+                .contains(fault == std::string("silent") ? "status scTimeout" : "error -4"));
+        EXPECT_FALSE(QFile::exists(other.localFile("f")));
+    }
+}
+
+TEST_F(FtpgetTest, ExistingLocalFileSurvivesAFailedTransfer) {
+    startServer("cut226");
+    server.putFile("file", patternBytes(100000));
+    const QString local = server.localFile("file");
+    write(local, "the copy we had");
+    const Run run = ftpget("/file", local);
+    EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+    EXPECT_EQ(read(local), "the copy we had");
+    EXPECT_EQ(localFolder(), QStringList{"file"});
+}
+
+TEST_F(FtpgetTest, CompleteFileReplacesLocalAndLeavesNothingElse) {
+    startServer("");
+    const QByteArray content = patternBytes(300000);
+    server.putFile("file", content);
+    const QString local = server.localFile("file");
+    write(local, "older");
+    const Run run = ftpget("/file", local);
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_EQ(read(local), content);
+    EXPECT_EQ(localFolder(), QStringList{"file"});
+}
+
+} // namespace
