@@ -163,8 +163,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         w->table->viewport()->installEventFilter(&probe);
-        while (!probe.painted) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!bench::waitUntil([&] { return probe.painted; }, 10000)) {
+            std::fprintf(stderr, "the records window was never painted\n");
+            return 1;
         }
         windows.push_back(t.nsecsElapsed() / 1e6);
     }
