@@ -1,7 +1,7 @@
 #include "records/CsvExport.h"
 
-#include <cmath>
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 
 namespace kr90x::records {
 namespace {
@@ -19,20 +19,21 @@ QByteArray field(const QString& text) {
     return bytes;
 }
 
-// A value with exactly `decimals` decimals and the given separator, never grouped:
-// written by the C library and its decimal point (whichever the locale makes it) then
-// replaced in place, which keeps a 65,534-sample export quick.
+// A value with exactly `decimals` decimals and the given separator, never grouped.
+// to_chars ignores the locale (a C library printf would put the locale's decimal point,
+// of any length, in its place) and keeps a 65,534-sample export quick.
 void appendValue(QByteArray& out, double value, int decimals, char separator) {
-    char buffer[64];
-    int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    if (n <= 0 || n >= static_cast<int>(sizeof buffer)) {
-        out.append("0");
-        return;
+    // Room for the largest double written out whole, with its decimals.
+    char buffer[400];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        return; // an empty field rather than a number that is not the value
     }
-    if (decimals > 0) {
-        buffer[n - decimals - 1] = separator;
+    if (char* point = std::find(buffer, end, '.'); point != end) {
+        *point = separator;
     }
-    out.append(buffer, n);
+    out.append(buffer, end - buffer);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <cmath>
 #include <limits>
 
 using namespace kr90x;
@@ -105,7 +106,8 @@ TEST(Csv, ASpreadsheetReadsEveryCylinderAndSampleWithItsRecord) {
     turbo.functionName = QStringLiteral("Turbo pressure");
     turbo.unit = QStringLiteral("mbar");
     turbo.decimals = 0;
-    turbo.samples = {1200, 35};
+    // The second sample only a damaged record could hold: written whole all the same.
+    turbo.samples = {1200, std::ldexp(1.0, 240)};
     const std::vector<Measurement> records{petrol, oil, turbo};
     const QByteArray csv = recordsCsv(records, QLatin1Char(','));
     EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF")) << "the mark spreadsheets take UTF-8 by";
@@ -136,6 +138,8 @@ TEST(Csv, ASpreadsheetReadsEveryCylinderAndSampleWithItsRecord) {
         row(10),
         (QStringList{turbo.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                      "Turbo pressure", "", "1", "1200", "mbar"}));
+    EXPECT_EQ(row(11)[4], QStringLiteral("1766847064778384329583297500742918515827483896875618958"
+                                         "121606201292619776"));
 }
 
 TEST(RecordsList, TheSearchNarrowsToRecordsHoldingEveryWord) {
