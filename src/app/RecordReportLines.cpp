@@ -24,6 +24,22 @@ QString spreadLine(const std::array<double, 6>& cylinders, const FormatSettings&
     return line;
 }
 
+namespace {
+
+QString measuredText(const records::Measurement& m) {
+    return m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+} // namespace
+
+QString comparisonLine(const records::Measurement& compared) {
+    QString line = QStringLiteral("Grey curve: measured ") + measuredText(compared);
+    if (!compared.vehicle.plate.isEmpty()) {
+        line += QStringLiteral(", ") + compared.vehicle.plate;
+    }
+    return line;
+}
+
 std::vector<std::pair<QString, QString>> recordReportParams(const records::Measurement& m,
                                                             const FormatSettings& format) {
     const records::VehicleDetails& v = m.vehicle;
@@ -39,8 +55,7 @@ std::vector<std::pair<QString, QString>> recordReportParams(const records::Measu
 
     std::vector<std::pair<QString, QString>> params;
     params.emplace_back(QString::fromLatin1(reports::kMeasuredAtParam),
-                        QStringLiteral("Measured: ") + m.measuredAt.toLocalTime().toString(
-                                                           QStringLiteral("yyyy-MM-dd HH:mm")));
+                        QStringLiteral("Measured: ") + measuredText(m));
     for (std::size_t i = 0; i < std::size(vehicle); ++i) {
         const QString& value = *vehicle[i].second;
         params.emplace_back(QString::fromLatin1(reports::kVehicleParams[i]),

@@ -20,4 +20,7 @@ std::vector<std::pair<QString, QString>> recordReportParams(const records::Measu
 // cylinders lie more than 10 % below the highest.
 QString spreadLine(const std::array<double, 6>& cylinders, const FormatSettings& format);
 
+// "Grey curve: measured 2024-05-03 14:22, AB-123": the stored curve drawn for comparison.
+QString comparisonLine(const records::Measurement& compared);
+
 } // namespace kr90x

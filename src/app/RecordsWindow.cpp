@@ -28,7 +28,7 @@ RecordsWindow::RecordsWindow(const FormatSettings& format, Actions actions, QWid
     : QWidget(parent, Qt::Window), model_(format), actions_(std::move(actions)) {
     setObjectName(QStringLiteral("RecordsWindow"));
     setWindowTitle(QStringLiteral("Records"));
-    resize(820, 480);
+    resize(900, 480); // wide enough for a compression's summary beside the other columns
 
     auto* layout = new QVBoxLayout(this); // owned by the window
     search = new QLineEdit;               // owned by the window once in its layout
@@ -78,6 +78,7 @@ RecordsWindow::RecordsWindow(const FormatSettings& format, Actions actions, QWid
         const std::vector<records::RecordId> chosen = selectedIds();
         model_.setFilter(text);
         select(chosen);
+        showCount();
     });
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateButtons(); });
@@ -104,8 +105,12 @@ void RecordsWindow::setRecords(std::vector<records::RecordSummary> records, bool
     writable_ = writable;
     model_.setRecords(std::move(records));
     select(chosen);
-    setStatus(QStringLiteral("%1 of %2 records").arg(model_.rowCount()).arg(model_.totalCount()));
+    showCount();
     updateButtons();
+}
+
+void RecordsWindow::showCount() {
+    setStatus(QStringLiteral("%1 of %2 records").arg(model_.rowCount()).arg(model_.totalCount()));
 }
 
 void RecordsWindow::setStatus(const QString& text) {

@@ -51,6 +51,7 @@ public:
 
 private:
     void updateButtons();
+    void showCount();
     void withOne(const std::function<void(records::RecordId)>& action);
 
     records::RecordsModel model_;

@@ -13,6 +13,7 @@
 #include "records/CsvExport.h"
 #include "reports/ReportDialogs.h"
 #include "reports/TRepProject.h"
+#include "reports/Templates.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -128,6 +129,11 @@ void WorkshopRecords::setReportParams(const records::Measurement& m) {
     for (const auto& [name, text] : recordReportParams(m, parts_.state.Format)) {
         project.setParam(name, text);
     }
+    if (f->report == ReportKind::Pressure) {
+        // The caption goes with the grey curve: a new read or record clears both.
+        project.setParam(QString::fromLatin1(reports::kComparisonParam),
+                         parts_.curveChart.Comparison.isEmpty() ? QString() : comparisonText_);
+    }
 }
 
 void WorkshopRecords::resultCompleted() {
@@ -222,6 +228,8 @@ void WorkshopRecords::showRecords() {
              [this](const std::vector<records::RecordId>& ids) { exportRecords(ids); },
              [this](const std::vector<records::RecordId>& ids) { removeRecords(ids); }},
             &parts_.window);
+        // Over the main window, as its dialogs are, wherever the desktop put that.
+        window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
     }
     refreshWindow();
     window_->show();
@@ -295,6 +303,10 @@ void WorkshopRecords::compareRecord(records::RecordId id) {
     grey.reserve(m->samples.size());
     for (double v : m->samples) {
         grey.AddY(v);
+    }
+    comparisonText_ = comparisonLine(*m);
+    if (const Current* c = current()) {
+        setReportParams(c->measurement);
     }
 }
 

@@ -95,7 +95,8 @@ private:
     QString path_;
     std::optional<Current> current_;
     records::VehicleDetails lastVehicle_;
-    bool failing_ = false; // the last use of the store failed, and the user was told
+    QString comparisonText_; // the report's caption of the grey curve, while it is shown
+    bool failing_ = false;   // the last use of the store failed, and the user was told
     QPushButton* vehicleButton_ = nullptr;
     QPushButton* recordsButton_ = nullptr;
     QPointer<RecordsWindow> window_;

@@ -185,6 +185,9 @@ ReportTemplate pressureTemplate() {
              QStringLiteral("Param.Titulo")),
     };
     addRecordLines(t.elements);
+    // Just above the chart, at its left edge: what its grey curve is.
+    t.elements.push_back(
+        recordLine(QString::fromLatin1(kComparisonParam), 14.9, 86.1, 182.2, kRecordFont));
     return t;
 }
 

@@ -59,6 +59,8 @@ inline constexpr const char* kMeasuredAtParam = "MeasuredAt";
 inline constexpr const char* kVehicleParams[] = {"Plate", "Customer", "MakeModel", "Technician",
                                                  "Vin",   "Odometer", "Notes"};
 inline constexpr const char* kSpreadParam = "Spread";
+// The pressure report's caption of a stored curve drawn in grey over the measurement.
+inline constexpr const char* kComparisonParam = "Comparison";
 
 // The four lines of the address block at the foot of both reports.
 QStringList addressBlock();

@@ -12,11 +12,16 @@
 #include "reports/ReportFixture.h"
 #include "reports/TRepProject.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTableView>
 
 using namespace kr90x;
@@ -174,6 +179,9 @@ TEST_F(RecordsTest, ACurveIsComparedWithAKeptCurveOfItsOwnFunctionOnly) {
     EXPECT_EQ(rows[1].second, 53.0) << "the last sample, as plotted";
 
     RecordsWindow& w = recordsWindow();
+    w.search->setText(QStringLiteral("oil"));
+    EXPECT_EQ(w.model().rowCount(), 2);
+    EXPECT_EQ(w.status->text(), QStringLiteral("2 of 3 records"));
     choose(w, {rows[1].id});
     w.openButton->click(); // the second curve on screen
     EXPECT_EQ(form->Chart2->Series2.Y, (std::vector<double>{50.0, 51.0, 52.0, 53.0}));
@@ -185,7 +193,13 @@ TEST_F(RecordsTest, ACurveIsComparedWithAKeptCurveOfItsOwnFunctionOnly) {
     EXPECT_EQ(form->Chart2->Comparison.Y, (std::vector<double>{40.0, 41.0, 42.0}));
     EXPECT_EQ(form->Chart2->Series2.Count(), 4) << "the curve on screen stays";
     EXPECT_EQ(form->Chart2->currentView().xMax, 3.0);
+    // The report says what the grey curve is.
+    const QString caption = QStringLiteral("Grey curve: measured ") +
+                            records::RecordsModel::dateText(rows[2].measuredAt);
+    EXPECT_EQ(form->RepProject2->param(QStringLiteral("Comparison")), caption);
+    EXPECT_TRUE(reportText(QStringLiteral("compared.pdf")).contains(caption));
 
+    w.search->clear();
     choose(w, {rows[0].id}); // the compression
     w.compareButton->click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
@@ -193,9 +207,12 @@ TEST_F(RecordsTest, ACurveIsComparedWithAKeptCurveOfItsOwnFunctionOnly) {
         QStringLiteral("Only a curve of the same test function can be compared.")));
     EXPECT_EQ(form->Chart2->Comparison.Count(), 3);
 
-    // A new read starts from an empty chart: the grey curve goes with the rest.
+    // A new read starts from an empty chart: the grey curve goes with the rest, and its
+    // caption with the new result.
     read(6);
     EXPECT_TRUE(form->Chart2->Comparison.isEmpty());
+    oilCurve({600, 610});
+    EXPECT_EQ(form->RepProject2->param(QStringLiteral("Comparison")), QString());
 }
 
 TEST_F(RecordsTest, DeleteAsksFirstAndExportWritesTheChosenRecords) {
@@ -249,6 +266,49 @@ TEST_F(RecordsTest, AStoreThatCannotBeUsedNeverKeepsAResultFromShowing) {
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     EXPECT_TRUE(
         dialogs.boxes[1].text.startsWith(QStringLiteral("The workshop records cannot be opened")));
+}
+
+TEST_F(RecordsTest, ADamagedStoreIsToldAtTheStartAndResultsStillShow) {
+    QDir().mkpath(QFileInfo(storePath()).path());
+    QFile damaged(storePath());
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, 'x'));
+    damaged.close();
+    openStore();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("is damaged")));
+
+    receive(kPetrolReply);
+    oilCurve({400, 410});
+    EXPECT_FALSE(form->Chart2->isHidden());
+    EXPECT_EQ(form->Chart2->Series2.Count(), 2);
+    EXPECT_EQ(dialogs.boxes.size(), 1u) << "told once";
+    EXPECT_FALSE(reportText(QStringLiteral("oil.pdf")).isEmpty());
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(RecordsTest, AStoreThatCannotBeWrittenIsToldAtTheFirstSaveAndStillListed) {
+    openStore();
+    receive(kPetrolReply);
+    form.reset(); // the file closed, its log folded in
+    // Even root may not write an immutable file.
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), storePath()}) != 0) {
+        GTEST_SKIP() << "chattr +i is not allowed here";
+    }
+    const auto writableAgain = qScopeGuard([&] {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), storePath()});
+    });
+    form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
+    form->show();
+    openStore();
+    receive(kPetrolReply);
+    receive(kPetrolReply);
+    EXPECT_FALSE(form->chart1->isHidden());
+    EXPECT_TRUE(form->btnReport->isEnabled());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("cannot be written to")))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_EQ(recordsWindow().model().rowCount(), 1) << "what was kept before is still there";
 }
 
 TEST_F(RecordsTest, ALockedStoreIsToldOnceAndUsedAgainWhenFree) {
