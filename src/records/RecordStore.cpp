@@ -159,15 +159,14 @@ bool RecordStore::open(const QString& path, int targetVersion) {
         return false;
     }
     // The version first, before anything is written: a newer database is not touched.
-    const std::optional<int> version = dialect_.schemaVersion(db_);
-    if (!version) {
-        QSqlQuery probe(db_);
-        probe.exec(QStringLiteral("PRAGMA user_version"));
-        const QSqlError error = probe.lastError();
+    const std::variant<int, QSqlError> read = dialect_.schemaVersion(db_);
+    if (const QSqlError* error = std::get_if<QSqlError>(&read)) {
+        const QSqlError e = *error; // close() ends the connection it came from
         close();
-        return error.type() == QSqlError::NoError ? fail(Fault::Damaged, {}) : fail(error);
+        return e.type() == QSqlError::NoError ? fail(Fault::Damaged, {}) : fail(e);
     }
-    if (*version > kSchemaVersion) {
+    const int version = std::get<int>(read);
+    if (version > kSchemaVersion) {
         close();
         if (!connect(true)) {
             return false;
@@ -184,7 +183,7 @@ bool RecordStore::open(const QString& path, int targetVersion) {
             return fail(error);
         }
     }
-    if (const QSqlError error = migrate(db_, dialect_, *version, targetVersion);
+    if (const QSqlError error = migrate(db_, dialect_, version, targetVersion);
         error.type() != QSqlError::NoError) {
         close();
         return fail(error);

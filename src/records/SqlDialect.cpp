@@ -63,19 +63,15 @@ QStringList SqlDialect::writeSetup() const {
     return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL")};
 }
 
-std::optional<int> SqlDialect::schemaVersion(QSqlDatabase& db) const {
+std::variant<int, QSqlError> SqlDialect::schemaVersion(QSqlDatabase& db) const {
     QSqlQuery q(db);
-    if (engine_ == Engine::SQLite) {
-        if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-            return std::nullopt;
-        }
-        return q.value(0).toInt();
-    }
-    if (!db.tables().contains(QStringLiteral("kr90x_schema"))) {
+    if (engine_ == Engine::PostgreSQL && !db.tables().contains(QStringLiteral("kr90x_schema"))) {
         return 0;
     }
-    if (!q.exec(QStringLiteral("SELECT version FROM kr90x_schema")) || !q.next()) {
-        return std::nullopt;
+    if (!q.exec(engine_ == Engine::SQLite ? QStringLiteral("PRAGMA user_version")
+                                          : QStringLiteral("SELECT version FROM kr90x_schema")) ||
+        !q.next()) {
+        return q.lastError();
     }
     return q.value(0).toInt();
 }

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
+#include <variant>
 
 class QSqlDatabase;
 
@@ -33,8 +33,9 @@ public:
     // Statements that set up each new connection for writing (SQLite: write-ahead log,
     // every commit on disk before it is reported).
     QStringList writeSetup() const;
-    // The schema version the database carries; none when it cannot be read.
-    std::optional<int> schemaVersion(QSqlDatabase& db) const;
+    // The schema version the database carries, or why it cannot be read (an error of type
+    // NoError: the database answered, but with no version).
+    std::variant<int, QSqlError> schemaVersion(QSqlDatabase& db) const;
     // Inside the migration's transaction, so the version moves with the schema.
     QSqlError setSchemaVersion(QSqlDatabase& db, int version) const;
     Fault classify(const QSqlError& error) const;
