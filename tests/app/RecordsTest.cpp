@@ -12,16 +12,12 @@
 #include "reports/ReportFixture.h"
 #include "reports/TRepProject.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QTableView>
 
 using namespace kr90x;
@@ -269,11 +265,7 @@ TEST_F(RecordsTest, AStoreThatCannotBeUsedNeverKeepsAResultFromShowing) {
 }
 
 TEST_F(RecordsTest, ADamagedStoreIsToldAtTheStartAndResultsStillShow) {
-    QDir().mkpath(QFileInfo(storePath()).path());
-    QFile damaged(storePath());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray(8192, 'x'));
-    damaged.close();
+    test::writeNonDatabase(storePath());
     openStore();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("is damaged")));
@@ -291,13 +283,10 @@ TEST_F(RecordsTest, AStoreThatCannotBeWrittenIsToldAtTheFirstSaveAndStillListed)
     openStore();
     receive(kPetrolReply);
     form.reset(); // the file closed, its log folded in
-    // Even root may not write an immutable file.
-    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), storePath()}) != 0) {
+    const test::ImmutableFile immutable(storePath());
+    if (!immutable.made()) {
         GTEST_SKIP() << "chattr +i is not allowed here";
     }
-    const auto writableAgain = qScopeGuard([&] {
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), storePath()});
-    });
     form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
     form->show();
     openStore();

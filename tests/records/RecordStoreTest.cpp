@@ -6,7 +6,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 
 using namespace kr90x;
 using namespace kr90x::records;
@@ -167,11 +166,7 @@ TEST_F(RecordStoreTest, FaultsAreToldInTheirOwnWords) {
 }
 
 TEST_F(RecordStoreTest, AFileThatIsNoDatabaseIsDamagedAndStaysUntouched) {
-    QDir().mkpath(QFileInfo(path()).path());
-    QFile f(path());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(8192, 'x'));
-    f.close();
+    writeNonDatabase(path());
     const QByteArray before = fileHash();
     RecordStore store;
     EXPECT_FALSE(store.open(path()));
@@ -187,13 +182,13 @@ TEST_F(RecordStoreTest, AFileThatCannotBeWrittenIsToldAsSuch) {
         ASSERT_TRUE(store.open(path()));
     }
     // As root, only an immutable file cannot be written to.
-    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path()}) != 0) {
+    const ImmutableFile immutable(path());
+    if (!immutable.made()) {
         GTEST_SKIP() << "chattr +i is not allowed here";
     }
     RecordStore store;
     const bool opened = store.open(path());
     const std::optional<RecordId> saved = opened ? store.save(compressionRecord()) : std::nullopt;
-    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path()});
     EXPECT_FALSE(saved);
     EXPECT_EQ(store.lastFault(), Fault::ReadOnly) << store.lastError().toStdString();
 }

@@ -2,6 +2,10 @@
 
 #include "records/RecordStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -41,6 +45,35 @@ inline records::Measurement curveRecord(std::size_t samples, QDateTime at = {}) 
     m.programVersion = QStringLiteral("1.04");
     return m;
 }
+
+// Bytes that are no database, where a store's file would be.
+inline void writeNonDatabase(const QString& path) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(8192, 'x'));
+}
+
+// A file not even root may write to, for as long as this lives. made() is false where
+// chattr is not allowed.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(QString path)
+        : path_(std::move(path)),
+          made_(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0) {}
+    ~ImmutableFile() {
+        if (made_) {
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+        }
+    }
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+    bool made() const { return made_; }
+
+private:
+    QString path_;
+    bool made_;
+};
 
 // A second connection to a store's file, for what the program never does itself.
 class RawDatabase {
