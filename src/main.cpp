@@ -4,6 +4,7 @@
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
 #include "app/VirtualTesterSession.h"
+#include "app/WorkshopRecords.h"
 #include "core/AppState.h"
 #include "core/ProcessStats.h"
 #include "link/linux/LinuxHidPlatform.h"
@@ -87,6 +88,7 @@ int main(int argc, char* argv[]) {
         state, dialogs, *hid,
         kr90x::UpdateSettings::forRunningProgram(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
+    form.records().openStore(kr90x::records::RecordStore::defaultPath());
 
     StartupProbe startupProbe;
     if (commandLine.startupProbe) {

@@ -4,8 +4,10 @@
 # need too ("test"), only those that are missing. Runs apt-get as root (or through sudo).
 set -euo pipefail
 
-build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libudev-dev udev libhpdf-dev
-    libjpeg62-turbo-dev libcups2-dev fonts-liberation2
+# qt6-base-dev brings Qt SQL's headers and CMake package; libqt6sql6-sqlite is its SQLite
+# driver, which the workshop records open their database with.
+build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libqt6sql6-sqlite libudev-dev udev
+    libhpdf-dev libjpeg62-turbo-dev libcups2-dev fonts-liberation2
     # Signed update manifests (Ed25519) and file hashes.
     libsodium-dev)
 # dpkg-shlibdeps (dpkg-dev) and file find the package's library dependencies.
@@ -24,7 +26,10 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xau
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.
-    lintian desktop-file-utils appstream libqt6sql6-sqlite)
+    lintian desktop-file-utils appstream
+    # The records' tests: an immutable file (chattr, e2fsprogs) and the CSV read back by
+    # Python's csv module.
+    e2fsprogs python3)
 
 case "${1:-build}" in
 build) wanted=("${build_pkgs[@]}") ;;

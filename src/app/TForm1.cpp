@@ -4,6 +4,7 @@
 #include "app/LogMemo.h"
 #include "app/RadioGroup.h"
 #include "app/StatusPanels.h"
+#include "app/WorkshopRecords.h"
 #include "core/HandlerGuard.h"
 #include "core/NumberFormat.h"
 #include "core/Texts.h"
@@ -96,6 +97,7 @@ TForm1::TForm1(AppState& state, reports::ReportDialogs& dialogs, HidPlatform& hi
     createUpdateFlows(updates, std::move(hooks));
     connectHandlers();
     connectUpdateHandlers();
+    createRecords();
     runHandler([this] { FormCreate(this); });
 }
 
@@ -320,6 +322,28 @@ void TForm1::connectUpdateHandlers() {
     connect(btn4, &QPushButton::clicked, this, [this] { runHandler([this] { btn4Click(btn4); }); });
     connect(btn5, &QPushButton::clicked, this, [this] { runHandler([this] { btn5Click(btn5); }); });
     connect(btn6, &QPushButton::clicked, this, [this] { runHandler([this] { btn6Click(btn6); }); });
+}
+
+// Created last, so its buttons lie above every control of the window.
+void TForm1::createRecords() {
+    records_ = std::make_unique<WorkshopRecords>(
+        WorkshopRecords::Parts{state_, dialogs_, *readStart_, *compression_, *curve_, *Chart2,
+                               *RepProject1, *RepProject2, *this});
+    btnVehicle = records_->vehicleButton();
+    btnRecords = records_->recordsButton();
+    compression_->onResult = curve_->onResult = [this] { records_->resultCompleted(); };
+    connect(btnVehicle, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnVehicleClick(btnVehicle); }); });
+    connect(btnRecords, &QPushButton::clicked, this,
+            [this] { runHandler([this] { btnRecordsClick(btnRecords); }); });
+}
+
+void TForm1::btnVehicleClick(QObject*) {
+    records_->editVehicle();
+}
+
+void TForm1::btnRecordsClick(QObject*) {
+    records_->showRecords();
 }
 
 void TForm1::runHandler(const std::function<void()>& handler) {

@@ -51,6 +51,7 @@ class LogMemo;
 class THidDeviceController;
 class RadioGroup;
 class StatusPanels;
+class WorkshopRecords;
 
 // The program's one window. It owns every control and component and carries every
 // handler; each handler is short and hands the work to the object that owns it.
@@ -83,6 +84,9 @@ public:
     QPushButton* btn6 = nullptr;
     QPushButton* btnUpdater = nullptr;
     QPushButton* btnEEPROM = nullptr;
+    // The workshop records' buttons, under "Select function" (owned by the window).
+    QPushButton* btnVehicle = nullptr; // "Vehicle…"
+    QPushButton* btnRecords = nullptr; // "Records…"
 
     // Components, in creation order.
     std::unique_ptr<THidDeviceController> HidCont;
@@ -149,6 +153,11 @@ public:
     void WriteChartPicture(reports::TRepCustomConnection& Connection,
                            const charts::ChartWidget& chart);
 
+    // Workshop records.
+    void btnVehicleClick(QObject* Sender);
+    void btnRecordsClick(QObject* Sender);
+    WorkshopRecords& records() { return *records_; }
+
     // Runs a handler; an error escaping it is shown in the error box and the program
     // goes on.
     void runHandler(const std::function<void()>& handler);
@@ -188,6 +197,7 @@ private:
     void holdFirstPass();
     void releaseFirstPass();
     void connectUpdateHandlers();
+    void createRecords();
     bool testerConnected() const;
 
     AppState& state_;
@@ -208,6 +218,7 @@ private:
     std::unique_ptr<FlasherDownload> flasherDownload_;
     std::unique_ptr<FirmwareUpdate> firmwareUpdate_;
     std::unique_ptr<ShutdownHousekeeping> housekeeping_;
+    std::unique_ptr<WorkshopRecords> records_;
     bool placed_ = false;
     bool firstPassDone_ = false;
     bool firstPassHeld_ = false; // the shown window waits for its activation

@@ -16,6 +16,7 @@ namespace {
 constexpr QColor kCurveColour{0, 128, 0};
 // Silver at 60 % transparency: 40 % of full opacity.
 constexpr QColor kBandColour{192, 192, 192, 102};
+constexpr QColor kComparisonColour{128, 128, 128};
 constexpr QColor kBorderColour{192, 192, 192};
 constexpr QColor kGridColour{200, 200, 200};
 constexpr QColor kZoomPen{0, 0, 255};
@@ -102,7 +103,8 @@ PressureChart::~PressureChart() = default;
 PressureChart::PressureChart(const FormatSettings& format, QWidget* parent)
     : ChartWidget(format, arialFont(17, true), parent),
       Series3(QColor(192, 192, 192), [this] { scheduleRepaint(); }),
-      Series2(kCurveColour, [this] { scheduleRepaint(); }) {
+      Series2(kCurveColour, [this] { scheduleRepaint(); }),
+      Comparison(kComparisonColour, [this] { scheduleRepaint(); }) {
     setTitle(QStringLiteral("High pressure common rail"));
     animation_.setInterval(kZoomStepMs);
     connect(&animation_, &QTimer::timeout, this, &PressureChart::animationStep);
@@ -121,7 +123,7 @@ void PressureChart::setLeftAxisMaximum(double value) {
 PressureChart::View PressureChart::automaticView() const {
     View v;
     bool any = false;
-    for (const PointSeries* s : {&Series3, &Series2}) {
+    for (const PointSeries* s : {&Series3, &Series2, &Comparison}) {
         if (s->isEmpty()) {
             continue;
         }
@@ -358,7 +360,14 @@ void PressureChart::paintChart(QPainter& p, const QRectF& rect) const {
         p.setBrush(kBandColour);
         p.drawPolygon(bandPath_);
     }
-    tracePath(Series2, l, columns, false, linePath_);
+    drawLine(p, Comparison, l, columns);
+    drawLine(p, Series2, l, columns);
+    p.restore();
+}
+
+void PressureChart::drawLine(QPainter& p, const PointSeries& series, const Layout& l,
+                             int columns) const {
+    tracePath(series, l, columns, false, linePath_);
     // Separate segments with square caps, not one polyline with joins: the rasteriser
     // draws those directly, where joins would go through the general path stroker, many
     // times slower for a long curve.
@@ -368,14 +377,13 @@ void PressureChart::paintChart(QPainter& p, const QRectF& rect) const {
             lineSegments_.append(QLineF(linePath_[i - 1], linePath_[i]));
         }
     }
-    p.setPen(QPen(Series2.SeriesColor, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    p.setPen(QPen(series.SeriesColor, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     p.setBrush(Qt::NoBrush);
     if (!linePath_.isEmpty() && lineSegments_.isEmpty()) {
         p.drawPoint(linePath_.first()); // a single point, or all in one place
     } else {
         p.drawLines(lineSegments_);
     }
-    p.restore();
 }
 
 void PressureChart::paintOverlay(QPainter& p) const {

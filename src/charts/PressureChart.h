@@ -24,6 +24,10 @@ public:
 
     PointSeries Series3; // the band, drawn first
     PointSeries Series2; // the curve, drawn over it
+    // A stored curve of the same function, drawn in grey between the two: the measurement
+    // on screen stays on top where they meet. Its points count towards the horizontal
+    // range, so a longer curve is seen whole.
+    PointSeries Comparison;
 
     // The left axis. Setting either end also undoes any zoom or scroll, so that a new
     // read always starts on its whole curve at its function's scale.
@@ -81,6 +85,8 @@ private:
     // top of each column counts, since it is filled down to the bottom of the plot.
     void tracePath(const PointSeries& series, const Layout& l, int columns, bool envelope,
                    QPolygonF& out) const;
+    // A series as a line 2 px wide in its own colour.
+    void drawLine(QPainter& p, const PointSeries& series, const Layout& l, int columns) const;
 
     double axisMinimum_ = 0;
     double axisMaximum_ = 2000;

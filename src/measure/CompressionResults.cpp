@@ -40,11 +40,7 @@ void CompressionResults::handle(const QString& reply, Fuel fuel) {
         log_.add(QStringLiteral(" "));
     }
 
-    chart_.Series1.Clear();
-    chart_.resetView(); // a new result starts unscrolled, as a new curve does
-    chart_.clearTitle();
-    chart_.setTitle(header);
-
+    startChart(fuel);
     std::array<double, 6>& values = petrol ? state_.PetrolValues : state_.DieselValues;
     for (int n = 1; n <= 6; ++n) {
         values[static_cast<std::size_t>(n - 1)] = ReplyField(reply, fieldPosition(n), 4) / 10.0;
@@ -52,6 +48,33 @@ void CompressionResults::handle(const QString& reply, Fuel fuel) {
             setCylinderText(n, values[static_cast<std::size_t>(n - 1)]);
         }
     }
+    finishChart(fuel);
+    if (onResult) {
+        onResult();
+    }
+}
+
+void CompressionResults::show(Fuel fuel, const std::array<double, 6>& values) {
+    startChart(fuel);
+    const bool petrol = fuel == Fuel::Petrol;
+    (petrol ? state_.PetrolValues : state_.DieselValues) = values;
+    for (int n = 1; petrol && n <= 6; ++n) {
+        setCylinderText(n, values[static_cast<std::size_t>(n - 1)]);
+    }
+    finishChart(fuel);
+}
+
+void CompressionResults::startChart(Fuel fuel) {
+    chart_.Series1.Clear();
+    chart_.resetView(); // a new result starts unscrolled, as a new curve does
+    chart_.clearTitle();
+    chart_.setTitle(fuel == Fuel::Petrol ? QStringLiteral("Petrol compression")
+                                         : QStringLiteral("Diesel compression"));
+}
+
+void CompressionResults::finishChart(Fuel fuel) {
+    const bool petrol = fuel == Fuel::Petrol;
+    const std::array<double, 6>& values = petrol ? state_.PetrolValues : state_.DieselValues;
     // Cylinder 6 first, so that cylinder 1 ends up on top.
     for (int n = 6; n >= 1; --n) {
         chart_.Series1.AddBar(values[static_cast<std::size_t>(n - 1)],

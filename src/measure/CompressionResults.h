@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace kr90x {
@@ -26,9 +27,17 @@ public:
           setReportParam_(std::move(setReportParam)) {}
 
     void handle(const QString& reply, Fuel fuel);
+    // A result that comes from the records: shown, kept and put into the report exactly
+    // as a reply with these values would, without the log lines of a reply.
+    void show(Fuel fuel, const std::array<double, 6>& values);
+
+    // Told of every result a reply completed.
+    std::function<void()> onResult;
 
 private:
     void setCylinderText(int cylinder, double value);
+    void startChart(Fuel fuel);
+    void finishChart(Fuel fuel);
 
     AppState& state_;
     Log& log_;

@@ -121,7 +121,42 @@ void CurveDownload::sampleReply(CurveChannel channel, const QString& reply) {
         controls_.curveFinished(f->hasReport());
         state_.CompletedFunction = function_;
         active_ = CurveChannel::None;
+        if (onResult) {
+            onResult();
+        }
     }
+}
+
+void CurveDownload::showCurve(int function, std::span<const double> values) {
+    const TestFunction* f = testFunction(function);
+    if (!f || f->channel == CurveChannel::None) {
+        return;
+    }
+    abandon();
+    resizeSamples(f->channel, values.size());
+    std::visit(
+        [&](auto* samples) {
+            using Sample = typename std::remove_pointer_t<decltype(samples)>::value_type;
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                // Whole-number channels keep the tester's raw value, as a download does.
+                if constexpr (std::is_integral_v<Sample>) {
+                    (*samples)[i] = static_cast<Sample>(std::lround(values[i] * f->divisor));
+                } else {
+                    (*samples)[i] = values[i];
+                }
+            }
+        },
+        samplesOf(f->channel));
+    chart_.Series2.reserve(values.size());
+    for (double v : values) {
+        chart_.Series2.AddY(v);
+        if (f->band) {
+            chart_.Series3.AddY(*f->band);
+        }
+    }
+    state_.LastSampleIndex = static_cast<std::uint32_t>(values.size());
+    controls_.curveFinished(f->hasReport());
+    state_.CompletedFunction = function;
 }
 
 } // namespace kr90x

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -36,6 +37,15 @@ public:
 
     // The channel whose download runs, None when none does.
     CurveChannel activeChannel() const { return active_; }
+
+    // Stops waiting for the download that runs: its later samples find no place.
+    void abandon() { active_ = CurveChannel::None; }
+    // A curve that comes from the records, values as plotted: kept, plotted and completed
+    // as the last sample of a download of `function` would leave it. Ends any download.
+    void showCurve(int function, std::span<const double> values);
+
+    // Told of every curve a download completed.
+    std::function<void()> onResult;
 
 private:
     // A channel's samples: whole numbers for high pressure and turbo, extended reals for

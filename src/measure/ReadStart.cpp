@@ -23,6 +23,20 @@ void ReadStart::curveChartChanged() {
     controls_.curveChartReset(curveResult);
 }
 
+void ReadStart::setScale(const TestFunction& f) {
+    curveChart_.setLeftAxisMinimum(0);
+    curveChart_.setLeftAxisMaximum(f.axisMaximum);
+    curveChart_.setTitle(QString::fromLatin1(f.chartTitle));
+    curveChartChanged();
+}
+
+void ReadStart::emptyCurveChart() {
+    curveChart_.Series2.Clear();
+    curveChart_.Series3.Clear();
+    curveChart_.Comparison.Clear();
+    curveChartChanged();
+}
+
 void ReadStart::start(int selectedFunction) {
     log_.clear();
     controls_.readPressed();
@@ -31,10 +45,7 @@ void ReadStart::start(int selectedFunction) {
         return;
     }
     if (f->channel != CurveChannel::None) {
-        curveChart_.setLeftAxisMinimum(0);
-        curveChart_.setLeftAxisMaximum(f->axisMaximum);
-        curveChart_.setTitle(QString::fromLatin1(f->chartTitle));
-        curveChartChanged();
+        setScale(*f);
     }
     if (f->needsNewFirmware && state_.DeviceFirmwareVersion < kFirmwareGateVersion) {
         dialogs_.information(QStringLiteral(
@@ -42,11 +53,21 @@ void ReadStart::start(int selectedFunction) {
         controls_.firmwareRefused();
         return;
     }
-    curveChart_.Series2.Clear();
-    curveChart_.Series3.Clear();
-    curveChartChanged();
+    emptyCurveChart();
     state_.ReadFunction = selectedFunction;
     sender_.SendCommand(QString::fromLatin1(code(f->command)), &replyTimer_);
+}
+
+void ReadStart::prepareForRecord(int function) {
+    const TestFunction* f = testFunction(function);
+    if (!f) {
+        return;
+    }
+    if (f->channel != CurveChannel::None) {
+        setScale(*f);
+    }
+    emptyCurveChart();
+    state_.ReadFunction = function;
 }
 
 } // namespace kr90x

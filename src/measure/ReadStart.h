@@ -5,6 +5,7 @@ class QTimer;
 namespace kr90x {
 
 struct AppState;
+struct TestFunction;
 class CommandSender;
 class ControlStates;
 class DialogService;
@@ -23,9 +24,14 @@ public:
           replyTimer_(replyTimer), curveChart_(curveChart) {}
 
     void start(int selectedFunction);
+    // The charts as a read of `function` leaves them just before its result comes, for a
+    // result that comes from the records instead of the tester: nothing is sent.
+    void prepareForRecord(int function);
 
 private:
     void curveChartChanged();
+    void setScale(const TestFunction& f);
+    void emptyCurveChart();
 
     AppState& state_;
     Log& log_;

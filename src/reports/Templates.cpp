@@ -2,6 +2,8 @@
 
 #include "reports/TRepCustomConnection.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 
 namespace kr90x::reports {
@@ -10,6 +12,7 @@ namespace {
 const FontSpec kCylinderFont{QStringLiteral("Arial"), 12.0, true};
 const FontSpec kTitleFont{QStringLiteral("Arial"), 16.0, true};
 const FontSpec kAddressFont{QStringLiteral("Arial"), 11.0, true};
+const FontSpec kRecordFont{QStringLiteral("Arial"), 10.0, true};
 const QString kLogoResource = QStringLiteral(":/res/ReportLogo");
 
 TemplateElement rect(const char* name, double l, double t, double w, double h) {
@@ -74,6 +77,59 @@ QRectF scaledToWidth(const TemplateElement& e, QSizeF source) {
     return {e.left, e.top, e.width, h};
 }
 
+// The record's lines below the header: the date across the page, then the vehicle in two
+// columns (each parameter in its place, so a missing one leaves a gap rather than moving
+// the others), and the notes across the page. The lowest ends above the first value of
+// either report (63.7 mm).
+constexpr double kRecordTop = 33.5;
+constexpr double kRecordStep = 4.6;
+constexpr double kLeftColumn = 15.2;
+constexpr double kRightColumn = 106.0;
+constexpr double kColumnWidth = 88.0;
+constexpr double kFullWidth = 182.8;
+
+TemplateElement recordLine(const QString& param, double l, double t, double w,
+                           const FontSpec& font) {
+    return {param + QStringLiteral("Line"),
+            ElementKind::DataLine,
+            l,
+            t,
+            w,
+            0,
+            font,
+            HAlign::Left,
+            QStringLiteral("param.") + param,
+            {}};
+}
+
+void addRecordLines(std::vector<TemplateElement>& elements) {
+    elements.push_back(recordLine(QString::fromLatin1(kMeasuredAtParam), kLeftColumn, kRecordTop,
+                                  kFullWidth, kRecordFont));
+    const std::size_t grid = std::size(kVehicleParams) - 1; // the notes go across the page
+    for (std::size_t i = 0; i < grid; ++i) {
+        elements.push_back(recordLine(
+            QString::fromLatin1(kVehicleParams[i]), i % 2 ? kRightColumn : kLeftColumn,
+            kRecordTop + kRecordStep * static_cast<double>(1 + i / 2), kColumnWidth, kRecordFont));
+    }
+    elements.push_back(recordLine(QString::fromLatin1(kVehicleParams[grid]), kLeftColumn,
+                                  kRecordTop + kRecordStep * static_cast<double>(1 + grid / 2),
+                                  kFullWidth, kRecordFont));
+}
+
+// `text` cut with an ellipsis to `widthMm` in `font`, on one line.
+QString fitted(QString text, const FontSpec& font, double widthMm) {
+    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // Measured on a large em, whose hinting matters least, and scaled to millimetres.
+    constexpr double kEmPixels = 200.0;
+    QFont f;
+    f.setFamilies({font.family, QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                   QStringLiteral("Helvetica")});
+    f.setBold(font.bold);
+    f.setPixelSize(static_cast<int>(kEmPixels));
+    const double pixelsPerMm = kEmPixels / (font.pointSize * kMmPerInch / kPointsPerInch);
+    return QFontMetricsF(f).elidedText(text, Qt::ElideRight, widthMm * pixelsPerMm);
+}
+
 } // namespace
 
 QStringList addressBlock() {
@@ -108,6 +164,10 @@ ReportTemplate compressionTemplate() {
         dataPicture("MetaFile1", 39.9, 141.6, 129.7, 76.2, "PieChart"),
         memo("Memo1", 66.0, 269.9, 76.2, 20.3),
     };
+    addRecordLines(t.elements);
+    // Under the six cylinder lines, one step of theirs below the last.
+    t.elements.push_back(
+        recordLine(QString::fromLatin1(kSpreadParam), 79.1, 112.4, 120.0, kCylinderFont));
     return t;
 }
 
@@ -124,6 +184,10 @@ ReportTemplate pressureTemplate() {
         text("DataText1", ElementKind::DataText, 85.0, 15.0, 117.9, kTitleFont, HAlign::Centre,
              QStringLiteral("Param.Titulo")),
     };
+    addRecordLines(t.elements);
+    // Just above the chart, at its left edge: what its grey curve is.
+    t.elements.push_back(
+        recordLine(QString::fromLatin1(kComparisonParam), 14.9, 86.1, 182.2, kRecordFont));
     return t;
 }
 
@@ -158,6 +222,14 @@ Page printTemplate(const ReportTemplate& tmpl, const ReportParams& params,
             break;
         case ElementKind::VLine:
             item.kind = ItemKind::VLine;
+            break;
+        case ElementKind::DataLine:
+            item.kind = ItemKind::Text;
+            item.lines = {fitted(evaluateExpression(e.content, params), e.font, e.width)};
+            if (item.lines.constFirst().isEmpty()) {
+                continue; // nothing to add
+            }
+            item.mm.setHeight(lineHeightMm(e.font));
             break;
         case ElementKind::Text:
         case ElementKind::DataText:

@@ -21,6 +21,9 @@ enum class ElementKind {
     Memo,        // fixed lines, each centred
     Bitmap,      // a picture of the program's resources
     DataPicture, // a picture from a graphic field of the data view
+    // An expression like DataText, for the lines a record adds: left out when it yields
+    // nothing, and cut to its width (line breaks made spaces) so it never leaves its place.
+    DataLine,
 };
 
 // One element of a template, in millimetres from the page's top-left corner. Pictures
@@ -48,6 +51,16 @@ struct ReportTemplate {
 // The two built-in templates.
 ReportTemplate compressionTemplate();
 ReportTemplate pressureTemplate();
+
+// The parameters behind the lines a record adds to both reports, in the free space
+// between the header and the values: when it was measured, and the vehicle. The
+// compression report also prints `kSpreadParam` under its six cylinder lines.
+inline constexpr const char* kMeasuredAtParam = "MeasuredAt";
+inline constexpr const char* kVehicleParams[] = {"Plate", "Customer", "MakeModel", "Technician",
+                                                 "Vin",   "Odometer", "Notes"};
+inline constexpr const char* kSpreadParam = "Spread";
+// The pressure report's caption of a stored curve drawn in grey over the measurement.
+inline constexpr const char* kComparisonParam = "Comparison";
 
 // The four lines of the address block at the foot of both reports.
 QStringList addressBlock();

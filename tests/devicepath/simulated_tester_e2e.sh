@@ -19,6 +19,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# The program keeps its records here, never in the home of whoever runs the test.
+export XDG_DATA_HOME=$work/data
 
 fail() {
     echo "FAIL: $*" >&2

@@ -1,0 +1,364 @@
+#include "app/WorkshopRecords.h"
+
+#include "app/RecordReportLines.h"
+#include "app/RecordsWindow.h"
+#include "app/VehicleDialog.h"
+#include "charts/PressureChart.h"
+#include "core/AppState.h"
+#include "core/Texts.h"
+#include "measure/CompressionResults.h"
+#include "measure/CurveDownload.h"
+#include "measure/ReadStart.h"
+#include "measure/TestFunctions.h"
+#include "records/CsvExport.h"
+#include "reports/ReportDialogs.h"
+#include "reports/TRepProject.h"
+#include "reports/Templates.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+
+namespace kr90x {
+namespace {
+
+// The free area under "Select function": below the radio group and the hidden FTP
+// buttons, above the progress bar.
+constexpr QRect kButtonsArea{8, 320, 185, 58};
+
+QPushButton* makeButton(QWidget* area, const char* name, const QString& caption, int top) {
+    auto* b = new QPushButton(caption, area); // owned by the area, and so by the window
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(0, top, kButtonsArea.width(), 25);
+    // Outside the tab chain: Tab keeps going Read data, Report, the function, Home.
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+QString unitOf(const TestFunction& f) {
+    return f.channel == CurveChannel::Turbo ? QStringLiteral("mbar") : QStringLiteral("bar");
+}
+
+// A curve's values carry as many decimals as its divisor takes away.
+int decimalsOf(const TestFunction& f) {
+    return f.channel == CurveChannel::None || f.divisor > 1 ? 1 : 0;
+}
+
+// A record fits the test function it names: six cylinders for a compression, samples
+// for a curve. Anything else is damage.
+bool fits(const records::Measurement& m) {
+    const TestFunction* f = testFunction(m.function);
+    return f && (f->channel == CurveChannel::None) == m.isCompression();
+}
+
+} // namespace
+
+WorkshopRecords::WorkshopRecords(Parts parts) : parts_(parts) {
+    auto* area = new QWidget(&parts_.window); // owned by the window; unnamed, only a place
+    area->setGeometry(kButtonsArea);
+    vehicleButton_ = makeButton(area, "btnVehicle", QStringLiteral("Vehicle\u2026"), 0);
+    recordsButton_ = makeButton(area, "btnRecords", QStringLiteral("Records\u2026"), 33);
+}
+
+WorkshopRecords::~WorkshopRecords() {
+    delete window_; // its actions call this object
+}
+
+RecordsWindow* WorkshopRecords::recordsWindow() const {
+    return window_;
+}
+
+void WorkshopRecords::openStore(const QString& path) {
+    path_ = path;
+    QString message;
+    if (!store_.open(path)) {
+        failing_ = true;
+        message = QStringLiteral("The workshop records cannot be used: %1.\nMeasurements are "
+                                 "shown and printed as usual, but not kept.")
+                      .arg(store_.lastError());
+    } else if (store_.newerSchema()) {
+        message = QStringLiteral("The workshop records were written by a newer version of "
+                                 "this program.\nThey are opened read-only: they can be looked "
+                                 "at and exported, but nothing new is kept in them.");
+    }
+    if (!message.isEmpty()) {
+        QTimer::singleShot(0, this, [this, message] { parts_.dialogs.information(message); });
+    }
+}
+
+WorkshopRecords::Current* WorkshopRecords::current() {
+    // The result on screen is the one the report would print; a read that dropped it
+    // (CompletedFunction reset, or another result since) leaves none.
+    if (current_ && current_->measurement.function == parts_.state.CompletedFunction) {
+        return &*current_;
+    }
+    return nullptr;
+}
+
+std::optional<records::RecordId> WorkshopRecords::currentRecord() const {
+    return const_cast<WorkshopRecords*>(this)->current() ? current_->id : std::nullopt;
+}
+
+records::Measurement WorkshopRecords::measurementOnScreen() const {
+    const AppState& state = parts_.state;
+    const TestFunction* f = testFunction(state.CompletedFunction);
+    records::Measurement m;
+    m.measuredAt = QDateTime::currentDateTimeUtc();
+    m.function = state.CompletedFunction;
+    m.functionName = QString::fromLatin1(f->itemText);
+    m.unit = unitOf(*f);
+    m.decimals = decimalsOf(*f);
+    if (f->channel == CurveChannel::None) {
+        m.cylinders = f->index == 1 ? state.DieselValues : state.PetrolValues;
+    } else {
+        m.samples = parts_.curveChart.Series2.Y; // as plotted
+    }
+    m.firmwareVersion = state.DeviceFirmwareVersion;
+    m.programVersion = QString::number(kProgramVersion, 'f', 2);
+    return m;
+}
+
+void WorkshopRecords::setReportParams(const records::Measurement& m) {
+    const TestFunction* f = testFunction(m.function);
+    if (!f || !f->hasReport()) {
+        return;
+    }
+    reports::TRepProject& project =
+        f->report == ReportKind::Compression ? parts_.compressionReport : parts_.pressureReport;
+    for (const auto& [name, text] : recordReportParams(m, parts_.state.Format)) {
+        project.setParam(name, text);
+    }
+    if (f->report == ReportKind::Pressure) {
+        // The caption goes with the grey curve: a new read or record clears both.
+        project.setParam(QString::fromLatin1(reports::kComparisonParam),
+                         parts_.curveChart.Comparison.isEmpty() ? QString() : comparisonText_);
+    }
+}
+
+void WorkshopRecords::resultCompleted() {
+    if (!testFunction(parts_.state.CompletedFunction)) {
+        return;
+    }
+    current_ = Current{measurementOnScreen(), std::nullopt};
+    setReportParams(current_->measurement);
+    keep(*current_);
+}
+
+bool WorkshopRecords::storeUsable() {
+    if (path_.isEmpty() || store_.newerSchema()) {
+        return false; // no records at all, or told at the start that they are read-only
+    }
+    // A store that failed may work again (the other program let go, space was freed).
+    return store_.writable() || store_.open(path_);
+}
+
+void WorkshopRecords::keep(Current& c) {
+    const bool tried = storeUsable();
+    if (tried) {
+        c.id = store_.save(c.measurement);
+    }
+    if (!c.id) {
+        if (tried || (!path_.isEmpty() && !store_.newerSchema())) {
+            tellFailure(QStringLiteral("The measurement is shown, but it could not be kept in "
+                                       "the workshop records"));
+        }
+        return;
+    }
+    failing_ = false;
+    refreshWindow();
+}
+
+// One message for a failure; the same failure again is not told again until the store
+// has worked in between.
+void WorkshopRecords::tellFailure(const QString& what) {
+    if (failing_) {
+        return;
+    }
+    failing_ = true;
+    parts_.dialogs.information(what + QStringLiteral(": ") + store_.lastError() +
+                               QStringLiteral(".\nThe program goes on without it."));
+}
+
+void WorkshopRecords::editVehicle() {
+    Current* c = current();
+    if (!c) {
+        parts_.dialogs.information(QStringLiteral(
+            "There is no measurement on screen. Read a result or open a record first."));
+        return;
+    }
+    VehicleDialog dialog(&parts_.window);
+    const records::VehicleDetails& now = c->measurement.vehicle;
+    // A new result of the same vehicle is the usual case: start from the last details.
+    dialog.setDetails(now.isEmpty() ? lastVehicle_ : now);
+    parts_.dialogs.showModalWindow(dialog);
+    if (dialog.result() != QDialog::Accepted) {
+        return;
+    }
+    c->measurement.vehicle = dialog.details();
+    lastVehicle_ = c->measurement.vehicle;
+    setReportParams(c->measurement);
+    if (!c->id) {
+        if (!c->removed) {
+            keep(*c); // not kept yet: another try, now with its vehicle
+        }
+    } else if (!store_.updateVehicle(*c->id, c->measurement.vehicle)) {
+        parts_.dialogs.information(
+            QStringLiteral("The vehicle details are on the report, but they could not be kept "
+                           "in the workshop records: %1.")
+                .arg(store_.lastError()));
+    } else {
+        refreshWindow();
+    }
+}
+
+void WorkshopRecords::showRecords() {
+    if (store_.mode() == records::RecordStore::Mode::Closed &&
+        (path_.isEmpty() || !store_.open(path_))) {
+        parts_.dialogs.information(
+            QStringLiteral("The workshop records cannot be opened: %1.")
+                .arg(path_.isEmpty() ? QStringLiteral("none are set up") : store_.lastError()));
+        return;
+    }
+    if (!window_) {
+        window_ = new RecordsWindow( // owned by the main window, deleted with this object
+            parts_.state.Format,
+            {[this](records::RecordId id) { openRecord(id); },
+             [this](records::RecordId id) { compareRecord(id); },
+             [this](const std::vector<records::RecordId>& ids) { exportRecords(ids); },
+             [this](const std::vector<records::RecordId>& ids) { removeRecords(ids); }},
+            &parts_.window);
+        // Over the main window, as its dialogs are, wherever the desktop put that.
+        window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
+    }
+    refreshWindow();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void WorkshopRecords::refreshWindow() {
+    if (!window_) {
+        return;
+    }
+    if (std::optional<std::vector<records::RecordSummary>> rows = store_.list()) {
+        window_->setRecords(std::move(*rows), store_.writable());
+    } else {
+        window_->setRecords({}, false);
+        window_->setStatus(QStringLiteral("The records cannot be read: ") + store_.lastError());
+    }
+}
+
+std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) {
+    std::optional<records::Measurement> m = store_.load(id);
+    if (!m || !fits(*m)) {
+        parts_.dialogs.information(
+            QStringLiteral("This record cannot be used: %1.")
+                .arg(m ? QStringLiteral("it is damaged") : store_.lastError()));
+        return std::nullopt;
+    }
+    return m;
+}
+
+void WorkshopRecords::openRecord(records::RecordId id) {
+    std::optional<records::Measurement> m = load(id);
+    if (!m) {
+        return;
+    }
+    // As if it had just been read: a download that runs is left, the charts are made
+    // ready for the function, and the result comes in.
+    parts_.curve.abandon();
+    parts_.readStart.prepareForRecord(m->function);
+    if (m->isCompression()) {
+        parts_.compression.show(m->function == 1 ? CompressionResults::Fuel::Diesel
+                                                 : CompressionResults::Fuel::Petrol,
+                                *m->cylinders);
+    } else {
+        parts_.curve.showCurve(m->function, m->samples);
+    }
+    setReportParams(*m);
+    current_ = Current{std::move(*m), id};
+}
+
+void WorkshopRecords::compareRecord(records::RecordId id) {
+    const TestFunction* shown = testFunction(parts_.state.CompletedFunction);
+    if (!shown || shown->channel == CurveChannel::None || parts_.curveChart.isHidden()) {
+        parts_.dialogs.information(QStringLiteral(
+            "Compare draws a kept curve over the curve on screen: read or open a curve first."));
+        return;
+    }
+    std::optional<records::Measurement> m = load(id);
+    if (!m) {
+        return;
+    }
+    if (m->function != shown->index) {
+        parts_.dialogs.information(
+            QStringLiteral("Only a curve of the same test function can be compared. The curve "
+                           "on screen is \"%1\", the record is \"%2\".")
+                .arg(QString::fromLatin1(shown->itemText), m->functionName));
+        return;
+    }
+    charts::PointSeries& grey = parts_.curveChart.Comparison;
+    grey.Clear();
+    grey.reserve(m->samples.size());
+    for (double v : m->samples) {
+        grey.AddY(v);
+    }
+    comparisonText_ = comparisonLine(*m);
+    if (const Current* c = current()) {
+        setReportParams(c->measurement);
+    }
+}
+
+void WorkshopRecords::removeRecords(const std::vector<records::RecordId>& ids) {
+    if (ids.empty()) {
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Delete"),
+                         (ids.size() == 1
+                              ? QStringLiteral("Delete the chosen record?")
+                              : QStringLiteral("Delete the %1 chosen records?").arg(ids.size())) +
+                             QStringLiteral("\nThis cannot be undone."),
+                         QMessageBox::Yes | QMessageBox::No,
+                         window_ ? static_cast<QWidget*>(window_) : &parts_.window);
+    question.setDefaultButton(QMessageBox::No);
+    parts_.dialogs.showModalWindow(question);
+    if (question.clickedButton() != question.button(QMessageBox::Yes)) {
+        return;
+    }
+    if (!store_.remove(ids)) {
+        parts_.dialogs.information(
+            QStringLiteral("The records could not be deleted: %1.").arg(store_.lastError()));
+    } else if (current_ && current_->id &&
+               std::find(ids.begin(), ids.end(), *current_->id) != ids.end()) {
+        current_->id.reset(); // still on screen, no longer kept
+        current_->removed = true;
+    }
+    refreshWindow();
+}
+
+void WorkshopRecords::exportRecords(const std::vector<records::RecordId>& ids) {
+    std::vector<records::Measurement> chosen;
+    for (records::RecordId id : ids) {
+        if (std::optional<records::Measurement> m = load(id)) {
+            chosen.push_back(std::move(*m));
+        }
+    }
+    if (chosen.empty()) {
+        return;
+    }
+    int filter = 0;
+    const QString name = parts_.dialogs.saveFileName(QStringLiteral("Export CSV"),
+                                                     {QStringLiteral("CSV files (*.csv)")}, filter);
+    if (name.isEmpty()) {
+        return;
+    }
+    const QByteArray csv = records::recordsCsv(chosen, parts_.state.Format.DecimalSeparator);
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
+        parts_.dialogs.information(
+            QStringLiteral("Cannot write %1: %2").arg(name, file.errorString()));
+    }
+}
+
+} // namespace kr90x

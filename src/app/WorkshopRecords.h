@@ -1,0 +1,105 @@
+#pragma once
+
+#include "records/RecordStore.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <optional>
+#include <vector>
+
+class QPushButton;
+class QWidget;
+
+namespace kr90x {
+
+struct AppState;
+class CompressionResults;
+class CurveDownload;
+class ReadStart;
+class RecordsWindow;
+namespace charts {
+class PressureChart;
+}
+namespace reports {
+class ReportDialogs;
+class TRepProject;
+} // namespace reports
+
+// The workshop records on the main window: every completed result kept, its date and
+// vehicle on its report, the "Vehicle…" and "Records…" buttons and the records window.
+// The store is optional: without one (or when it fails) every result still shows and
+// prints as before; the store's faults are told once and the program goes on.
+class WorkshopRecords : public QObject {
+    Q_OBJECT
+public:
+    // What of the window the records work with.
+    struct Parts {
+        AppState& state;
+        reports::ReportDialogs& dialogs;
+        ReadStart& readStart;
+        CompressionResults& compression;
+        CurveDownload& curve;
+        charts::PressureChart& curveChart;
+        reports::TRepProject& compressionReport;
+        reports::TRepProject& pressureReport;
+        QWidget& window;
+    };
+
+    explicit WorkshopRecords(Parts parts);
+    ~WorkshopRecords() override;
+
+    // The buttons, in the free area under "Select function" (owned by the window).
+    QPushButton* vehicleButton() const { return vehicleButton_; }
+    QPushButton* recordsButton() const { return recordsButton_; }
+
+    // Keeps the results from now on in the database at `path`. What keeps it from being
+    // used is told once the event loop runs, over the shown window.
+    void openStore(const QString& path);
+    records::RecordStore& store() { return store_; }
+
+    // A reply completed a result: dated on its report, and kept.
+    void resultCompleted();
+    // "Vehicle…": the details of the result on screen.
+    void editVehicle();
+    // "Records…": the records window, opened or brought to the front.
+    void showRecords();
+    RecordsWindow* recordsWindow() const;
+
+    // The records window's actions.
+    void openRecord(records::RecordId id);
+    void compareRecord(records::RecordId id);
+    void removeRecords(const std::vector<records::RecordId>& ids);
+    void exportRecords(const std::vector<records::RecordId>& ids);
+
+    // The record of the result on screen, when it is kept.
+    std::optional<records::RecordId> currentRecord() const;
+
+private:
+    struct Current {
+        records::Measurement measurement;
+        std::optional<records::RecordId> id;
+        bool removed = false; // deleted from the records while on screen: not kept again
+    };
+    Current* current();
+    records::Measurement measurementOnScreen() const;
+    void setReportParams(const records::Measurement& m);
+    void keep(Current& c);
+    bool storeUsable();
+    void tellFailure(const QString& what);
+    void refreshWindow();
+    std::optional<records::Measurement> load(records::RecordId id);
+
+    Parts parts_;
+    records::RecordStore store_;
+    QString path_;
+    std::optional<Current> current_;
+    records::VehicleDetails lastVehicle_;
+    QString comparisonText_; // the report's caption of the grey curve, while it is shown
+    bool failing_ = false;   // the last use of the store failed, and the user was told
+    QPushButton* vehicleButton_ = nullptr;
+    QPushButton* recordsButton_ = nullptr;
+    QPointer<RecordsWindow> window_;
+};
+
+} // namespace kr90x

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "records/Measurement.h"
+#include "records/Schema.h"
+#include "records/SqlDialect.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kr90x::records {
+
+// One line of the records list: what the list shows and searches, without the samples.
+struct RecordSummary {
+    RecordId id = 0;
+    QDateTime measuredAt;
+    int function = -1;
+    QString functionName;
+    QString unit;
+    int decimals = 1;
+    bool compression = false;
+    // Compression: the lowest and highest cylinder. Curve: the peak and the last sample.
+    double first = 0;
+    double second = 0;
+    std::optional<double> spreadPercent; // compression only
+    VehicleDetails vehicle;
+};
+
+// The workshop records in one database: every completed result, saved in one
+// transaction each. All calls run on the thread that opened the store.
+class RecordStore {
+public:
+    enum class Mode { Closed, ReadWrite, ReadOnly };
+
+    explicit RecordStore(Engine engine = Engine::SQLite);
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // $XDG_DATA_HOME/orvo-kr90x/records.sqlite, or where the system keeps data instead.
+    static QString defaultPath();
+
+    // Opens the database (its folder and file made when missing) and brings its schema up
+    // to `targetVersion`. A database of a newer schema is opened read-only and left as it
+    // is. False when it cannot be used at all; lastError() says why.
+    bool open(const QString& path, int targetVersion = kSchemaVersion);
+    void close();
+    Mode mode() const { return mode_; }
+    bool writable() const { return mode_ == Mode::ReadWrite; }
+    // Opened read-only because a newer program wrote it.
+    bool newerSchema() const { return newerSchema_; }
+    const QString& path() const { return path_; }
+
+    Fault lastFault() const { return fault_; }
+    // The last failure in a sentence a mechanic can act on.
+    QString lastError() const;
+
+    // The new record's number, or none when it could not be saved.
+    std::optional<RecordId> save(const Measurement& m);
+    bool updateVehicle(RecordId id, const VehicleDetails& vehicle);
+    bool remove(std::span<const RecordId> ids);
+    // Every record, newest first.
+    std::optional<std::vector<RecordSummary>> list();
+    // One record whole; none when it is gone or damaged (lastFault() tells which).
+    std::optional<Measurement> load(RecordId id);
+
+private:
+    bool connect(bool readOnly);
+    bool fail(const QSqlError& error);
+    bool fail(Fault fault, const QString& detail);
+    bool requireWritable();
+
+    SqlDialect dialect_;
+    QString connectionName_;
+    QSqlDatabase db_;
+    QString path_;
+    Mode mode_ = Mode::Closed;
+    bool newerSchema_ = false;
+    Fault fault_ = Fault::None;
+    QString detail_;
+};
+
+} // namespace kr90x::records

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QSqlError>
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+
+class QSqlDatabase;
+
+namespace kr90x::records {
+
+// Everything the records' SQL says differently on the two engines it is written for:
+// SQLite, embedded, the default; PostgreSQL (Qt's QPSQL driver), for a workshop whose PCs
+// share one records server. All other SQL of the records is plain SQL both accept.
+enum class Engine { SQLite, PostgreSQL };
+
+// What went wrong, in the terms a message to the mechanic needs.
+enum class Fault { None, Busy, Full, ReadOnly, Damaged, CannotOpen, Other };
+
+class SqlDialect {
+public:
+    explicit SqlDialect(Engine engine) : engine_(engine) {}
+
+    Engine engine() const { return engine_; }
+    QString driverName() const;
+    // Qt's connect options: a short wait for another program's write, and read-only
+    // where asked.
+    QString connectOptions(bool readOnly) const;
+    // Column types: a generated whole-number key, and bytes.
+    QString keyColumn() const;
+    QString bytesType() const;
+    // Statements that set up each new connection for writing (SQLite: write-ahead log,
+    // every commit on disk before it is reported).
+    QStringList writeSetup() const;
+    // The schema version the database carries, or why it cannot be read (an error of type
+    // NoError: the database answered, but with no version).
+    std::variant<int, QSqlError> schemaVersion(QSqlDatabase& db) const;
+    // Inside the migration's transaction, so the version moves with the schema.
+    QSqlError setSchemaVersion(QSqlDatabase& db, int version) const;
+    Fault classify(const QSqlError& error) const;
+
+private:
+    Engine engine_;
+};
+
+} // namespace kr90x::records

@@ -1,0 +1,341 @@
+// The workshop records in the window: a read kept and dated, its vehicle on the report,
+// the record back after a restart, compared, deleted and exported, and a store that
+// cannot be used never keeping a result from showing.
+#include "WindowFixture.h"
+
+#include "app/RecordsWindow.h"
+#include "app/VehicleDialog.h"
+#include "app/WorkshopRecords.h"
+#include "charts/CompressionChart.h"
+#include "charts/PressureChart.h"
+#include "records/RecordsFixture.h"
+#include "reports/ReportFixture.h"
+#include "reports/TRepProject.h"
+
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTableView>
+
+using namespace kr90x;
+
+namespace {
+
+const QString kPetrolReply = QStringLiteral("KR90X_COMG|0125|0130|0098|0110|0120|0000");
+
+class RecordsTest : public test::WindowFixture {
+protected:
+    QTemporaryDir data;
+    QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+
+    void SetUp() override {
+        ASSERT_TRUE(data.isValid());
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        state.Format = FormatSettings{QLatin1Char(','), QLatin1Char('.')};
+        WindowFixture::SetUp();
+        form->RepSystem1->listPrinters = [] { return std::vector<reports::PrinterEntry>{}; };
+    }
+    void TearDown() override {
+        form.reset();
+        if (oldDataHome.isNull()) {
+            qunsetenv("XDG_DATA_HOME");
+        } else {
+            qputenv("XDG_DATA_HOME", oldDataHome);
+        }
+    }
+    QString storePath() const { return data.filePath(QStringLiteral("orvo-kr90x/records.sqlite")); }
+    void openStore() {
+        form->records().openStore(records::RecordStore::defaultPath());
+        test::drainEvents();
+    }
+    void restart() {
+        form.reset();
+        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
+        form->show();
+        openStore();
+    }
+    void oilCurve(std::initializer_list<int> raw) {
+        read(6);
+        receive(QStringLiteral("KR90X_GAMX|%1|").arg(static_cast<int>(raw.size()) + 1, 5));
+        int k = 0;
+        for (int v : raw) {
+            receive(sample("KR90X_GAVA", ++k, v));
+        }
+    }
+    std::vector<records::RecordSummary> kept() {
+        return form->records().store().list().value_or(std::vector<records::RecordSummary>{});
+    }
+    RecordsWindow& recordsWindow() {
+        form->btnRecords->click();
+        RecordsWindow* w = form->records().recordsWindow();
+        EXPECT_NE(w, nullptr);
+        return *w;
+    }
+    // The records window with the rows of these records chosen.
+    void choose(RecordsWindow& w, std::vector<records::RecordId> ids) { w.select(ids); }
+    // The mechanic fills in the vehicle dialog and presses OK.
+    void enterVehicle(const std::function<void(VehicleDialog&)>& fill) {
+        dialogs.onModal = [&](QDialog& d) {
+            auto& v = dynamic_cast<VehicleDialog&>(d);
+            fill(v);
+            v.accept();
+        };
+        form->btnVehicle->click();
+        dialogs.onModal = nullptr;
+    }
+    QString reportText(const QString& name) {
+        const QString file = data.filePath(name);
+        dialogs.saveAnswers.push_back({file, 1});
+        dialogs.onModal = [](QDialog& window) {
+            static_cast<reports::ReportPreview&>(window).saveAs();
+        };
+        form->btnReport->click();
+        dialogs.onModal = nullptr;
+        return test::runTool(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    }
+    void answerQuestion(QMessageBox::StandardButton answer) {
+        dialogs.onModal = [answer](QDialog& d) {
+            dynamic_cast<QMessageBox&>(d).button(answer)->click();
+        };
+    }
+};
+
+} // namespace
+
+TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestart) {
+    openStore();
+    EXPECT_TRUE(dialogs.boxes.empty());
+    receive(kPetrolReply);
+    ASSERT_TRUE(QFile::exists(storePath()));
+    ASSERT_EQ(kept().size(), 1u);
+    EXPECT_EQ(kept()[0].functionName, QStringLiteral("Petrol Compression"));
+
+    // Any Unicode: the PDF prints what Windows-1252 holds and "?" for the rest.
+    enterVehicle([](VehicleDialog& v) {
+        v.plate->setText(QStringLiteral(" Ñ-1234 Ğ "));
+        v.customer->setText(QStringLiteral("Åsa Öberg"));
+        v.makeModel->setText(QStringLiteral("VW Golf"));
+        v.notes->setPlainText(QStringLiteral("head gasket\nreplaced"));
+    });
+    const records::VehicleDetails stored = kept()[0].vehicle;
+    EXPECT_EQ(stored.plate, QStringLiteral("Ñ-1234 Ğ"));
+    EXPECT_EQ(stored.customer, QStringLiteral("Åsa Öberg"));
+
+    const QString measured = form->RepProject1->param(QStringLiteral("MeasuredAt"));
+    EXPECT_TRUE(measured.startsWith(QStringLiteral("Measured: ") +
+                                    QDate::currentDate().toString(Qt::ISODate)))
+        << measured.toStdString();
+    const QString text = reportText(QStringLiteral("petrol.pdf")).simplified();
+    for (const QString& line :
+         {measured, QStringLiteral("Plate: Ñ-1234 ?"), QStringLiteral("Customer: Åsa Öberg"),
+          QStringLiteral("Make and model: VW Golf"), QStringLiteral("Notes: head gasket replaced"),
+          QStringLiteral("Spread: 100,0 % Low: cylinders 3, 4, 6"),
+          QStringLiteral("Cylinder # 3: 9,8 Bar"), QStringLiteral("COMPRESSION TEST")}) {
+        EXPECT_TRUE(text.contains(line)) << line.toStdString() << "\nin: " << text.toStdString();
+    }
+    EXPECT_FALSE(text.contains(QStringLiteral("VIN"))) << "details not given print nothing";
+
+    // A restart: the record opens as if just read, and Report and Vehicle work on it.
+    restart();
+    EXPECT_EQ(form->chart1->Series1.Count(), 0);
+    RecordsWindow& w = recordsWindow();
+    ASSERT_EQ(w.model().rowCount(), 1);
+    EXPECT_EQ(w.model().data(w.model().index(0, records::RecordsModel::Plate)).toString(),
+              stored.plate);
+    choose(w, {kept()[0].id});
+    w.openButton->click();
+    EXPECT_EQ(form->chart1->Series1.Bar, (std::vector<double>{0.0, 12.0, 11.0, 9.8, 13.0, 12.5}));
+    EXPECT_FALSE(form->chart1->isHidden());
+    EXPECT_TRUE(form->btnReport->isEnabled());
+    EXPECT_FALSE(form->btnReaddata->isEnabled());
+    EXPECT_EQ(state.CompletedFunction, 0);
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Cilindro_3")),
+              QStringLiteral("Cylinder # 3:  9,8 Bar"));
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("MeasuredAt")), measured);
+    EXPECT_TRUE(reportText(QStringLiteral("again.pdf")).contains(QStringLiteral("Åsa Öberg")));
+    enterVehicle([&](VehicleDialog& v) {
+        EXPECT_EQ(v.details(), stored) << "the dialog opens on the record's details";
+        v.technician->setText(QStringLiteral("Chen Wei"));
+    });
+    EXPECT_EQ(kept()[0].vehicle.technician, QStringLiteral("Chen Wei"));
+    EXPECT_EQ(kept().size(), 1u) << "opening keeps no second record";
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(RecordsTest, ACurveIsComparedWithAKeptCurveOfItsOwnFunctionOnly) {
+    openStore();
+    oilCurve({400, 410, 420});
+    oilCurve({500, 510, 520, 530});
+    receive(kPetrolReply);
+    const std::vector<records::RecordSummary> rows = kept(); // newest first
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].second, 53.0) << "the last sample, as plotted";
+
+    RecordsWindow& w = recordsWindow();
+    w.search->setText(QStringLiteral("oil"));
+    EXPECT_EQ(w.model().rowCount(), 2);
+    EXPECT_EQ(w.status->text(), QStringLiteral("2 of 3 records"));
+    choose(w, {rows[1].id});
+    w.openButton->click(); // the second curve on screen
+    EXPECT_EQ(form->Chart2->Series2.Y, (std::vector<double>{50.0, 51.0, 52.0, 53.0}));
+    EXPECT_FALSE(form->Chart2->isHidden());
+    EXPECT_EQ(form->Chart2->titleLines(), QStringList{QStringLiteral("Oil Pressure (Bar)")});
+
+    choose(w, {rows[2].id});
+    w.compareButton->click();
+    EXPECT_EQ(form->Chart2->Comparison.Y, (std::vector<double>{40.0, 41.0, 42.0}));
+    EXPECT_EQ(form->Chart2->Series2.Count(), 4) << "the curve on screen stays";
+    EXPECT_EQ(form->Chart2->currentView().xMax, 3.0);
+    // The report says what the grey curve is.
+    const QString caption = QStringLiteral("Grey curve: measured ") +
+                            records::RecordsModel::dateText(rows[2].measuredAt);
+    EXPECT_EQ(form->RepProject2->param(QStringLiteral("Comparison")), caption);
+    EXPECT_TRUE(reportText(QStringLiteral("compared.pdf")).contains(caption));
+
+    w.search->clear();
+    choose(w, {rows[0].id}); // the compression
+    w.compareButton->click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
+        QStringLiteral("Only a curve of the same test function can be compared.")));
+    EXPECT_EQ(form->Chart2->Comparison.Count(), 3);
+
+    // A new read starts from an empty chart: the grey curve goes with the rest, and its
+    // caption with the new result.
+    read(6);
+    EXPECT_TRUE(form->Chart2->Comparison.isEmpty());
+    oilCurve({600, 610});
+    EXPECT_EQ(form->RepProject2->param(QStringLiteral("Comparison")), QString());
+}
+
+TEST_F(RecordsTest, DeleteAsksFirstAndExportWritesTheChosenRecords) {
+    openStore();
+    receive(kPetrolReply);
+    oilCurve({400, 410});
+    const std::vector<records::RecordSummary> rows = kept();
+    RecordsWindow& w = recordsWindow();
+    choose(w, {rows[0].id, rows[1].id});
+    EXPECT_FALSE(w.openButton->isEnabled()) << "open one at a time";
+
+    const QString csv = data.filePath(QStringLiteral("export.csv"));
+    dialogs.saveAnswers.push_back({csv, 0});
+    w.exportButton->click();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("\r\n"), 1 + 6 + 2);
+
+    answerQuestion(QMessageBox::No);
+    w.deleteButton->click();
+    EXPECT_EQ(kept().size(), 2u);
+    answerQuestion(QMessageBox::Yes);
+    w.deleteButton->click();
+    EXPECT_TRUE(kept().empty());
+    EXPECT_EQ(w.model().rowCount(), 0);
+    // The curve is still on screen, no longer kept: its vehicle goes only on the report.
+    enterVehicle([](VehicleDialog& v) { v.plate->setText(QStringLiteral("GONE-1")); });
+    EXPECT_EQ(form->RepProject2->param(QStringLiteral("Plate")), QStringLiteral("Plate: GONE-1"));
+    EXPECT_TRUE(kept().empty());
+}
+
+TEST_F(RecordsTest, AStoreThatCannotBeUsedNeverKeepsAResultFromShowing) {
+    // The records folder cannot be made: a file stands where it would be.
+    QFile blocker(data.filePath(QStringLiteral("orvo-kr90x")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    openStore();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
+        QStringLiteral("The workshop records cannot be used: the records database cannot be "
+                       "opened")));
+
+    receive(kPetrolReply);
+    oilCurve({400, 410});
+    EXPECT_FALSE(form->Chart2->isHidden());
+    EXPECT_TRUE(form->btnReport->isEnabled());
+    EXPECT_EQ(dialogs.boxes.size(), 1u) << "told once";
+    enterVehicle([](VehicleDialog& v) { v.plate->setText(QStringLiteral("AB-1")); });
+    EXPECT_EQ(form->RepProject2->param(QStringLiteral("Plate")), QStringLiteral("Plate: AB-1"));
+    form->btnRecords->click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_TRUE(
+        dialogs.boxes[1].text.startsWith(QStringLiteral("The workshop records cannot be opened")));
+}
+
+TEST_F(RecordsTest, ADamagedStoreIsToldAtTheStartAndResultsStillShow) {
+    test::writeNonDatabase(storePath());
+    openStore();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("is damaged")));
+
+    receive(kPetrolReply);
+    oilCurve({400, 410});
+    EXPECT_FALSE(form->Chart2->isHidden());
+    EXPECT_EQ(form->Chart2->Series2.Count(), 2);
+    EXPECT_EQ(dialogs.boxes.size(), 1u) << "told once";
+    EXPECT_FALSE(reportText(QStringLiteral("oil.pdf")).isEmpty());
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(RecordsTest, AStoreThatCannotBeWrittenIsToldAtTheFirstSaveAndStillListed) {
+    openStore();
+    receive(kPetrolReply);
+    form.reset(); // the file closed, its log folded in
+    const test::ImmutableFile immutable(storePath());
+    if (!immutable.made()) {
+        GTEST_SKIP() << "chattr +i is not allowed here";
+    }
+    form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
+    form->show();
+    openStore();
+    receive(kPetrolReply);
+    receive(kPetrolReply);
+    EXPECT_FALSE(form->chart1->isHidden());
+    EXPECT_TRUE(form->btnReport->isEnabled());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("cannot be written to")))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_EQ(recordsWindow().model().rowCount(), 1) << "what was kept before is still there";
+}
+
+TEST_F(RecordsTest, ALockedStoreIsToldOnceAndUsedAgainWhenFree) {
+    openStore();
+    {
+        test::RawDatabase other(storePath());
+        other.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        receive(kPetrolReply);
+        receive(kPetrolReply);
+        EXPECT_FALSE(form->chart1->isHidden());
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("in use by another program")));
+        other.exec(QStringLiteral("ROLLBACK"));
+    }
+    receive(kPetrolReply);
+    EXPECT_EQ(kept().size(), 1u);
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(RecordsTest, ANewerRecordsFileIsOpenedReadOnlyWithAMessage) {
+    openStore();
+    receive(kPetrolReply);
+    form.reset();
+    {
+        test::RawDatabase raw(storePath());
+        raw.exec(QStringLiteral("PRAGMA user_version = %1").arg(records::kSchemaVersion + 1));
+    }
+    form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
+    openStore();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("newer version")));
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("read-only")));
+
+    receive(kPetrolReply);
+    EXPECT_EQ(dialogs.boxes.size(), 1u) << "told at the start already";
+    RecordsWindow& w = recordsWindow();
+    ASSERT_EQ(w.model().rowCount(), 1);
+    choose(w, {kept()[0].id});
+    EXPECT_TRUE(w.openButton->isEnabled());
+    EXPECT_FALSE(w.deleteButton->isEnabled());
+}
