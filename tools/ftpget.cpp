@@ -2,16 +2,19 @@
 // event as a line: how a user checks an update server, and what the throughput benchmark
 // runs.
 //
-//   ftpget HOST PORT USER PASSWORD REMOTE LOCAL [TIMEOUT_TICKS]
+//   ftpget [--tls off|try|required] [--ca-file FILE] HOST PORT USER PASSWORD REMOTE LOCAL
+//          [TIMEOUT_TICKS]
 //
 // The file is fetched under a temporary name beside LOCAL and gets LOCAL's name only once
 // it arrived complete: a LOCAL that was there survives a failure, and no part of a file
 // is ever left under its name. TIMEOUT_TICKS (of 55 ms) bounds every silence, from the
-// connection and the server's greeting on.
+// connection and the server's greeting on. --tls and --ca-file are the settings files'
+// Tls and CaFile: FTP over TLS, and the CA certificates that vouch for the server.
 //
 // Exit status: 0 when the file arrived complete, 1 when the transfer failed, 2 on bad
 // arguments or when the connection could not even be started.
 #include "update/TFtpClient.h"
+#include "update/UpdateConfig.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -33,17 +36,44 @@ QByteArray printable(QByteArray text) {
     return text;
 }
 
+constexpr const char* kUsage = "usage: ftpget [--tls off|try|required] [--ca-file FILE] HOST PORT "
+                               "USER PASSWORD REMOTE LOCAL [TIMEOUT_TICKS]\n";
+
+// Takes the options out of `args`, leaving the program name and the positional ones.
+bool takeOptions(QStringList& args, TFtpClient& client) {
+    for (qsizetype i = 1; i < args.size();) {
+        const QString& option = args[i];
+        if (option != QLatin1String("--tls") && option != QLatin1String("--ca-file")) {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            return false;
+        }
+        if (option == QLatin1String("--tls")) {
+            const std::optional<FtpTls> mode = parseFtpTls(args[i + 1]);
+            if (!mode) {
+                return false;
+            }
+            client.Tls = *mode;
+        } else {
+            client.CaFile = args[i + 1];
+        }
+        args.remove(i, 2);
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 7 || args.size() > 8) {
-        std::fprintf(stderr,
-                     "usage: ftpget HOST PORT USER PASSWORD REMOTE LOCAL [TIMEOUT_TICKS]\n");
+    QStringList args = app.arguments();
+    TFtpClient client;
+    if (!takeOptions(args, client) || args.size() < 7 || args.size() > 8) {
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
-    TFtpClient client;
     client.ServerAddress = args[1];
     client.WsPort = args[2];
     client.UserName = args[3].toLocal8Bit();

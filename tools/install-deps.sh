@@ -7,7 +7,9 @@ set -euo pipefail
 # qt6-base-dev brings Qt SQL's headers and CMake package; libqt6sql6-sqlite is its SQLite
 # driver, which the workshop records open their database with.
 build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libqt6sql6-sqlite libudev-dev udev
-    libhpdf-dev libjpeg62-turbo-dev libcups2-dev fonts-liberation2)
+    libhpdf-dev libjpeg62-turbo-dev libcups2-dev fonts-liberation2
+    # Signed update manifests (Ed25519) and file hashes.
+    libsodium-dev)
 # dpkg-shlibdeps (dpkg-dev) and file find the package's library dependencies.
 package_pkgs=(dpkg-dev file)
 # Fake hidraw nodes (umockdev) for the simulated tester on the Linux device path.
@@ -15,6 +17,8 @@ simulated_pkgs=(umockdev libumockdev-dev)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xauth
     poppler-utils cups cups-client cups-bsd cups-filters clang libclang-rt-14-dev imagemagick
     x11-utils xdotool curl vsftpd
+    # The TLS tests make their own CA and server certificates.
+    openssl
     # The print tests: a job's attributes (ipptool) and its PostScript rasterised
     # (ghostscript); the locale sources the number tests compile C.UTF-8, de_DE and es_ES
     # from (localedef, into a folder of their own).

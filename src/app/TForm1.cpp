@@ -25,9 +25,11 @@
 #include "reports/TRepSystem.h"
 #include "reports/Templates.h"
 #include "update/FirmwareUpdate.h"
+#include "update/FlasherDownload.h"
 #include "update/ShutdownHousekeeping.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateFiles.h"
+#include "update/UpdateTrust.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -285,14 +287,18 @@ void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks)
     if (!hooks.beep) {
         hooks.beep = [] { QApplication::beep(); };
     }
+    updateTrust_ = std::make_unique<UpdateTrust>(log_, dialogs_, updates.PublicKey);
     updateCheck_ = std::make_unique<UpdateCheck>(
-        state_, log_, dialogs_, FtpClient1, updates,
+        state_, log_, dialogs_, *updateTrust_, FtpClient1, updates,
         UpdateCheck::Actions{[this] { Downloadupdater(); }, [this] { LaunchOrvoFlash(); },
                              [this] { firmwareUpdate_->manifestSettled(); }});
-    flasherDownload_ = std::make_unique<FlasherDownload>(log_, dialogs_, FtpClientUpdater, updates);
+    flasherDownload_ = std::make_unique<FlasherDownload>(
+        log_, dialogs_, *updateTrust_, FtpClientUpdater, updates,
+        [this] { return updateCheck_->expectedHash(files::Flasher); });
     firmwareUpdate_ = std::make_unique<FirmwareUpdate>(
-        state_, log_, dialogs_, FtpClientFirmware, updates,
-        [this] { return updateCheck_->firmwareHash(); }, std::move(hooks.startProgram));
+        state_, log_, dialogs_, *updateTrust_, FtpClientFirmware, updates,
+        [this] { return updateCheck_->expectedHash(files::Firmware); },
+        std::move(hooks.startProgram));
     housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, std::move(hooks.beep));
 }
 

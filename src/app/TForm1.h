@@ -39,6 +39,7 @@ class FirmwareUpdate;
 class FlasherDownload;
 class ShutdownHousekeeping;
 class UpdateCheck;
+class UpdateTrust;
 class EepromDump;
 class ReadStart;
 class ReplyDispatcher;
@@ -212,6 +213,7 @@ private:
     std::unique_ptr<ReadStart> readStart_;
     std::unique_ptr<CompressionResults> compression_;
     std::unique_ptr<CurveDownload> curve_;
+    std::unique_ptr<UpdateTrust> updateTrust_; // before the flows that refer to it
     std::unique_ptr<UpdateCheck> updateCheck_;
     std::unique_ptr<FlasherDownload> flasherDownload_;
     std::unique_ptr<FirmwareUpdate> firmwareUpdate_;

@@ -6,17 +6,17 @@
 #include "update/FtpStatusLog.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateFiles.h"
+#include "update/UpdateTrust.h"
 
 namespace kr90x {
 
-using SC = TFtpStatusCode;
-
 FirmwareUpdate::FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs,
-                               TFtpClient* client, UpdateSettings settings,
+                               UpdateTrust& trust, TFtpClient* client, UpdateSettings settings,
                                ExpectedHash expectedHash,
                                std::function<void(const QString&, const QStringList&)> startProgram)
-    : state_(state), log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
-      expectedHash_(std::move(expectedHash)), startProgram_(std::move(startProgram)),
+    : state_(state), log_(log), dialogs_(dialogs), trust_(trust), client_(client),
+      settings_(std::move(settings)), expectedHash_(std::move(expectedHash)),
+      startProgram_(std::move(startProgram)),
       errorBox_(log, dialogs, QStringLiteral("Error de transmisión 3 !")) {}
 
 void FirmwareUpdate::launch() {
@@ -38,21 +38,8 @@ void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
     if (!client_) {
         return;
     }
-    switch (code) {
-    case SC::scLogin:
-        if (client_->Retrieve(settings_.remotePath(files::Firmware),
-                              partPath(settings_.localPath(files::Firmware)),
-                              TFtpRetrieveMode::rmReplace)) {
-            log_.add(QStringLiteral("OK OrvoKR90X.hex"));
-        }
-        break;
-    case SC::scTransferOK:
-        transferComplete();
-        break;
-    default:
-        logFtpStatus(log_, dialogs_, *client_, code, info);
-        break;
-    }
+    handleDownloadStatus(log_, dialogs_, *client_, settings_, files::Firmware, code, info,
+                         [this] { transferComplete(); });
 }
 
 // A firmware fetched before the manifest was read (the tester did not answer the version
@@ -77,12 +64,13 @@ void FirmwareUpdate::handOff(bool logout) {
     // only ever sees a file that arrived whole and, when the manifest says, hashes right.
     const std::optional<QByteArray> sha256 =
         expectedHash_ ? expectedHash_().sha256 : std::optional<QByteArray>();
-    const bool installed =
-        logInstall(log_, files::Firmware, files::Firmware,
-                   installDownload(settings_.localPath(files::Firmware), {sha256, false, false}));
+    const InstallOutcome outcome =
+        installDownload(settings_.localPath(files::Firmware), trust_.rules(sha256, false, false));
+    const bool installed = logInstall(log_, files::Firmware, files::Firmware, outcome);
     if (logout && client_) {
         client_->Logout();
     }
+    trust_.refuseIfForged(files::Firmware, outcome);
     // A close during the logout has discarded the client and deleted the firmware file.
     if (!installed || !client_) {
         return;

@@ -16,16 +16,17 @@ struct AppState;
 class DialogService;
 class Log;
 class TFtpClient;
+class UpdateTrust;
 
 // The firmware download on FtpClientFirmware, once per run, and the hand-off of the
 // file to the flashing tool.
 class FirmwareUpdate {
 public:
     // The firmware file's hash as the manifest names it, as the update check knows it.
-    using ExpectedHash = std::function<UpdateCheck::FirmwareHash()>;
+    using ExpectedHash = std::function<UpdateCheck::ExpectedHash()>;
 
-    FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
-                   UpdateSettings settings, ExpectedHash expectedHash,
+    FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs, UpdateTrust& trust,
+                   TFtpClient* client, UpdateSettings settings, ExpectedHash expectedHash,
                    std::function<void(const QString&, const QStringList&)> startProgram);
 
     // LaunchOrvoFlash: the callers have decided that an update is due.
@@ -43,6 +44,7 @@ private:
     AppState& state_;
     Log& log_;
     DialogService& dialogs_;
+    UpdateTrust& trust_;
     QPointer<TFtpClient> client_;
     UpdateSettings settings_;
     ExpectedHash expectedHash_;

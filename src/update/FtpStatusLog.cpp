@@ -5,6 +5,7 @@
 #include "update/FtpReplyText.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateFiles.h"
+#include "update/UpdateSettings.h"
 
 #include <exception>
 #include <utility>
@@ -41,6 +42,25 @@ void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TF
         break;
     case SC::scLogin:
     case SC::scTransferOK:
+        break;
+    }
+}
+
+void handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
+                          const UpdateSettings& settings, const QString& file, TFtpStatusCode code,
+                          const QByteArray& info, const std::function<void()>& arrived) {
+    switch (code) {
+    case TFtpStatusCode::scLogin:
+        if (client.Retrieve(settings.remotePath(file), partPath(settings.localPath(file)),
+                            TFtpRetrieveMode::rmReplace)) {
+            log.add(QStringLiteral("OK ") + file);
+        }
+        break;
+    case TFtpStatusCode::scTransferOK:
+        arrived();
+        break;
+    default:
+        logFtpStatus(log, dialogs, client, code, info);
         break;
     }
 }

@@ -5,12 +5,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace kr90x {
 
 class DialogService;
 class Log;
 class TFtpClient;
 struct InstallOutcome;
+struct UpdateSettings;
 
 // What every FTP client of the window does alike with its status events: a log line
 // per event (and before a close, the reason the server or the system gave, when there
@@ -18,6 +21,13 @@ struct InstallOutcome;
 // client's own work and are left to the caller; so is anything the caller adds to scClose.
 void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TFtpStatusCode code,
                   const QByteArray& info);
+
+// The status events of a client that fetches one file: at the login it asks for the file
+// (logging "OK <file>"), at the transfer's end `arrived` runs, and everything else is
+// logged as logFtpStatus does.
+void handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
+                          const UpdateSettings& settings, const QString& file, TFtpStatusCode code,
+                          const QByteArray& info, const std::function<void()>& arrived);
 
 // Starts a client's connection: Login's result. A server that cannot be reached at all
 // leaves one log line and a closed client, and false.

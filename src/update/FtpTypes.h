@@ -35,6 +35,11 @@ enum class TFtpRetrieveMode { rmAppend, rmReplace, rmRestart };
 
 enum class TFtpFileType { ftAscii, ftBinary };
 
+// FTP over TLS (RFC 4217, explicit: AUTH TLS on the usual port). Off: plain FTP. Try:
+// TLS when the server offers it, plain when it refuses AUTH TLS. Required: a server that
+// refuses TLS, or whose certificate does not check out, gets no login.
+enum class FtpTls { Off, Try, Required };
+
 // Error codes of our own, beside reply codes and socket error numbers.
 inline constexpr int kFtpErrorConnectTimeout = -1;
 inline constexpr int kFtpErrorLocalFile = -2;

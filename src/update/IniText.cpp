@@ -60,6 +60,58 @@ std::optional<QByteArray> iniValue(QByteArrayView text, QByteArrayView section,
     return std::nullopt;
 }
 
+QByteArray iniWithValue(QByteArrayView text, QByteArrayView section, QByteArrayView key,
+                        QByteArrayView value) {
+    const QByteArray eol = text.contains("\r\n") ? "\r\n" : "\n";
+    const QByteArray line = key.toByteArray() + '=' + value.toByteArray();
+    const qsizetype bom = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    bool inSection = false;
+    bool sectionSeen = false;
+    std::optional<qsizetype> afterHeading;
+    for (qsizetype pos = bom; pos < text.size();) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
+            ++end;
+        }
+        const QByteArrayView current = trimmed(text.sliced(pos, end - pos));
+        qsizetype next = end;
+        if (next < text.size() && text[next] == '\r' && next + 1 < text.size() &&
+            text[next + 1] == '\n') {
+            ++next;
+        }
+        next = next < text.size() ? next + 1 : next;
+        const qsizetype close = current.startsWith('[') ? current.indexOf(']') : -1;
+        if (close > 0) {
+            if (inSection) {
+                break; // the key is not in the section
+            }
+            inSection = !sectionSeen && sameName(trimmed(current.sliced(1, close - 1)), section);
+            sectionSeen = sectionSeen || inSection;
+            if (inSection) {
+                afterHeading = next;
+            }
+        } else if (inSection && !current.startsWith(';')) {
+            const qsizetype eq = current.indexOf('=');
+            if (eq >= 0 && sameName(trimmed(current.first(eq)), key)) {
+                return text.first(pos).toByteArray() + line + text.sliced(end).toByteArray();
+            }
+        }
+        pos = next;
+    }
+    if (afterHeading) {
+        // A heading on the file's last line has no line end of its own yet.
+        const bool ended = *afterHeading > 0 &&
+                           (text[*afterHeading - 1] == '\n' || text[*afterHeading - 1] == '\r');
+        return text.first(*afterHeading).toByteArray() + (ended ? QByteArray() : eol) + line + eol +
+               text.sliced(*afterHeading).toByteArray();
+    }
+    QByteArray out = text.toByteArray();
+    if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) {
+        out += eol;
+    }
+    return out + '[' + section.toByteArray() + ']' + eol + line + eol;
+}
+
 std::int32_t iniInteger(QByteArrayView value) {
     value = trimmed(value);
     bool negative = false;

@@ -33,6 +33,8 @@ void ShutdownHousekeeping::run(const std::vector<Download>& downloads) {
             deleteFile(path);
         }
     }
+    // A signature is read only while its check runs; one cut off by the close is left.
+    deleteFile(partPath(settings_.localPath(files::Signature)));
 }
 
 void ShutdownHousekeeping::dropDownload(const Download& d) {

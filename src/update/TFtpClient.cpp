@@ -57,9 +57,9 @@ bool TFtpClient::Login() {
         // A server that accepts and then says nothing is silent like one that does not
         // answer a command: the same time-out covers the connection and its greeting.
         armTransferTimer();
-    } else if (greeted_) {
+    } else if (greeted_ && !tls_.negotiating()) {
         // Before the greeting has come it will bring USER anyway; sending it ahead would
-        // log in twice.
+        // log in twice. While TLS is being set up, USER comes once it stands.
         sendCommand("USER " + UserName);
     }
     state_ = PS::psLogin;

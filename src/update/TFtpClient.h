@@ -3,6 +3,7 @@
 #include "update/FtpCommandStack.h"
 #include "update/FtpReplyReader.h"
 #include "update/FtpSocketErrors.h"
+#include "update/FtpTlsNegotiation.h"
 #include "update/FtpTransfer.h"
 #include "update/FtpTypes.h"
 
@@ -17,9 +18,16 @@
 #include <vector>
 
 class QEventLoop;
+class QSslCertificate;
+class QSslConfiguration;
+class QSslError;
 class QTcpSocket;
 
 namespace kr90x {
+
+// The CA certificates of a PEM file; none when it is not a readable regular file of a
+// sensible size (a settings file naming /dev/zero must not hang the program).
+QList<QSslCertificate> readCaCertificates(const QString& path);
 
 // FTP client on the main event loop: one control connection, and one passive data
 // connection while a file is fetched. Operations start work and return at once (Logout
@@ -30,7 +38,7 @@ namespace kr90x {
 // The client's work is kept in four files: the operations, time-outs and events here;
 // the control connection and the reply table (TFtpClientReplies.cpp); the data connection
 // and the transfer (TFtpClientTransfer.cpp); the close step and the return to idle
-// (TFtpClientClose.cpp).
+// (TFtpClientClose.cpp); TLS (TFtpClientTls.cpp).
 class TFtpClient : public QObject {
     Q_OBJECT
 
@@ -55,6 +63,10 @@ public:
     // Ticks of 55 ms; 0 or less: none. Also bounds the wait for the connection and the
     // server's greeting.
     int TransferTimeout = 1092;
+    // FTP over TLS, and the file of the CA certificates that vouch for the server (PEM;
+    // empty: the system's trust store).
+    FtpTls Tls = FtpTls::Off;
+    QString CaFile;
     int ConnectTimeout = 0; // ticks of 55 ms; 0 or less: none
     qint64 RestartAt = 0;   // byte offset for rmRestart
     // A transfer that brings more than this, or more than the server announced, stops.
@@ -79,6 +91,9 @@ public:
         return state_ != TFtpProcessState::psClosed && state_ != TFtpProcessState::psIdle;
     }
     bool UserLoggedIn() const { return loggedIn_; }
+    // The control connection is protected by TLS; the file transfers too.
+    bool ControlProtected() const { return tls_.controlProtected(); }
+    bool DataProtected() const { return tls_.dataProtected(); }
     // Inside an scProgress handler: the count after that event's own block, however many
     // blocks have been read since (several are read per turn of the event loop).
     qint64 BytesTransferred() const { return progressCount_.value_or(BytesTransferred_); }
@@ -122,6 +137,16 @@ private:
     void closeDataConnection();
     void closeLocalFile();
 
+    // TLS.
+    QSslConfiguration tlsConfiguration() const;
+    QTcpSocket* makeControlSocket();
+    QTcpSocket* makeDataSocket();
+    void connectDataSocket(quint16 port);
+    void tlsStep(FtpTlsNegotiation::Next next);
+    void onSslErrors(const QList<QSslError>& errors);
+    void tlsFailed(const QByteArray& why);
+    static bool isTlsError(QAbstractSocket::SocketError error);
+
     // Close step, return to idle.
     void closeStep(CloseCause cause, QByteArray reason = {});
     void returnToIdle();
@@ -149,6 +174,9 @@ private:
     bool greeted_ = false;          // the server's first reply has come
     bool quitSent_ = false;         // a close of the connection is what we asked for
     QTcpSocket* data_ = nullptr;    // child of this client
+    FtpTlsNegotiation tls_;         // of the current control connection
+    QString peerName_;              // the name its certificate must bear
+    QByteArray tlsFailure_;         // why its certificate was refused
     SocketEndProbe dataEnd_;
     std::optional<FtpTransfer> transfer_;
     FtpReplyReader reader_;

@@ -59,7 +59,10 @@ void TFtpClient::openControlConnection() {
     established_ = false;
     greeted_ = false;
     quitSent_ = false;
-    auto* socket = new QTcpSocket(this); // child of this client
+    tls_ = FtpTlsNegotiation(Tls);
+    tlsFailure_.clear();
+    peerName_ = host;
+    QTcpSocket* socket = makeControlSocket(); // child of this client
     connect(socket, &QTcpSocket::connected, this, &TFtpClient::onControlConnected);
     connect(socket, &QTcpSocket::readyRead, this, &TFtpClient::onControlReadable);
     connect(socket, &QTcpSocket::disconnected, this, &TFtpClient::onControlDisconnected);
@@ -114,6 +117,10 @@ void TFtpClient::onControlDisconnected() {
 void TFtpClient::onControlError(QAbstractSocket::SocketError error) {
     // An error that leaves the socket unconnected ends the connection whatever its kind:
     // a client on a dead socket would count as connected until its time-out.
+    if (control_ && isTlsError(error)) {
+        tlsFailed(oneLogLine(control_->errorString().toUtf8()));
+        return;
+    }
     if (!control_ || (!closesControlConnection(error) &&
                       control_->state() != QAbstractSocket::UnconnectedState)) {
         return;
@@ -128,6 +135,11 @@ void TFtpClient::onControlError(QAbstractSocket::SocketError error) {
 // about it is all the reason there is; a transfer cut off by it is a failure.
 void TFtpClient::controlLost(QAbstractSocket::SocketError error) {
     QByteArray reason;
+    if (!tlsFailure_.isEmpty()) {
+        // A refused certificate may show first as the server's hang-up.
+        tlsFailed(tlsFailure_);
+        return;
+    }
     if (established_ && !quitSent_) {
         reason = oneLogLine(control_->errorString().toLocal8Bit());
         if (state_ == TFtpProcessState::psGet) {
@@ -182,10 +194,14 @@ void TFtpClient::handleGreeting(const FtpReply& reply) {
 }
 
 void TFtpClient::handleLoginReply(const FtpReply& reply) {
+    if (tls_.negotiating()) {
+        tlsStep(tls_.reply(reply.code));
+        return;
+    }
     switch (reply.code) {
     case 220:
         queueStatus(TFtpStatusCode::scOpen, reply.text.mid(4));
-        sendCommand("USER " + UserName);
+        tlsStep(tls_.greeted()); // USER, or AUTH TLS first
         break;
     case 331:
         sendCommand("PASS " + Password);

@@ -75,7 +75,7 @@ void TFtpClient::openDataConnection(const FtpReply& reply) {
         return;
     }
     closeDataConnection();
-    data_ = new QTcpSocket(this); // child of this client
+    data_ = makeDataSocket(); // child of this client
     data_->setReadBufferSize(kDataSocketBuffer);
     connect(data_, &QTcpSocket::connected, this,
             [this] { dataEnd_.watch(data_->socketDescriptor()); });
@@ -84,7 +84,7 @@ void TFtpClient::openDataConnection(const FtpReply& reply) {
     connect(data_, &QTcpSocket::errorOccurred, this, &TFtpClient::onDataError);
     // The address inside the reply is not trusted: it could send us to any host, and
     // behind NAT it is often a private address that is wrong anyway.
-    data_->connectToHost(control_->peerAddress(), static_cast<quint16>(pasv->port));
+    connectDataSocket(static_cast<quint16>(pasv->port));
     if (data_) { // a connect that failed at once has ended the transfer
         sendNext();
     }

@@ -4,9 +4,14 @@
 #include "core/DialogService.h"
 #include "core/Log.h"
 #include "core/Texts.h"
+#include "update/FtpReplyText.h"
 #include "update/FtpStatusLog.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateFiles.h"
+#include "update/UpdateSignature.h"
+#include "update/UpdateTrust.h"
+
+#include <QFile>
 
 namespace kr90x {
 namespace {
@@ -17,12 +22,25 @@ using SC = TFtpStatusCode;
 constexpr int kRunningProgramVersion = static_cast<int>(kProgramVersion * 100 + 0.5);
 static_assert(kRunningProgramVersion == 104);
 
+// The file's bytes, when it has no more than `maxBytes`.
+std::optional<QByteArray> readBounded(const QString& path, qint64 maxBytes) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 } // namespace
 
-UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
-                         UpdateSettings settings, Actions actions)
-    : state_(state), log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
-      actions_(std::move(actions)),
+UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, UpdateTrust& trust,
+                         TFtpClient* client, UpdateSettings settings, Actions actions)
+    : state_(state), log_(log), dialogs_(dialogs), trust_(trust), client_(client),
+      settings_(std::move(settings)), actions_(std::move(actions)),
       errorBox_(log, dialogs, QStringLiteral("Error de transmisión 1 !")) {}
 
 void UpdateCheck::activated() {
@@ -63,20 +81,33 @@ void UpdateCheck::currentDir() {
 }
 
 void UpdateCheck::onError(int code, const QByteArray& text) {
+    // A signature that does not come is as good as a wrong one.
+    if (kind_ == DownloadKind::Signature) {
+        const QByteArray reply = oneLogLine(text);
+        refuseManifest(QStringLiteral("version.ini.sig no llegó (") +
+                       (reply.isEmpty() ? QString::number(code) : QString::fromLatin1(reply)) +
+                       QLatin1Char(')'));
+        return;
+    }
     // Refused before logging in: asking again at the next activation gets the same answer.
     // Before the box, whose closing activates the window.
     if (!loggedIn_) {
         automatic_ = false;
     }
     errorBox_.show(code, text);
-    if (kind_ == DownloadKind::Version) {
+    if (readingManifest()) {
         settle();
     }
 }
 
-UpdateCheck::FirmwareHash UpdateCheck::firmwareHash() const {
-    return {manifestPending_ && !manifest_,
-            manifest_ ? manifest_->FirmwareSha256 : std::optional<QByteArray>()};
+UpdateCheck::ExpectedHash UpdateCheck::expectedHash(const QString& file) const {
+    std::optional<QByteArray> sha256;
+    if (manifest_) {
+        sha256 = file == files::Firmware  ? manifest_->FirmwareSha256
+                 : file == files::Flasher ? manifest_->FlasherSha256
+                                          : manifest_->ProgramSha256;
+    }
+    return {manifestPending_ && !manifest_, sha256};
 }
 
 void UpdateCheck::settle() {
@@ -92,7 +123,7 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
     switch (code) {
     case SC::scClose: {
         logFtpStatus(log_, dialogs_, *client_, code, info);
-        if (kind_ == DownloadKind::Version) {
+        if (readingManifest()) {
             settle();
         }
         const QString flasher = settings_.localPath(files::Flasher);
@@ -103,11 +134,12 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
     }
     case SC::scLogin:
         loggedIn_ = true;
-        if (client_->Retrieve(settings_.remotePath(files::Manifest),
-                              partPath(settings_.localPath(files::Manifest)),
-                              TFtpRetrieveMode::rmReplace)) {
+        // Signed, a manifest is read whole into memory to be checked: it gets the same
+        // bound as its reading.
+        if (fetch(files::Manifest, files::Manifest,
+                  trust_.required() ? kMaxManifestBytes : TFtpClient::DefaultMaxTransferBytes)) {
             log_.add(QStringLiteral("OK version.ini"));
-        } else if (kind_ == DownloadKind::Version) {
+        } else if (readingManifest()) {
             settle();
         }
         break;
@@ -116,7 +148,7 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
         break;
     case SC::scLogout:
     case SC::scTimeout:
-        if (kind_ == DownloadKind::Version) {
+        if (readingManifest()) {
             settle();
         }
         logFtpStatus(log_, dialogs_, *client_, code, info);
@@ -127,20 +159,44 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
     }
 }
 
+bool UpdateCheck::fetch(const QString& remoteName, const QString& localName, qint64 maxBytes) {
+    client_->MaxTransferBytes = maxBytes;
+    return client_->Retrieve(settings_.remotePath(remoteName),
+                             partPath(settings_.localPath(localName)), TFtpRetrieveMode::rmReplace);
+}
+
 void UpdateCheck::transferComplete() {
-    if (kind_ == DownloadKind::Exe) {
-        // The new program gets its own name only now that it is whole; the close puts
-        // it in place of the running one.
-        const InstallOutcome installed =
-            installDownload(settings_.localPath(files::NewProgram),
-                            {manifest_ ? manifest_->ProgramSha256 : std::nullopt, true, false});
-        logInstall(log_, files::Program, files::NewProgram, installed);
-        client_->Logout();
-        return;
+    switch (kind_) {
+    case DownloadKind::Exe:
+        programArrived();
+        break;
+    case DownloadKind::Version:
+        if (trust_.required()) {
+            fetchSignature();
+        } else {
+            plainManifestArrived();
+        }
+        break;
+    case DownloadKind::Signature:
+        signatureArrived();
+        break;
+    case DownloadKind::None:
+        break;
     }
-    if (kind_ != DownloadKind::Version) {
-        return;
-    }
+}
+
+void UpdateCheck::programArrived() {
+    // The new program gets its own name only now that it is whole; the close puts it in
+    // place of the running one.
+    const InstallOutcome installed =
+        installDownload(settings_.localPath(files::NewProgram),
+                        trust_.rules(expectedHash(files::Program).sha256, true, false));
+    logInstall(log_, files::Program, files::NewProgram, installed);
+    client_->Logout();
+    trust_.refuseIfForged(files::NewProgram, installed);
+}
+
+void UpdateCheck::plainManifestArrived() {
     const InstallOutcome got =
         installDownload(settings_.localPath(files::Manifest), {std::nullopt, false, true});
     if (!logInstall(log_, files::Manifest, files::Manifest, got)) {
@@ -148,14 +204,66 @@ void UpdateCheck::transferComplete() {
         client_->Logout();
         return;
     }
-    manifestArrived();
+    manifestArrived(readManifestFile(settings_.localPath(files::Manifest)));
     settle();
 }
 
-void UpdateCheck::manifestArrived() {
-    manifest_ = readManifestFile(settings_.localPath(files::Manifest));
-    state_.ServerProgramVersion = manifest_->ProgramVersion;
-    state_.ServerFirmwareVersion = manifest_->FirmwareVersion;
+void UpdateCheck::fetchSignature() {
+    kind_ = DownloadKind::Signature;
+    if (fetch(files::Signature, files::Signature, kMaxSignatureFileBytes)) {
+        log_.add(QStringLiteral("OK version.ini.sig"));
+    } else {
+        refuseManifest(QStringLiteral("version.ini.sig no se pudo pedir"));
+    }
+}
+
+// The manifest is taken from the very bytes the signature was checked against, never
+// read again from its file.
+void UpdateCheck::signatureArrived() {
+    const QString manifestPart = partPath(settings_.localPath(files::Manifest));
+    const QString signaturePart = partPath(settings_.localPath(files::Signature));
+    const std::optional<QByteArray> text = readBounded(manifestPart, kMaxManifestBytes);
+    const std::optional<QByteArray> signature = readBounded(signaturePart, kMaxSignatureFileBytes);
+    deleteFile(signaturePart);
+    if (!text || !signature) {
+        refuseManifest(QStringLiteral("version.ini o su firma no se pudo leer"));
+        return;
+    }
+    const SignatureVerdict verdict =
+        verifyManifestSignature(*text, *signature, trust_.publicKeyText());
+    if (verdict != SignatureVerdict::Valid) {
+        refuseManifest(signatureProblem(verdict));
+        return;
+    }
+    kind_ = DownloadKind::Version;
+    const InstallOutcome got =
+        installDownload(settings_.localPath(files::Manifest), {std::nullopt, false, true});
+    log_.add(QStringLiteral("Firma de version.ini correcta"));
+    if (!logInstall(log_, files::Manifest, files::Manifest, got)) {
+        settle();
+        client_->Logout();
+        return;
+    }
+    manifestArrived(parseManifest(*text));
+    settle();
+}
+
+// Nothing of an unverified manifest is used: no version, no download, no hand-off.
+void UpdateCheck::refuseManifest(const QString& why) {
+    deleteFile(partPath(settings_.localPath(files::Manifest)));
+    deleteFile(partPath(settings_.localPath(files::Signature)));
+    kind_ = DownloadKind::Version;
+    settle();
+    if (client_) {
+        client_->Logout();
+    }
+    trust_.refuse(QStringLiteral("version.ini no es auténtico: ") + why);
+}
+
+void UpdateCheck::manifestArrived(const Manifest& manifest) {
+    manifest_ = manifest;
+    state_.ServerProgramVersion = manifest.ProgramVersion;
+    state_.ServerFirmwareVersion = manifest.FirmwareVersion;
     log_.add(QStringLiteral("Version firmware KR90X servidor: ") +
              QString::number(state_.ServerFirmwareVersion));
     if (state_.ServerProgramVersion <= kRunningProgramVersion) {
@@ -167,13 +275,7 @@ void UpdateCheck::manifestArrived() {
         log_.add(QStringLiteral("Programa nuevo no instalado: ") + *settings_.SelfUpdateBlocked);
         client_->Logout();
     } else {
-        log_.add(QStringLiteral("Actualizar programa."));
-        kind_ = DownloadKind::Exe;
-        if (client_->Retrieve(settings_.remotePath(files::Program),
-                              partPath(settings_.localPath(files::NewProgram)),
-                              TFtpRetrieveMode::rmReplace)) {
-            log_.add(QStringLiteral("OK Orvo_KR90X.exe"));
-        }
+        fetchProgram(manifest);
     }
     if (state_.ServerFirmwareVersion > state_.DeviceFirmwareVersion) {
         log_.add(QStringLiteral("Actualizar KR90X !!!!"));
@@ -181,44 +283,18 @@ void UpdateCheck::manifestArrived() {
     }
 }
 
-FlasherDownload::FlasherDownload(Log& log, DialogService& dialogs, TFtpClient* client,
-                                 UpdateSettings settings)
-    : log_(log), dialogs_(dialogs), client_(client), settings_(std::move(settings)),
-      errorBox_(log, dialogs, QStringLiteral("Error de transmisión 2 !")) {}
-
-void FlasherDownload::start() {
-    if (client_) {
-        loginOrLog(*client_, log_);
-    }
-}
-
-void FlasherDownload::onError(int code, const QByteArray& text) {
-    errorBox_.show(code, text);
-}
-
-void FlasherDownload::onStatus(TFtpStatusCode code, const QByteArray& info) {
-    if (!client_) {
+void UpdateCheck::fetchProgram(const Manifest& manifest) {
+    // A signed manifest that does not vouch for the program would only have it fetched
+    // to be thrown away.
+    if (trust_.required() && !parseSha256Hex(manifest.ProgramSha256.value_or(QByteArray()))) {
+        client_->Logout();
+        trust_.refuse(QStringLiteral("version.ini no da el SHA256 de ") + files::Program);
         return;
     }
-    switch (code) {
-    case SC::scLogin:
-        if (client_->Retrieve(settings_.remotePath(files::Flasher),
-                              partPath(settings_.localPath(files::Flasher)),
-                              TFtpRetrieveMode::rmReplace)) {
-            log_.add(QStringLiteral("OK OrvoFlash.exe"));
-        }
-        break;
-    case SC::scTransferOK:
-        // A tool that exists is never fetched again, so only a whole one may get the name;
-        // it must be runnable for the hand-off.
-        logInstall(
-            log_, files::Flasher, files::Flasher,
-            installDownload(settings_.localPath(files::Flasher), {std::nullopt, true, false}));
-        client_->Logout();
-        break;
-    default:
-        logFtpStatus(log_, dialogs_, *client_, code, info);
-        break;
+    log_.add(QStringLiteral("Actualizar programa."));
+    kind_ = DownloadKind::Exe;
+    if (fetch(files::Program, files::NewProgram, TFtpClient::DefaultMaxTransferBytes)) {
+        log_.add(QStringLiteral("OK Orvo_KR90X.exe"));
     }
 }
 

@@ -16,6 +16,7 @@ struct AppState;
 class DialogService;
 class Log;
 class TFtpClient;
+class UpdateTrust;
 
 // The update check on FtpClient1: fetch the manifest, read it, fetch a newer program
 // next to the running one, decide on the firmware, and on every close of the connection
@@ -29,18 +30,18 @@ public:
         std::function<void()> manifestSettled;
     };
 
-    // What the manifest says of the firmware, for its hand-off: nothing yet while a check
-    // that has not read one in this run is still under way.
-    struct FirmwareHash {
+    // What the manifest says of a file's hash, for its installing: nothing yet while a
+    // check that has not read one in this run is still under way.
+    struct ExpectedHash {
         bool pending = false;
         std::optional<QByteArray> sha256;
     };
 
-    // What FtpClient1 is fetching.
-    enum class DownloadKind { None, Version, Exe };
+    // What FtpClient1 is fetching: with a public key the manifest's signature follows it.
+    enum class DownloadKind { None, Version, Signature, Exe };
 
-    UpdateCheck(AppState& state, Log& log, DialogService& dialogs, TFtpClient* client,
-                UpdateSettings settings, Actions actions);
+    UpdateCheck(AppState& state, Log& log, DialogService& dialogs, UpdateTrust& trust,
+                TFtpClient* client, UpdateSettings settings, Actions actions);
 
     // Activation: the check, unless the server has refused the login in this run. Each
     // refusal's box would otherwise, once closed, activate the window and so ask again.
@@ -54,19 +55,31 @@ public:
     void logout();
     void currentDir();
 
-    // The manifest as last read in this run, if one was.
+    // The manifest as last read in this run (with a key: as last verified), if one was.
     const std::optional<Manifest>& manifest() const { return manifest_; }
-    FirmwareHash firmwareHash() const;
+    // For files::Program, files::Flasher or files::Firmware.
+    ExpectedHash expectedHash(const QString& file) const;
     DownloadKind downloadKind() const { return kind_; }
 
 private:
+    bool readingManifest() const {
+        return kind_ == DownloadKind::Version || kind_ == DownloadKind::Signature;
+    }
+    bool fetch(const QString& remoteName, const QString& localName, qint64 maxBytes);
     void transferComplete();
-    void manifestArrived();
+    void programArrived();
+    void plainManifestArrived();
+    void fetchSignature();
+    void signatureArrived();
+    void refuseManifest(const QString& why);
+    void manifestArrived(const Manifest& manifest);
+    void fetchProgram(const Manifest& manifest);
     void settle();
 
     AppState& state_;
     Log& log_;
     DialogService& dialogs_;
+    UpdateTrust& trust_;
     QPointer<TFtpClient> client_; // gone once the close has discarded it
     UpdateSettings settings_;
     Actions actions_;
@@ -76,24 +89,6 @@ private:
     bool loggedIn_ = false;        // in the check under way
     bool manifestPending_ = false; // a check is under way and has not read the manifest
     bool automatic_ = true;        // activations still start the check
-};
-
-// The flashing tool's download on FtpClientUpdater, started when FtpClient1 closes and
-// the tool is not in the program folder.
-class FlasherDownload {
-public:
-    FlasherDownload(Log& log, DialogService& dialogs, TFtpClient* client, UpdateSettings settings);
-
-    void start();
-    void onStatus(TFtpStatusCode code, const QByteArray& info);
-    void onError(int code, const QByteArray& text);
-
-private:
-    Log& log_;
-    DialogService& dialogs_;
-    QPointer<TFtpClient> client_;
-    UpdateSettings settings_;
-    FtpErrorBox errorBox_;
 };
 
 } // namespace kr90x

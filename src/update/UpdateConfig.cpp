@@ -1,9 +1,12 @@
 #include "update/UpdateConfig.h"
 
 #include "update/IniText.h"
+#include "update/TFtpClient.h"
 #include "update/UpdateSettings.h"
+#include "update/UpdateSignature.h"
 
 #include <QFile>
+#include <QSslCertificate>
 #include <QStandardPaths>
 
 #include <optional>
@@ -15,7 +18,48 @@ namespace {
 constexpr qint64 kMaxConfigBytes = 64 * 1024;
 constexpr QByteArrayView kServer = "Server";
 
+// The keys of authenticity. A key given is never taken away by a later file: a user's
+// settings may name another key, not none. A setting that makes no sense errs on the safe
+// side and says so.
+void applySecurity(UpdateSettings& settings, QByteArrayView text) {
+    if (std::optional<QByteArray> key = iniValue(text, kServer, "PublicKey");
+        key && !key->isEmpty()) {
+        settings.PublicKey = std::move(*key);
+        if (!parsePublicKey(settings.PublicKey)) {
+            settings.Warnings << QStringLiteral("Aviso: PublicKey no es una clave (base64 de 32 "
+                                                "bytes): no se instalará ninguna actualización");
+        }
+    }
+    if (const std::optional<QByteArray> tls = iniValue(text, kServer, "Tls")) {
+        const std::optional<FtpTls> mode = parseFtpTls(QString::fromUtf8(*tls));
+        settings.Tls = mode.value_or(FtpTls::Required);
+        if (!mode) {
+            settings.Warnings << QStringLiteral("Aviso: Tls no es off, try ni required: se usa "
+                                                "required");
+        }
+    }
+    if (const std::optional<QByteArray> ca = iniValue(text, kServer, "CaFile")) {
+        settings.CaFile = QString::fromUtf8(*ca);
+        if (!settings.CaFile.isEmpty() && readCaCertificates(settings.CaFile).isEmpty()) {
+            settings.Warnings << QStringLiteral("Aviso: CaFile ") + settings.CaFile +
+                                     QStringLiteral(" no tiene certificados: ningún servidor "
+                                                    "TLS será aceptado");
+        }
+    }
+}
+
 } // namespace
+
+std::optional<FtpTls> parseFtpTls(QStringView text) {
+    const QStringView t = text.trimmed();
+    for (const auto& [name, mode] : {std::pair{u"off", FtpTls::Off}, std::pair{u"try", FtpTls::Try},
+                                     std::pair{u"required", FtpTls::Required}}) {
+        if (t.compare(QStringView(name), Qt::CaseInsensitive) == 0) {
+            return mode;
+        }
+    }
+    return std::nullopt;
+}
 
 QStringList updateConfigFiles() {
     return {QStringLiteral("/etc/orvo-kr90x/update.conf"),
@@ -42,6 +86,7 @@ bool applyUpdateConfig(UpdateSettings& settings, QByteArrayView text) {
     if (settings.Port.trimmed().isEmpty()) {
         settings.Port = QStringLiteral("ftp");
     }
+    applySecurity(settings, text);
     const std::optional<QByteArray> password = iniValue(text, kServer, "Password");
     return password && !password->isEmpty();
 }

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "update/FtpTypes.h"
+
+#include <optional>
+
 namespace kr90x {
 
 struct UpdateSettings;
@@ -16,9 +20,15 @@ struct UpdateSettings;
 //   User=workshop
 //   Password=secret
 //   HostDirectory=updates.example.com
+//   PublicKey=<base64 of the publisher's Ed25519 public key>
+//   Tls=off | try | required
+//   CaFile=/etc/orvo-kr90x/ca.pem
 //
 // Each key given overrides the layer below; unknown sections and keys are passed over,
 // so that later settings can join the same file.
+
+// "off", "try" or "required", in any case; nullopt for anything else.
+std::optional<FtpTls> parseFtpTls(QStringView text);
 
 // The files read, lowest first: /etc/orvo-kr90x/update.conf, then
 // $XDG_CONFIG_HOME/orvo-kr90x/update.conf (~/.config when unset).

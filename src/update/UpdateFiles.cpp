@@ -1,6 +1,7 @@
 #include "update/UpdateFiles.h"
 
-#include <QCryptographicHash>
+#include "update/UpdateSignature.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -51,22 +52,6 @@ void makeExecutable(const QString& path) {
     file.setPermissions(p);
 }
 
-namespace {
-
-std::optional<QByteArray> sha256Of(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) {
-        return std::nullopt;
-    }
-    return hash.result().toHex();
-}
-
-} // namespace
-
 InstallOutcome installDownload(const QString& finalPath, const InstallRules& rules) {
     if (finalPath.isEmpty()) {
         return {InstallResult::Failed, QStringLiteral("no folder")};
@@ -81,8 +66,12 @@ InstallOutcome installDownload(const QString& finalPath, const InstallRules& rul
         deleteFile(part);
         return {InstallResult::Empty, {}};
     }
+    if (rules.hashRequired && (!rules.sha256 || !parseSha256Hex(*rules.sha256))) {
+        deleteFile(part);
+        return {InstallResult::HashMissing, {}};
+    }
     if (rules.sha256) {
-        const std::optional<QByteArray> actual = sha256Of(part);
+        const std::optional<QByteArray> actual = fileSha256Hex(part);
         if (!actual || actual->compare(rules.sha256->trimmed(), Qt::CaseInsensitive) != 0) {
             deleteFile(part);
             return {InstallResult::HashMismatch, {}};
@@ -107,6 +96,8 @@ QString notInstalledLine(const QString& fileName, const InstallOutcome& outcome)
     switch (outcome.result) {
     case InstallResult::HashMismatch:
         return QStringLiteral("SHA256 incorrecto, borrado: ") + fileName;
+    case InstallResult::HashMissing:
+        return QStringLiteral("version.ini no da su SHA256, borrado: ") + fileName;
     case InstallResult::Empty:
         return QStringLiteral("Fichero vacío, borrado: ") + fileName;
     case InstallResult::Failed:

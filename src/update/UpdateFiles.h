@@ -15,6 +15,7 @@ inline const QString OldProgram = QStringLiteral("Orvo_KR90X_old.exe");
 inline const QString Flasher = QStringLiteral("OrvoFlash.exe");
 inline const QString Firmware = QStringLiteral("OrvoKR90X.hex");
 inline const QString Manifest = QStringLiteral("version.ini");
+inline const QString Signature = QStringLiteral("version.ini.sig");
 } // namespace files
 
 // A download is written under the name with ".part" added and gets its own name only
@@ -37,14 +38,20 @@ struct InstallRules {
     // A program, tool or firmware of no bytes is no such thing; an empty manifest is one
     // without values.
     bool mayBeEmpty = false;
+    // The manifest is signed: a file whose hash it does not name is not installed.
+    bool hashRequired = false;
 };
 
-enum class InstallResult { Installed, HashMismatch, Empty, Failed };
+enum class InstallResult { Installed, HashMismatch, HashMissing, Empty, Failed };
 
 struct InstallOutcome {
     InstallResult result = InstallResult::Failed;
     QString reason; // the system's, when the file could not be put in place
     bool installed() const { return result == InstallResult::Installed; }
+    // Refused by its hash, which only a forged or damaged file fails.
+    bool hashRefused() const {
+        return result == InstallResult::HashMismatch || result == InstallResult::HashMissing;
+    }
 };
 
 // Puts a complete download (at partPath(finalPath)) in place under finalPath, replacing

@@ -24,6 +24,8 @@ UpdateSettings UpdateSettings::fromBuild(const QString& programDirectory) {
     s.UserName = QByteArray(build::kUpdateUser);
     s.Password = QByteArray(build::kUpdatePassword);
     s.HostDirectory = QString::fromUtf8(build::kUpdateHostDirectory);
+    s.PublicKey = QByteArray(build::kUpdatePublicKey).trimmed();
+    s.Tls = parseFtpTls(QString::fromUtf8(build::kUpdateTls)).value_or(FtpTls::Required);
     return s;
 }
 
@@ -81,6 +83,8 @@ void UpdateSettings::configure(TFtpClient& client) const {
     client.FileType = TFtpFileType::ftBinary;
     client.TransferTimeout = 1092;
     client.ConnectTimeout = 0;
+    client.Tls = Tls;
+    client.CaFile = CaFile;
 }
 
 void startDetachedProgram(const QString& program, const QStringList& arguments) {

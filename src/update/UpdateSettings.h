@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/FtpTypes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -30,6 +32,14 @@ struct UpdateSettings {
     // First component of every remote path; the server keeps one tree per host name.
     // Empty: the server's host name.
     QString HostDirectory;
+    // The publisher's public key as text (base64 of its 32 bytes). Set: manifests count
+    // only when signed with it, and nothing is installed without its SHA-256 in one. A
+    // text that is no key refuses everything rather than trusting everything.
+    QByteArray PublicKey;
+    // FTP over TLS, and the CA certificates (a PEM file) that vouch for the server in
+    // place of the system's trust store.
+    FtpTls Tls = FtpTls::Off;
+    QString CaFile;
     // What reading the settings found worth telling; the log tells it at every check.
     QStringList Warnings;
 

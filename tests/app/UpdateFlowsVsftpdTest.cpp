@@ -79,6 +79,9 @@ TEST_F(UpdateFlowsVsftpdTest, ManifestProgramToolAndFirmwareArriveWholeAndRunnab
     EXPECT_EQ(read("OrvoKR90X.hex"), firmware);
     EXPECT_EQ(started[0].first, local("OrvoFlash.exe"));
     EXPECT_EQ(QDir(programDir.path()).entryList({"*.part"}, QDir::Files), QStringList{});
+    // Without a key nothing asks for a signature, and nothing talks TLS.
+    EXPECT_EQ(commandCount(retr("version.ini.sig")), 0);
+    EXPECT_EQ(commandCount("AUTH TLS"), 0);
 
     // The tool came without execute permission over FTP; it runs as it is now.
     QProcess flasher;

@@ -1,5 +1,7 @@
 // Arbitrary "version.ini" text for the manifest reader: it reads whatever comes, and a
-// value it reads is one that the text holds.
+// value it reads is one that the text holds. The publisher's tool writes hash keys into
+// any such text: the reader then finds what was written, and nothing else changes.
+#include "update/IniText.h"
 #include "update/Manifest.h"
 
 #include <cstddef>
@@ -9,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArrayView text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const kr90x::Manifest m = kr90x::parseManifest(text);
-    for (const auto& hash : {m.ProgramSha256, m.FirmwareSha256}) {
+    for (const auto& hash : {m.ProgramSha256, m.FirmwareSha256, m.FlasherSha256}) {
         if (hash && !text.contains(QByteArrayView(*hash))) {
             std::abort();
         }
@@ -24,6 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (kr90x::iniInteger(text) != 0 && !digit) {
         std::abort();
+    }
+    const QByteArray hash(64, 'e');
+    for (const char* section : {kr90x::kProgramSection, kr90x::kFlasherSection}) {
+        const QByteArray written = kr90x::iniWithValue(text, section, kr90x::kHashKey, hash);
+        const kr90x::Manifest after = kr90x::parseManifest(written);
+        const auto& read =
+            section == kr90x::kFlasherSection ? after.FlasherSha256 : after.ProgramSha256;
+        if (read != hash || after.ProgramVersion != m.ProgramVersion ||
+            after.FirmwareVersion != m.FirmwareVersion ||
+            after.FirmwareSha256 != m.FirmwareSha256) {
+            std::abort();
+        }
     }
     return 0;
 }

@@ -34,7 +34,7 @@ QString FtpTestServer::start(const QString& fault, double stallSeconds, const QS
     return waitForPort();
 }
 
-QString FtpTestServer::startVsftpd() {
+QString FtpTestServer::startVsftpd(const std::optional<Tls>& tls) {
     if (!dir_.isValid()) {
         return "no temp folder";
     }
@@ -47,8 +47,15 @@ QString FtpTestServer::startVsftpd() {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                               QFileDevice::ReadOther | QFileDevice::ExeOther);
     process_.setProgram("/usr/bin/python3");
-    process_.setArguments({KR90X_VSFTPD_SCRIPT, "--root", dir_.filePath("server"), "--work",
-                           dir_.filePath("vsftpd")});
+    QStringList arguments{KR90X_VSFTPD_SCRIPT, "--root", dir_.filePath("server"), "--work",
+                          dir_.filePath("vsftpd")};
+    if (tls) {
+        arguments << "--tls-cert" << tls->certificate << "--tls-key" << tls->key;
+        if (!tls->sessionReuse) {
+            arguments << "--no-ssl-reuse";
+        }
+    }
+    process_.setArguments(arguments);
     return waitForPort();
 }
 
@@ -128,6 +135,16 @@ QByteArray patternBytes(qsizetype size) {
         bytes[i] = static_cast<char>(x & 0xff);
     }
     return bytes;
+}
+
+TestCertificates::TestCertificates() {
+    QProcess make;
+    make.setProcessChannelMode(QProcess::MergedChannels);
+    make.start("/bin/bash", {KR90X_CERTS_SCRIPT, dir_.path()});
+    if (!make.waitForFinished(30000) || make.exitStatus() != QProcess::NormalExit ||
+        make.exitCode() != 0) {
+        error_ = "make_test_certs.sh failed: " + QString::fromLocal8Bit(make.readAll());
+    }
 }
 
 } // namespace kr90x::test

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace kr90x::test {
 
 // An FTP server of the tests in a temp folder on 127.0.0.1, on a free port: our own
@@ -28,8 +30,14 @@ public:
     // With `faultFile`, a data fault hits only the files of that name.
     QString start(const QString& fault = {}, double stallSeconds = 0.3,
                   const QString& faultFile = {});
+    // vsftpd with explicit TLS, required for the login and the files.
+    struct Tls {
+        QString certificate; // PEM files
+        QString key;
+        bool sessionReuse = true; // require_ssl_reuse, vsftpd's default
+    };
     // Empty text when vsftpd runs, else what went wrong.
-    QString startVsftpd();
+    QString startVsftpd(const std::optional<Tls>& tls = std::nullopt);
     // Ends the "hold" fault: the held transfer goes out now.
     void release() const;
 
@@ -54,5 +62,23 @@ private:
 };
 
 QByteArray patternBytes(qsizetype size);
+
+// The certificates of the TLS tests, made with openssl in a temp folder when built
+// (tests/support/make_test_certs.sh names them): "ca.pem", "server.key", and the server
+// certificates "good.pem", "otherhost.pem", "expired.pem", "selfsigned.pem".
+class TestCertificates {
+public:
+    TestCertificates();
+    // Empty when they were made, else what went wrong.
+    const QString& error() const { return error_; }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    FtpTestServer::Tls serverTls(const QString& certificate, bool sessionReuse = true) const {
+        return {path(certificate), path("server.key"), sessionReuse};
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString error_;
+};
 
 } // namespace kr90x::test

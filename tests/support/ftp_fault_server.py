@@ -24,6 +24,10 @@ DATA_FAULTS = {"cut226", "cut426", "cutdrop", "no226", "early226", "stall_short"
                "stall_long", "reset", "reset426", "retr421", "endless", "oversize", "hold"}
 
 
+# Connections of the "auth_silent" fault, kept open for as long as the server runs.
+SILENT = []
+
+
 class FaultHandler(FTPHandler):
     fault = ""
     fault_file = ""
@@ -33,6 +37,8 @@ class FaultHandler(FTPHandler):
     proto_cmds = dict(proto_cmds)
     proto_cmds["ACCT"] = dict(perm=None, auth=False, arg=None,
                               help="Syntax: ACCT <SP> account-information.")
+    proto_cmds["AUTH"] = dict(perm=None, auth=False, arg=True,
+                              help="Syntax: AUTH <SP> TLS.")
 
     # --- what the client sent, for tests that check the order of commands
     def pre_process_command(self, line, cmd, arg):
@@ -79,6 +85,16 @@ class FaultHandler(FTPHandler):
             self.ioloop.call_later(0.2, lambda: self.push(" start\r\n220 ready\r\n"))
         else:
             super().handle()
+
+    # --- TLS: this server has none. "auth_silent" agrees to it, then says nothing more
+    # and reads nothing more, like a server that hangs in the handshake.
+    def ftp_AUTH(self, line):
+        if self.fault == "auth_silent":
+            self.respond("234 AUTH TLS successful.")
+            self.del_channel()
+            SILENT.append(self)  # the connection stays open, unread
+            return
+        self.respond("502 AUTH not available.")
 
     # --- login faults
     def ftp_USER(self, line):

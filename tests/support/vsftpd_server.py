@@ -2,7 +2,12 @@
 folder, anonymous login (any password) serving a root folder, on 127.0.0.1 at a free
 port, which is printed on stdout once the server answers there.
 
-    vsftpd_server.py --root DIR --work DIR
+    vsftpd_server.py --root DIR --work DIR [--tls-cert FILE --tls-key FILE]
+                     [--no-ssl-reuse]
+
+With a certificate and its key, vsftpd takes explicit TLS and requires it for the login
+and the data connections; each data connection must resume the control connection's TLS
+session (require_ssl_reuse, vsftpd's default) unless --no-ssl-reuse.
 
 As root, vsftpd logs in as its "ftp" user, shut in the root folder (paths start at "/"
 there). Run by anyone else it runs as that user (run_as_launching_user), without a
@@ -26,7 +31,23 @@ def free_port():
         return s.getsockname()[1]
 
 
-def config(port, root, work):
+def tls_config(cert, key, ssl_reuse):
+    if not cert:
+        return []
+    return [
+        "ssl_enable=YES",
+        "allow_anon_ssl=YES",
+        "force_anon_logins_ssl=YES",
+        "force_anon_data_ssl=YES",
+        "rsa_cert_file=%s" % cert,
+        "rsa_private_key_file=%s" % key,
+        # vsftpd's own default list names a cipher OpenSSL 3 no longer offers.
+        "ssl_ciphers=HIGH",
+        "require_ssl_reuse=%s" % ("YES" if ssl_reuse else "NO"),
+    ]
+
+
+def config(port, root, work, tls=()):
     lines = [
         "listen=YES",
         "listen_ipv6=NO",
@@ -50,7 +71,7 @@ def config(port, root, work):
         "xferlog_enable=YES",
         "xferlog_std_format=NO",
         "syslog_enable=NO",
-    ]
+    ] + list(tls)
     if os.geteuid() != 0:
         lines.append("run_as_launching_user=YES")
     return "\n".join(lines) + "\n"
@@ -64,14 +85,14 @@ def answers(port):
         return False
 
 
-def start(root, work):
+def start(root, work, tls):
     """Starts vsftpd on a free port; (process, port), or (None, reason)."""
     reason = ""
     for _ in range(5):  # another program may take the port first
         port = free_port()
         conf = os.path.join(work, "vsftpd.conf")
         with open(conf, "w") as f:
-            f.write(config(port, root, work))
+            f.write(config(port, root, work, tls))
         # vsftpd writes its errors to file descriptor 0, where it expects a client.
         errors = open(os.path.join(work, "errors.txt"), "w+")
         process = subprocess.Popen(
@@ -93,9 +114,15 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--tls-cert", default="")
+    parser.add_argument("--tls-key", default="")
+    parser.add_argument("--no-ssl-reuse", action="store_true")
     args = parser.parse_args()
+    tls = tls_config(os.path.abspath(args.tls_cert) if args.tls_cert else "",
+                     os.path.abspath(args.tls_key) if args.tls_key else "",
+                     not args.no_ssl_reuse)
     os.makedirs(os.path.join(args.work, "empty"), exist_ok=True)
-    process, port = start(os.path.abspath(args.root), os.path.abspath(args.work))
+    process, port = start(os.path.abspath(args.root), os.path.abspath(args.work), tls)
     if process is None:
         print("vsftpd: %s" % port, file=sys.stderr, flush=True)
         return 1

@@ -22,10 +22,12 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
     // Bounded well beyond the time-out ftpget is given: it ends by itself or fails here.
-    Run ftpget(const QString& remote, const QString& local, const QString& ticks = "1092") {
+    Run ftpget(const QString& remote, const QString& local, const QString& ticks = "1092",
+               const QStringList& options = {}) {
         QProcess p;
-        p.start(KR90X_FTPGET, {"127.0.0.1", QString::number(server.port()), FtpTestServer::User,
-                               FtpTestServer::Password, remote, local, ticks});
+        p.start(KR90X_FTPGET, options + QStringList{"127.0.0.1", QString::number(server.port()),
+                                                    FtpTestServer::User, FtpTestServer::Password,
+                                                    remote, local, ticks});
         if (!p.waitForFinished(20000)) {
             p.kill();
             p.waitForFinished();
@@ -89,6 +91,22 @@ TEST_F(FtpgetTest, CompleteFileReplacesLocalAndLeavesNothingElse) {
     EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
     EXPECT_EQ(read(local), content);
     EXPECT_EQ(localFolder(), QStringList{"file"});
+}
+
+// The settings files' Tls, as an option: a server without TLS gets no login with
+// "required", and serves the file in clear with "try".
+TEST_F(FtpgetTest, TakesTheTlsSetting) {
+    startServer("");
+    server.putFile("file", patternBytes(1000));
+    const QString local = server.localFile("file");
+    const Run required = ftpget("/file", local, "1092", {"--tls", "required"});
+    EXPECT_EQ(required.exitCode, 1);
+    EXPECT_TRUE(required.output.contains("status scClose TLS: the server refused AUTH TLS (502)"))
+        << required.output.toStdString();
+    EXPECT_FALSE(server.commands().contains("USER orvo"));
+    EXPECT_EQ(ftpget("/file", local, "1092", {"--tls", "try"}).exitCode, 0);
+    EXPECT_EQ(read(local), patternBytes(1000));
+    EXPECT_EQ(ftpget("/file", local, "1092", {"--tls", "maybe"}).exitCode, 2);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The settings files of the update server and where the update files go.
 #include "update/UpdateConfig.h"
+#include "update/TFtpClient.h"
 #include "update/UpdateSettings.h"
+#include "update/UpdateSignature.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,6 +78,44 @@ TEST_F(UpdateConfigTest, HostileTextChangesOnlyWhatItNamesAndNeverPastItsBound) 
     const QString big = write("big.conf", "[Server]\n" + QByteArray(70000, ';') + "\nHost=far\n");
     applyUpdateConfigFile(s, big);
     EXPECT_EQ(s.ServerAddress, "kept");
+}
+
+TEST_F(UpdateConfigTest, AKeyCanBeReplacedButNotTakenAwayAndTlsIsConfiguredToo) {
+    const QByteArray systemKey = keyText(makeKeyPair().first);
+    const QByteArray userKey = keyText(makeKeyPair().first);
+    UpdateSettings s;
+    applyUpdateConfigFile(
+        s, write("system.conf", "[Server]\nPublicKey = " + systemKey + "\nTls=Required\nCaFile=" +
+                                    QFile::encodeName(write("ca.pem", "")) + "\n"));
+    EXPECT_EQ(s.PublicKey, systemKey);
+    EXPECT_EQ(s.Tls, FtpTls::Required);
+    // A CA file that holds no certificate would refuse every server: say so.
+    ASSERT_EQ(s.Warnings.size(), 1);
+    EXPECT_TRUE(s.Warnings[0].contains("CaFile")) << s.Warnings[0].toStdString();
+
+    applyUpdateConfigFile(s, write("user.conf", "[Server]\nPublicKey=\nTls=try\nCaFile=\n"));
+    EXPECT_EQ(s.PublicKey, systemKey); // an empty key removes nothing
+    EXPECT_EQ(s.Tls, FtpTls::Try);
+    EXPECT_TRUE(s.CaFile.isEmpty());
+    applyUpdateConfigFile(s, write("user2.conf", "[Server]\nPublicKey=" + userKey + "\n"));
+    EXPECT_EQ(s.PublicKey, userKey);
+    EXPECT_EQ(s.Warnings.size(), 1);
+}
+
+TEST_F(UpdateConfigTest, SecuritySettingsThatMakeNoSenseErrOnTheSafeSide) {
+    UpdateSettings s;
+    applyUpdateConfig(s, "[Server]\nPublicKey=c2VjcmV0\nTls=yes\nCaFile=/dev/zero\n");
+    // A key that is none is kept: it verifies nothing, so nothing is installed.
+    EXPECT_EQ(s.PublicKey, "c2VjcmV0");
+    EXPECT_EQ(s.Tls, FtpTls::Required);
+    ASSERT_EQ(s.Warnings.size(), 3);
+    EXPECT_TRUE(s.Warnings[0].contains("PublicKey"));
+    EXPECT_TRUE(s.Warnings[1].contains("required"));
+    EXPECT_TRUE(s.Warnings[2].contains("/dev/zero")); // not read: it never ends
+    TFtpClient client;
+    s.configure(client);
+    EXPECT_EQ(client.Tls, FtpTls::Required);
+    EXPECT_EQ(client.CaFile, "/dev/zero");
 }
 
 TEST_F(UpdateConfigTest, TheUsersFileFollowsXdgConfigHome) {
