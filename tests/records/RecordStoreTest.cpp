@@ -176,6 +176,25 @@ TEST_F(RecordStoreTest, AFileThatIsNoDatabaseIsDamagedAndStaysUntouched) {
     EXPECT_EQ(fileHash(), before);
 }
 
+TEST_F(RecordStoreTest, ANegativeSchemaVersionIsDamagedAndStaysUntouched) {
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.open(path()));
+        ASSERT_TRUE(store.save(compressionRecord(QStringLiteral("KEEP-1"))));
+    }
+    {
+        RawDatabase raw(path());
+        raw.exec(QStringLiteral("PRAGMA user_version = -2000000000"));
+        raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    const QByteArray before = fileHash();
+    RecordStore store;
+    EXPECT_FALSE(store.open(path()));
+    EXPECT_EQ(store.lastFault(), Fault::Damaged);
+    EXPECT_EQ(store.mode(), RecordStore::Mode::Closed);
+    EXPECT_EQ(fileHash(), before);
+}
+
 TEST_F(RecordStoreTest, AFileThatCannotBeWrittenIsToldAsSuch) {
     {
         RecordStore store;
