@@ -25,6 +25,40 @@ constexpr int kCylinderColumn = 5; // cylinder_1 in kRecordColumns
 constexpr int kSamplesColumn = 12;
 constexpr int kVehicleColumn = 17;
 
+// The most of a text the list holds per record: enough to show and search it. One record
+// loaded whole gets more, still bounded: a file anyone may have written must not make
+// the program copy whatever it holds.
+constexpr int kMaxListText = 1000;
+constexpr int kMaxRecordText = 65536;
+
+// `columns` (as kRecordColumns lists them) as a SELECT reads them with bounds: texts cut
+// to `maxText` characters, samples longer than any blob decodeSamples takes read as NULL
+// (damage), before anything is copied out of the database. Plain SQL both engines know.
+QString boundedColumns(const QString& columns, int maxText) {
+    static const QStringList texts = {QStringLiteral("function_name"),
+                                      QStringLiteral("unit"),
+                                      QStringLiteral("program_version"),
+                                      QStringLiteral("plate"),
+                                      QStringLiteral("vin"),
+                                      QStringLiteral("make_model"),
+                                      QStringLiteral("odometer"),
+                                      QStringLiteral("customer"),
+                                      QStringLiteral("technician"),
+                                      QStringLiteral("notes")};
+    QStringList out;
+    for (const QString& c : columns.split(QStringLiteral(", "))) {
+        if (c == QLatin1String("samples")) {
+            out << QStringLiteral("CASE WHEN length(samples) <= %1 THEN samples END")
+                       .arg(kMaxSampleBlobBytes);
+        } else if (texts.contains(c)) {
+            out << QStringLiteral("substr(%1, 1, %2)").arg(c).arg(maxText);
+        } else {
+            out << c;
+        }
+    }
+    return out.join(QStringLiteral(", "));
+}
+
 QString placeholders(int n) {
     QStringList marks;
     for (int i = 0; i < n; ++i) {
@@ -104,6 +138,9 @@ QString RecordStore::lastError() const {
         break;
     case Fault::CannotOpen:
         what = QStringLiteral("the records database cannot be opened");
+        break;
+    case Fault::Gone:
+        what = QStringLiteral("the record is no longer in the records database");
         break;
     case Fault::Other:
         what = QStringLiteral("the records database reported an error");
@@ -206,8 +243,13 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
         return std::nullopt;
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) RETURNING id")
-                  .arg(kRecordColumns, placeholders(kVehicleColumn + 7)));
+    // A statement that cannot be prepared says why (busy, damaged); binding to it would
+    // only say that the parameters do not match.
+    if (!q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) RETURNING id")
+                       .arg(kRecordColumns, placeholders(kVehicleColumn + 7)))) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
     q.addBindValue(m.measuredAt.toMSecsSinceEpoch());
     q.addBindValue(m.function);
     q.addBindValue(text(m.functionName));
@@ -259,12 +301,18 @@ bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
         return false;
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("UPDATE records SET plate = ?, vin = ?, make_model = ?, "
-                             "odometer = ?, customer = ?, technician = ?, notes = ? "
-                             "WHERE id = ?"));
+    if (!q.prepare(QStringLiteral("UPDATE records SET plate = ?, vin = ?, make_model = ?, "
+                                  "odometer = ?, customer = ?, technician = ?, notes = ? "
+                                  "WHERE id = ?"))) {
+        return fail(q.lastError());
+    }
     bindVehicle(q, vehicle);
     q.addBindValue(id);
-    return q.exec() || fail(q.lastError());
+    if (!q.exec()) {
+        return fail(q.lastError());
+    }
+    // Another program sharing the file may have deleted it: the details went nowhere.
+    return q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id));
 }
 
 bool RecordStore::remove(std::span<const RecordId> ids) {
@@ -275,7 +323,11 @@ bool RecordStore::remove(std::span<const RecordId> ids) {
         return fail(db_.lastError());
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("DELETE FROM records WHERE id = ?"));
+    if (!q.prepare(QStringLiteral("DELETE FROM records WHERE id = ?"))) {
+        const QSqlError error = q.lastError();
+        db_.rollback();
+        return fail(error);
+    }
     for (RecordId id : ids) {
         q.addBindValue(id);
         if (!q.exec()) {
@@ -299,11 +351,12 @@ std::optional<std::vector<RecordSummary>> RecordStore::list() {
     }
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, measured_at, test_function, function_name, unit, "
+    if (!q.exec(QStringLiteral("SELECT id, measured_at, test_function, %1, "
                                "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, "
-                               "cylinder_5, cylinder_6, peak, last_value, %1 FROM records "
+                               "cylinder_5, cylinder_6, peak, last_value, %2 FROM records "
                                "ORDER BY measured_at DESC, id DESC")
-                    .arg(kVehicleColumns))) {
+                    .arg(boundedColumns(QStringLiteral("function_name, unit"), kMaxListText),
+                         boundedColumns(kVehicleColumns, kMaxListText)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -342,14 +395,18 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
         return std::nullopt;
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT %1 FROM records WHERE id = ?").arg(kRecordColumns));
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE id = ?")
+                       .arg(boundedColumns(kRecordColumns, kMaxRecordText)))) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
     q.addBindValue(id);
     if (!q.exec()) {
         fail(q.lastError());
         return std::nullopt;
     }
     if (!q.next()) {
-        fail(Fault::Other, QStringLiteral("record %1 is gone").arg(id));
+        fail(Fault::Gone, QStringLiteral("record %1").arg(id));
         return std::nullopt;
     }
     Measurement m;

@@ -16,7 +16,7 @@ namespace kr90x::records {
 enum class Engine { SQLite, PostgreSQL };
 
 // What went wrong, in the terms a message to the mechanic needs.
-enum class Fault { None, Busy, Full, ReadOnly, Damaged, CannotOpen, Other };
+enum class Fault { None, Busy, Full, ReadOnly, Damaged, CannotOpen, Gone, Other };
 
 class SqlDialect {
 public:
