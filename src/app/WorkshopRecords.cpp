@@ -1,10 +1,12 @@
 #include "app/WorkshopRecords.h"
 
 #include "app/RecordReportLines.h"
+#include "app/RecordsExport.h"
 #include "app/RecordsWindow.h"
 #include "app/VehicleDialog.h"
 #include "charts/PressureChart.h"
 #include "core/AppState.h"
+#include "core/HandlerGuard.h"
 #include "core/Texts.h"
 #include "measure/CompressionResults.h"
 #include "measure/CurveDownload.h"
@@ -17,7 +19,6 @@
 
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace kr90x {
@@ -223,10 +224,15 @@ void WorkshopRecords::showRecords() {
     if (!window_) {
         window_ = new RecordsWindow( // owned by the main window, deleted with this object
             parts_.state.Format,
-            {[this](records::RecordId id) { openRecord(id); },
-             [this](records::RecordId id) { compareRecord(id); },
-             [this](const std::vector<records::RecordId>& ids) { exportRecords(ids); },
-             [this](const std::vector<records::RecordId>& ids) { removeRecords(ids); }},
+            // As the main window's handlers: an error that escapes is a message, not an end.
+            {[this](records::RecordId id) { guarded([&] { openRecord(id); }); },
+             [this](records::RecordId id) { guarded([&] { compareRecord(id); }); },
+             [this](const std::vector<records::RecordId>& ids) {
+                 guarded([&] { exportRecords(ids); });
+             },
+             [this](const std::vector<records::RecordId>& ids) {
+                 guarded([&] { removeRecords(ids); });
+             }},
             &parts_.window);
         // Over the main window, as its dialogs are, wherever the desktop put that.
         window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
@@ -249,15 +255,28 @@ void WorkshopRecords::refreshWindow() {
     }
 }
 
-std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) {
+void WorkshopRecords::guarded(const std::function<void()>& action) {
+    runGuarded(parts_.dialogs, action);
+}
+
+FetchedRecord WorkshopRecords::fetch(records::RecordId id) {
     std::optional<records::Measurement> m = store_.load(id);
-    if (!m || !fits(*m)) {
-        parts_.dialogs.information(
-            QStringLiteral("This record cannot be used: %1.")
-                .arg(m ? QStringLiteral("it is damaged") : store_.lastError()));
+    if (!m) {
+        return store_.lastError();
+    }
+    if (!fits(*m)) {
+        return QStringLiteral("it is damaged");
+    }
+    return std::move(*m);
+}
+
+std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) {
+    FetchedRecord r = fetch(id);
+    if (const QString* why = std::get_if<QString>(&r)) {
+        parts_.dialogs.information(QStringLiteral("This record cannot be used: %1.").arg(*why));
         return std::nullopt;
     }
-    return m;
+    return std::move(std::get<records::Measurement>(r));
 }
 
 void WorkshopRecords::openRecord(records::RecordId id) {
@@ -338,27 +357,8 @@ void WorkshopRecords::removeRecords(const std::vector<records::RecordId>& ids) {
 }
 
 void WorkshopRecords::exportRecords(const std::vector<records::RecordId>& ids) {
-    std::vector<records::Measurement> chosen;
-    for (records::RecordId id : ids) {
-        if (std::optional<records::Measurement> m = load(id)) {
-            chosen.push_back(std::move(*m));
-        }
-    }
-    if (chosen.empty()) {
-        return;
-    }
-    int filter = 0;
-    const QString name = parts_.dialogs.saveFileName(QStringLiteral("Export CSV"),
-                                                     {QStringLiteral("CSV files (*.csv)")}, filter);
-    if (name.isEmpty()) {
-        return;
-    }
-    const QByteArray csv = records::recordsCsv(chosen, parts_.state.Format.DecimalSeparator);
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
-        parts_.dialogs.information(
-            QStringLiteral("Cannot write %1: %2").arg(name, file.errorString()));
-    }
+    exportRecordsCsv(parts_.dialogs, parts_.state.Format.DecimalSeparator, ids,
+                     [this](records::RecordId id) { return fetch(id); });
 }
 
 } // namespace kr90x

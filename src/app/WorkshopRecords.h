@@ -1,10 +1,12 @@
 #pragma once
 
+#include "app/RecordsExport.h"
 #include "records/RecordStore.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -88,6 +90,9 @@ private:
     bool storeUsable();
     void tellFailure(const QString& what);
     void refreshWindow();
+    void guarded(const std::function<void()>& action);
+    FetchedRecord fetch(records::RecordId id);
+    // The record, or none after telling why it cannot be used.
     std::optional<records::Measurement> load(records::RecordId id);
 
     Parts parts_;

@@ -339,3 +339,46 @@ TEST_F(RecordsTest, ANewerRecordsFileIsOpenedReadOnlyWithAMessage) {
     EXPECT_TRUE(w.openButton->isEnabled());
     EXPECT_FALSE(w.deleteButton->isEnabled());
 }
+
+TEST_F(RecordsTest, ExportLeavesOutUnreadableRecordsWithOneMessageAndErrorsStayMessages) {
+    openStore();
+    oilCurve({400, 410});
+    oilCurve({420, 430});
+    receive(kPetrolReply);
+    const std::vector<records::RecordSummary> rows = kept(); // newest first
+    ASSERT_EQ(rows.size(), 3u);
+    {
+        test::RawDatabase raw(storePath());
+        raw.exec(QStringLiteral("UPDATE records SET samples = x'00' WHERE id IN (%1, %2)")
+                     .arg(rows[1].id)
+                     .arg(rows[2].id));
+    }
+    RecordsWindow& w = recordsWindow();
+    choose(w, {rows[0].id, rows[1].id, rows[2].id});
+    const QString csv = data.filePath(QStringLiteral("export.csv"));
+    dialogs.saveAnswers.push_back({csv, 0});
+    w.exportButton->click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
+        QStringLiteral("2 of the 3 chosen records could not be exported")))
+        << dialogs.boxes[0].text.toStdString();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("\r\n"), 1 + 6) << "the compression alone";
+
+    choose(w, {rows[1].id, rows[2].id});
+    const QString none = data.filePath(QStringLiteral("none.csv"));
+    dialogs.saveAnswers.push_back({none, 0});
+    w.exportButton->click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_TRUE(dialogs.boxes[1].text.startsWith(QStringLiteral("None of the chosen records")));
+    EXPECT_FALSE(QFile::exists(none));
+
+    // Memory running out in an action is an error box, and the program goes on.
+    dialogs.onModal = [](QDialog&) { throw std::bad_alloc(); };
+    w.deleteButton->click();
+    dialogs.onModal = nullptr;
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    EXPECT_EQ(dialogs.boxes[2].icon, MessageBox::Icon::Error);
+    EXPECT_EQ(kept().size(), 3u);
+}
