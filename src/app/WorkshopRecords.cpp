@@ -142,6 +142,7 @@ void WorkshopRecords::resultCompleted() {
         return;
     }
     current_ = Current{measurementOnScreen(), std::nullopt};
+    ++generation_;
     setReportParams(current_->measurement);
     keep(*current_);
 }
@@ -182,31 +183,56 @@ void WorkshopRecords::tellFailure(const QString& what) {
 }
 
 void WorkshopRecords::editVehicle() {
-    Current* c = current();
-    if (!c) {
+    Current* shown = current();
+    if (!shown) {
         parts_.dialogs.information(QStringLiteral(
             "There is no measurement on screen. Read a result or open a record first."));
         return;
     }
     VehicleDialog dialog(&parts_.window);
-    const records::VehicleDetails& now = c->measurement.vehicle;
+    const records::VehicleDetails& now = shown->measurement.vehicle;
     // A new result of the same vehicle is the usual case: start from the last details.
     dialog.setDetails(now.isEmpty() ? lastVehicle_ : now);
+    // Replies are still handled while the dialog is open: a result completed meanwhile
+    // takes the place of this one, and the details belong to the one they were typed for.
+    const std::uint64_t generation = generation_;
+    const std::optional<records::RecordId> id = shown->id;
     parts_.dialogs.showModalWindow(dialog);
     if (dialog.result() != QDialog::Accepted) {
         return;
     }
-    c->measurement.vehicle = dialog.details();
-    lastVehicle_ = c->measurement.vehicle;
-    setReportParams(c->measurement);
-    if (!c->id) {
-        if (!c->removed) {
-            keep(*c); // not kept yet: another try, now with its vehicle
+    lastVehicle_ = dialog.details();
+    if (generation != generation_) {
+        vehicleOfReplaced(id, lastVehicle_);
+        return;
+    }
+    Current& c = *current_;
+    c.measurement.vehicle = lastVehicle_;
+    setReportParams(c.measurement);
+    if (!c.id) {
+        if (!c.removed) {
+            keep(c); // not kept yet: another try, now with its vehicle
         }
-    } else if (!store_.updateVehicle(*c->id, c->measurement.vehicle)) {
+    } else if (!store_.updateVehicle(*c.id, c.measurement.vehicle)) {
         parts_.dialogs.information(
             QStringLiteral("The vehicle details are on the report, but they could not be kept "
                            "in the workshop records: %1.")
+                .arg(store_.lastError()));
+    } else {
+        refreshWindow();
+    }
+}
+
+void WorkshopRecords::vehicleOfReplaced(std::optional<records::RecordId> id,
+                                        const records::VehicleDetails& vehicle) {
+    if (!id) {
+        parts_.dialogs.information(QStringLiteral(
+            "A new result came in while the vehicle details were entered. The measurement they "
+            "were for is no longer on screen and was not kept, so the details are dropped."));
+    } else if (!store_.updateVehicle(*id, vehicle)) {
+        parts_.dialogs.information(
+            QStringLiteral("A new result came in while the vehicle details were entered. They "
+                           "could not be kept with the measurement they were for: %1.")
                 .arg(store_.lastError()));
     } else {
         refreshWindow();
@@ -297,6 +323,7 @@ void WorkshopRecords::openRecord(records::RecordId id) {
     }
     setReportParams(*m);
     current_ = Current{std::move(*m), id};
+    ++generation_;
 }
 
 void WorkshopRecords::compareRecord(records::RecordId id) {

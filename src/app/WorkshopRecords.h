@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -90,6 +91,8 @@ private:
     bool storeUsable();
     void tellFailure(const QString& what);
     void refreshWindow();
+    void vehicleOfReplaced(std::optional<records::RecordId> id,
+                           const records::VehicleDetails& vehicle);
     void guarded(const std::function<void()>& action);
     FetchedRecord fetch(records::RecordId id);
     // The record, or none after telling why it cannot be used.
@@ -99,6 +102,7 @@ private:
     records::RecordStore store_;
     QString path_;
     std::optional<Current> current_;
+    std::uint64_t generation_ = 0; // counts the results that took current_'s place
     records::VehicleDetails lastVehicle_;
     QString comparisonText_; // the report's caption of the grey curve, while it is shown
     bool failing_ = false;   // the last use of the store failed, and the user was told

@@ -340,6 +340,24 @@ TEST_F(RecordsTest, ANewerRecordsFileIsOpenedReadOnlyWithAMessage) {
     EXPECT_FALSE(w.deleteButton->isEnabled());
 }
 
+TEST_F(RecordsTest, VehicleDetailsGoToTheResultTheyWereTypedForWhenANewOneCameMeanwhile) {
+    openStore();
+    receive(kPetrolReply);
+    const records::RecordId typedFor = kept()[0].id;
+    enterVehicle([this](VehicleDialog& v) {
+        v.plate->setText(QStringLiteral("FIRST-1"));
+        receive(QStringLiteral("KR90X_COMG|0100|0100|0100|0100|0100|0100"));
+    });
+    const std::vector<records::RecordSummary> rows = kept();
+    ASSERT_EQ(rows.size(), 2u);
+    for (const records::RecordSummary& r : rows) {
+        EXPECT_EQ(r.vehicle.plate, r.id == typedFor ? QStringLiteral("FIRST-1") : QString());
+    }
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Plate")), QString())
+        << "the report is of the new result";
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
 TEST_F(RecordsTest, ExportLeavesOutUnreadableRecordsWithOneMessageAndErrorsStayMessages) {
     openStore();
     oilCurve({400, 410});
