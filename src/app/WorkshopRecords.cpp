@@ -306,6 +306,13 @@ std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) 
 }
 
 void WorkshopRecords::openRecord(records::RecordId id) {
+    // A curve's count reply adds to the chart as the read left it: a record shown before
+    // it came would have its samples mixed with the new ones.
+    if (parts_.readStart.awaitingReply()) {
+        parts_.dialogs.information(
+            QStringLiteral("A read is in progress. Open the record once its result is shown."));
+        return;
+    }
     std::optional<records::Measurement> m = load(id);
     if (!m) {
         return;

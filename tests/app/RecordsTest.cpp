@@ -358,6 +358,25 @@ TEST_F(RecordsTest, VehicleDetailsGoToTheResultTheyWereTypedForWhenANewOneCameMe
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+TEST_F(RecordsTest, ARecordIsNotOpenedWhileAReadWaitsForItsFirstReply) {
+    openStore();
+    oilCurve({400, 410});
+    RecordsWindow& w = recordsWindow();
+    choose(w, {kept()[0].id});
+    read(6);
+    w.openButton->click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(QStringLiteral("A read is in progress")));
+    receive(QStringLiteral("KR90X_GAMX|%1|").arg(3, 5));
+    receive(sample("KR90X_GAVA", 1, 500));
+    receive(sample("KR90X_GAVA", 2, 510));
+    EXPECT_EQ(form->Chart2->Series2.Y, (std::vector<double>{50.0, 51.0})) << "the new curve alone";
+
+    w.openButton->click();
+    EXPECT_EQ(form->Chart2->Series2.Y, (std::vector<double>{40.0, 41.0}));
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
 TEST_F(RecordsTest, ExportLeavesOutUnreadableRecordsWithOneMessageAndErrorsStayMessages) {
     openStore();
     oilCurve({400, 410});
