@@ -1,5 +1,6 @@
 #include "records/RecordStore.h"
 
+#include "records/RecordColumns.h"
 #include "records/SampleBlob.h"
 
 #include <QDir>
@@ -12,60 +13,6 @@
 
 namespace kr90x::records {
 namespace {
-
-// The columns a record is written and read with, in this order.
-const QString kVehicleColumns =
-    QStringLiteral("plate, vin, make_model, odometer, customer, technician, notes");
-const QString kRecordColumns =
-    QStringLiteral("measured_at, test_function, function_name, unit, decimals, cylinder_1, "
-                   "cylinder_2, cylinder_3, cylinder_4, cylinder_5, cylinder_6, sample_count, "
-                   "samples, peak, last_value, firmware_version, program_version, ") +
-    kVehicleColumns;
-constexpr int kCylinderColumn = 5; // cylinder_1 in kRecordColumns
-constexpr int kSamplesColumn = 12;
-constexpr int kVehicleColumn = 17;
-
-// The most of a text the list holds per record: enough to show and search it. One record
-// loaded whole gets more, still bounded: a file anyone may have written must not make
-// the program copy whatever it holds.
-constexpr int kMaxListText = 1000;
-constexpr int kMaxRecordText = 65536;
-
-// `columns` (as kRecordColumns lists them) as a SELECT reads them with bounds: texts cut
-// to `maxText` characters, samples longer than any blob decodeSamples takes read as NULL
-// (damage), before anything is copied out of the database. Plain SQL both engines know.
-QString boundedColumns(const QString& columns, int maxText) {
-    static const QStringList texts = {QStringLiteral("function_name"),
-                                      QStringLiteral("unit"),
-                                      QStringLiteral("program_version"),
-                                      QStringLiteral("plate"),
-                                      QStringLiteral("vin"),
-                                      QStringLiteral("make_model"),
-                                      QStringLiteral("odometer"),
-                                      QStringLiteral("customer"),
-                                      QStringLiteral("technician"),
-                                      QStringLiteral("notes")};
-    QStringList out;
-    for (const QString& c : columns.split(QStringLiteral(", "))) {
-        if (c == QLatin1String("samples")) {
-            out << QStringLiteral("CASE WHEN length(samples) <= %1 THEN samples END")
-                       .arg(kMaxSampleBlobBytes);
-        } else if (texts.contains(c)) {
-            out << QStringLiteral("substr(%1, 1, %2)").arg(c).arg(maxText);
-        } else {
-            out << c;
-        }
-    }
-    return out.join(QStringLiteral(", "));
-}
-
-QString placeholders(int n) {
-    QStringList marks;
-    for (int i = 0; i < n; ++i) {
-        marks << QStringLiteral("?");
-    }
-    return marks.join(QStringLiteral(", "));
-}
 
 QVariant nullDouble() {
     return QVariant(QMetaType::fromType<double>());
@@ -246,7 +193,7 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
     // A statement that cannot be prepared says why (busy, damaged); binding to it would
     // only say that the parameters do not match.
     if (!q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) RETURNING id")
-                       .arg(kRecordColumns, placeholders(kVehicleColumn + 7)))) {
+                       .arg(columns::kRecord, columns::placeholders(columns::kVehicleFirst + 7)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -351,12 +298,13 @@ std::optional<std::vector<RecordSummary>> RecordStore::list() {
     }
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, measured_at, test_function, %1, "
-                               "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, "
-                               "cylinder_5, cylinder_6, peak, last_value, %2 FROM records "
-                               "ORDER BY measured_at DESC, id DESC")
-                    .arg(boundedColumns(QStringLiteral("function_name, unit"), kMaxListText),
-                         boundedColumns(kVehicleColumns, kMaxListText)))) {
+    if (!q.exec(
+            QStringLiteral("SELECT id, measured_at, test_function, %1, "
+                           "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, "
+                           "cylinder_5, cylinder_6, peak, last_value, %2 FROM records "
+                           "ORDER BY measured_at DESC, id DESC")
+                .arg(columns::bounded(QStringLiteral("function_name, unit"), columns::kMaxListText),
+                     columns::bounded(columns::kVehicle, columns::kMaxListText)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -396,7 +344,7 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
     }
     QSqlQuery q(db_);
     if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE id = ?")
-                       .arg(boundedColumns(kRecordColumns, kMaxRecordText)))) {
+                       .arg(columns::bounded(columns::kRecord, columns::kMaxRecordText)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -415,15 +363,15 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
     m.functionName = q.value(2).toString();
     m.unit = q.value(3).toString();
     m.decimals = decimalsOf(q.value(4));
-    if (!q.value(kCylinderColumn).isNull()) {
+    if (!q.value(columns::kCylinder).isNull()) {
         std::array<double, 6> cylinders{};
         for (std::size_t n = 0; n < 6; ++n) {
-            cylinders[n] = q.value(kCylinderColumn + static_cast<int>(n)).toDouble();
+            cylinders[n] = q.value(columns::kCylinder + static_cast<int>(n)).toDouble();
         }
         m.cylinders = cylinders;
     } else {
         std::optional<std::vector<double>> samples =
-            decodeSamples(q.value(kSamplesColumn).toByteArray());
+            decodeSamples(q.value(columns::kSamples).toByteArray());
         if (!samples) {
             fail(Fault::Damaged, QStringLiteral("the samples of record %1").arg(id));
             return std::nullopt;
@@ -432,7 +380,7 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
     }
     m.firmwareVersion = q.value(15).toInt();
     m.programVersion = q.value(16).toString();
-    m.vehicle = vehicleAt(q, kVehicleColumn);
+    m.vehicle = vehicleAt(q, columns::kVehicleFirst);
     return m;
 }
 
