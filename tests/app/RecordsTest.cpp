@@ -1,16 +1,10 @@
 // The workshop records in the window: a read kept and dated, its vehicle on the report,
 // the record back after a restart, compared, deleted and exported, and a store that
 // cannot be used never keeping a result from showing.
-#include "WindowFixture.h"
+#include "RecordsWindowFixture.h"
 
-#include "app/RecordsWindow.h"
-#include "app/VehicleDialog.h"
-#include "app/WorkshopRecords.h"
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
-#include "records/RecordsFixture.h"
-#include "reports/ReportFixture.h"
-#include "reports/TRepProject.h"
 
 #include <QFile>
 #include <QItemSelectionModel>
@@ -22,88 +16,8 @@
 
 using namespace kr90x;
 
-namespace {
-
-const QString kPetrolReply = QStringLiteral("KR90X_COMG|0125|0130|0098|0110|0120|0000");
-
-class RecordsTest : public test::WindowFixture {
-protected:
-    QTemporaryDir data;
-    QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
-
-    void SetUp() override {
-        ASSERT_TRUE(data.isValid());
-        qputenv("XDG_DATA_HOME", data.path().toUtf8());
-        state.Format = FormatSettings{QLatin1Char(','), QLatin1Char('.')};
-        WindowFixture::SetUp();
-        form->RepSystem1->listPrinters = [] { return std::vector<reports::PrinterEntry>{}; };
-    }
-    void TearDown() override {
-        form.reset();
-        if (oldDataHome.isNull()) {
-            qunsetenv("XDG_DATA_HOME");
-        } else {
-            qputenv("XDG_DATA_HOME", oldDataHome);
-        }
-    }
-    QString storePath() const { return data.filePath(QStringLiteral("orvo-kr90x/records.sqlite")); }
-    void openStore() {
-        form->records().openStore(records::RecordStore::defaultPath());
-        test::drainEvents();
-    }
-    void restart() {
-        form.reset();
-        form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
-        form->show();
-        openStore();
-    }
-    void oilCurve(std::initializer_list<int> raw) {
-        read(6);
-        receive(QStringLiteral("KR90X_GAMX|%1|").arg(static_cast<int>(raw.size()) + 1, 5));
-        int k = 0;
-        for (int v : raw) {
-            receive(sample("KR90X_GAVA", ++k, v));
-        }
-    }
-    std::vector<records::RecordSummary> kept() {
-        return form->records().store().list().value_or(std::vector<records::RecordSummary>{});
-    }
-    RecordsWindow& recordsWindow() {
-        form->btnRecords->click();
-        RecordsWindow* w = form->records().recordsWindow();
-        EXPECT_NE(w, nullptr);
-        return *w;
-    }
-    // The records window with the rows of these records chosen.
-    void choose(RecordsWindow& w, std::vector<records::RecordId> ids) { w.select(ids); }
-    // The mechanic fills in the vehicle dialog and presses OK.
-    void enterVehicle(const std::function<void(VehicleDialog&)>& fill) {
-        dialogs.onModal = [&](QDialog& d) {
-            auto& v = dynamic_cast<VehicleDialog&>(d);
-            fill(v);
-            v.accept();
-        };
-        form->btnVehicle->click();
-        dialogs.onModal = nullptr;
-    }
-    QString reportText(const QString& name) {
-        const QString file = data.filePath(name);
-        dialogs.saveAnswers.push_back({file, 1});
-        dialogs.onModal = [](QDialog& window) {
-            static_cast<reports::ReportPreview&>(window).saveAs();
-        };
-        form->btnReport->click();
-        dialogs.onModal = nullptr;
-        return test::runTool(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
-    }
-    void answerQuestion(QMessageBox::StandardButton answer) {
-        dialogs.onModal = [answer](QDialog& d) {
-            dynamic_cast<QMessageBox&>(d).button(answer)->click();
-        };
-    }
-};
-
-} // namespace
+using test::kPetrolReply;
+using test::RecordsTest;
 
 TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestart) {
     openStore();
@@ -338,84 +252,4 @@ TEST_F(RecordsTest, ANewerRecordsFileIsOpenedReadOnlyWithAMessage) {
     choose(w, {kept()[0].id});
     EXPECT_TRUE(w.openButton->isEnabled());
     EXPECT_FALSE(w.deleteButton->isEnabled());
-}
-
-TEST_F(RecordsTest, VehicleDetailsGoToTheResultTheyWereTypedForWhenANewOneCameMeanwhile) {
-    openStore();
-    receive(kPetrolReply);
-    const records::RecordId typedFor = kept()[0].id;
-    enterVehicle([this](VehicleDialog& v) {
-        v.plate->setText(QStringLiteral("FIRST-1"));
-        receive(QStringLiteral("KR90X_COMG|0100|0100|0100|0100|0100|0100"));
-    });
-    const std::vector<records::RecordSummary> rows = kept();
-    ASSERT_EQ(rows.size(), 2u);
-    for (const records::RecordSummary& r : rows) {
-        EXPECT_EQ(r.vehicle.plate, r.id == typedFor ? QStringLiteral("FIRST-1") : QString());
-    }
-    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Plate")), QString())
-        << "the report is of the new result";
-    EXPECT_TRUE(dialogs.boxes.empty());
-}
-
-TEST_F(RecordsTest, ARecordIsNotOpenedWhileAReadWaitsForItsFirstReply) {
-    openStore();
-    oilCurve({400, 410});
-    RecordsWindow& w = recordsWindow();
-    choose(w, {kept()[0].id});
-    read(6);
-    w.openButton->click();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(QStringLiteral("A read is in progress")));
-    receive(QStringLiteral("KR90X_GAMX|%1|").arg(3, 5));
-    receive(sample("KR90X_GAVA", 1, 500));
-    receive(sample("KR90X_GAVA", 2, 510));
-    EXPECT_EQ(form->Chart2->Series2.Y, (std::vector<double>{50.0, 51.0})) << "the new curve alone";
-
-    w.openButton->click();
-    EXPECT_EQ(form->Chart2->Series2.Y, (std::vector<double>{40.0, 41.0}));
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
-}
-
-TEST_F(RecordsTest, ExportLeavesOutUnreadableRecordsWithOneMessageAndErrorsStayMessages) {
-    openStore();
-    oilCurve({400, 410});
-    oilCurve({420, 430});
-    receive(kPetrolReply);
-    const std::vector<records::RecordSummary> rows = kept(); // newest first
-    ASSERT_EQ(rows.size(), 3u);
-    {
-        test::RawDatabase raw(storePath());
-        raw.exec(QStringLiteral("UPDATE records SET samples = x'00' WHERE id IN (%1, %2)")
-                     .arg(rows[1].id)
-                     .arg(rows[2].id));
-    }
-    RecordsWindow& w = recordsWindow();
-    choose(w, {rows[0].id, rows[1].id, rows[2].id});
-    const QString csv = data.filePath(QStringLiteral("export.csv"));
-    dialogs.saveAnswers.push_back({csv, 0});
-    w.exportButton->click();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
-        QStringLiteral("2 of the 3 chosen records could not be exported")))
-        << dialogs.boxes[0].text.toStdString();
-    QFile file(csv);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().count("\r\n"), 1 + 6) << "the compression alone";
-
-    choose(w, {rows[1].id, rows[2].id});
-    const QString none = data.filePath(QStringLiteral("none.csv"));
-    dialogs.saveAnswers.push_back({none, 0});
-    w.exportButton->click();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_TRUE(dialogs.boxes[1].text.startsWith(QStringLiteral("None of the chosen records")));
-    EXPECT_FALSE(QFile::exists(none));
-
-    // Memory running out in an action is an error box, and the program goes on.
-    dialogs.onModal = [](QDialog&) { throw std::bad_alloc(); };
-    w.deleteButton->click();
-    dialogs.onModal = nullptr;
-    ASSERT_EQ(dialogs.boxes.size(), 3u);
-    EXPECT_EQ(dialogs.boxes[2].icon, MessageBox::Icon::Error);
-    EXPECT_EQ(kept().size(), 3u);
 }
