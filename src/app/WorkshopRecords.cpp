@@ -1,10 +1,12 @@
 #include "app/WorkshopRecords.h"
 
 #include "app/RecordReportLines.h"
+#include "app/RecordsExport.h"
 #include "app/RecordsWindow.h"
 #include "app/VehicleDialog.h"
 #include "charts/PressureChart.h"
 #include "core/AppState.h"
+#include "core/HandlerGuard.h"
 #include "core/Texts.h"
 #include "measure/CompressionResults.h"
 #include "measure/CurveDownload.h"
@@ -17,7 +19,6 @@
 
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace kr90x {
@@ -141,6 +142,7 @@ void WorkshopRecords::resultCompleted() {
         return;
     }
     current_ = Current{measurementOnScreen(), std::nullopt};
+    ++generation_;
     setReportParams(current_->measurement);
     keep(*current_);
 }
@@ -181,31 +183,56 @@ void WorkshopRecords::tellFailure(const QString& what) {
 }
 
 void WorkshopRecords::editVehicle() {
-    Current* c = current();
-    if (!c) {
+    Current* shown = current();
+    if (!shown) {
         parts_.dialogs.information(QStringLiteral(
             "There is no measurement on screen. Read a result or open a record first."));
         return;
     }
     VehicleDialog dialog(&parts_.window);
-    const records::VehicleDetails& now = c->measurement.vehicle;
+    const records::VehicleDetails& now = shown->measurement.vehicle;
     // A new result of the same vehicle is the usual case: start from the last details.
     dialog.setDetails(now.isEmpty() ? lastVehicle_ : now);
+    // Replies are still handled while the dialog is open: a result completed meanwhile
+    // takes the place of this one, and the details belong to the one they were typed for.
+    const std::uint64_t generation = generation_;
+    const std::optional<records::RecordId> id = shown->id;
     parts_.dialogs.showModalWindow(dialog);
     if (dialog.result() != QDialog::Accepted) {
         return;
     }
-    c->measurement.vehicle = dialog.details();
-    lastVehicle_ = c->measurement.vehicle;
-    setReportParams(c->measurement);
-    if (!c->id) {
-        if (!c->removed) {
-            keep(*c); // not kept yet: another try, now with its vehicle
+    lastVehicle_ = dialog.details();
+    if (generation != generation_) {
+        vehicleOfReplaced(id, lastVehicle_);
+        return;
+    }
+    Current& c = *current_;
+    c.measurement.vehicle = lastVehicle_;
+    setReportParams(c.measurement);
+    if (!c.id) {
+        if (!c.removed) {
+            keep(c); // not kept yet: another try, now with its vehicle
         }
-    } else if (!store_.updateVehicle(*c->id, c->measurement.vehicle)) {
+    } else if (!store_.updateVehicle(*c.id, c.measurement.vehicle)) {
         parts_.dialogs.information(
             QStringLiteral("The vehicle details are on the report, but they could not be kept "
                            "in the workshop records: %1.")
+                .arg(store_.lastError()));
+    } else {
+        refreshWindow();
+    }
+}
+
+void WorkshopRecords::vehicleOfReplaced(std::optional<records::RecordId> id,
+                                        const records::VehicleDetails& vehicle) {
+    if (!id) {
+        parts_.dialogs.information(QStringLiteral(
+            "A new result came in while the vehicle details were entered. The measurement they "
+            "were for is no longer on screen and was not kept, so the details are dropped."));
+    } else if (!store_.updateVehicle(*id, vehicle)) {
+        parts_.dialogs.information(
+            QStringLiteral("A new result came in while the vehicle details were entered. They "
+                           "could not be kept with the measurement they were for: %1.")
                 .arg(store_.lastError()));
     } else {
         refreshWindow();
@@ -223,10 +250,15 @@ void WorkshopRecords::showRecords() {
     if (!window_) {
         window_ = new RecordsWindow( // owned by the main window, deleted with this object
             parts_.state.Format,
-            {[this](records::RecordId id) { openRecord(id); },
-             [this](records::RecordId id) { compareRecord(id); },
-             [this](const std::vector<records::RecordId>& ids) { exportRecords(ids); },
-             [this](const std::vector<records::RecordId>& ids) { removeRecords(ids); }},
+            // As the main window's handlers: an error that escapes is a message, not an end.
+            {[this](records::RecordId id) { guarded([&] { openRecord(id); }); },
+             [this](records::RecordId id) { guarded([&] { compareRecord(id); }); },
+             [this](const std::vector<records::RecordId>& ids) {
+                 guarded([&] { exportRecords(ids); });
+             },
+             [this](const std::vector<records::RecordId>& ids) {
+                 guarded([&] { removeRecords(ids); });
+             }},
             &parts_.window);
         // Over the main window, as its dialogs are, wherever the desktop put that.
         window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
@@ -249,18 +281,38 @@ void WorkshopRecords::refreshWindow() {
     }
 }
 
-std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) {
+void WorkshopRecords::guarded(const std::function<void()>& action) {
+    runGuarded(parts_.dialogs, action);
+}
+
+FetchedRecord WorkshopRecords::fetch(records::RecordId id) {
     std::optional<records::Measurement> m = store_.load(id);
-    if (!m || !fits(*m)) {
-        parts_.dialogs.information(
-            QStringLiteral("This record cannot be used: %1.")
-                .arg(m ? QStringLiteral("it is damaged") : store_.lastError()));
+    if (!m) {
+        return store_.lastError();
+    }
+    if (!fits(*m)) {
+        return QStringLiteral("it is damaged");
+    }
+    return std::move(*m);
+}
+
+std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) {
+    FetchedRecord r = fetch(id);
+    if (const QString* why = std::get_if<QString>(&r)) {
+        parts_.dialogs.information(QStringLiteral("This record cannot be used: %1.").arg(*why));
         return std::nullopt;
     }
-    return m;
+    return std::move(std::get<records::Measurement>(r));
 }
 
 void WorkshopRecords::openRecord(records::RecordId id) {
+    // A curve's count reply adds to the chart as the read left it: a record shown before
+    // it came would have its samples mixed with the new ones.
+    if (parts_.readStart.awaitingReply()) {
+        parts_.dialogs.information(
+            QStringLiteral("A read is in progress. Open the record once its result is shown."));
+        return;
+    }
     std::optional<records::Measurement> m = load(id);
     if (!m) {
         return;
@@ -278,6 +330,7 @@ void WorkshopRecords::openRecord(records::RecordId id) {
     }
     setReportParams(*m);
     current_ = Current{std::move(*m), id};
+    ++generation_;
 }
 
 void WorkshopRecords::compareRecord(records::RecordId id) {
@@ -338,27 +391,8 @@ void WorkshopRecords::removeRecords(const std::vector<records::RecordId>& ids) {
 }
 
 void WorkshopRecords::exportRecords(const std::vector<records::RecordId>& ids) {
-    std::vector<records::Measurement> chosen;
-    for (records::RecordId id : ids) {
-        if (std::optional<records::Measurement> m = load(id)) {
-            chosen.push_back(std::move(*m));
-        }
-    }
-    if (chosen.empty()) {
-        return;
-    }
-    int filter = 0;
-    const QString name = parts_.dialogs.saveFileName(QStringLiteral("Export CSV"),
-                                                     {QStringLiteral("CSV files (*.csv)")}, filter);
-    if (name.isEmpty()) {
-        return;
-    }
-    const QByteArray csv = records::recordsCsv(chosen, parts_.state.Format.DecimalSeparator);
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
-        parts_.dialogs.information(
-            QStringLiteral("Cannot write %1: %2").arg(name, file.errorString()));
-    }
+    exportRecordsCsv(parts_.dialogs, parts_.state.Format.DecimalSeparator, ids,
+                     [this](records::RecordId id) { return fetch(id); });
 }
 
 } // namespace kr90x

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/RecordsExport.h"
 #include "records/RecordStore.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -88,12 +91,18 @@ private:
     bool storeUsable();
     void tellFailure(const QString& what);
     void refreshWindow();
+    void vehicleOfReplaced(std::optional<records::RecordId> id,
+                           const records::VehicleDetails& vehicle);
+    void guarded(const std::function<void()>& action);
+    FetchedRecord fetch(records::RecordId id);
+    // The record, or none after telling why it cannot be used.
     std::optional<records::Measurement> load(records::RecordId id);
 
     Parts parts_;
     records::RecordStore store_;
     QString path_;
     std::optional<Current> current_;
+    std::uint64_t generation_ = 0; // counts the results that took current_'s place
     records::VehicleDetails lastVehicle_;
     QString comparisonText_; // the report's caption of the grey curve, while it is shown
     bool failing_ = false;   // the last use of the store failed, and the user was told

@@ -8,6 +8,8 @@
 #include "measure/TestFunctions.h"
 #include "protocol/CommandSender.h"
 
+#include <QTimer>
+
 namespace kr90x {
 
 // A report describes exactly what the charts show: once the curve chart no longer shows
@@ -68,6 +70,10 @@ void ReadStart::prepareForRecord(int function) {
     }
     emptyCurveChart();
     state_.ReadFunction = function;
+}
+
+bool ReadStart::awaitingReply() const {
+    return replyTimer_.isActive();
 }
 
 } // namespace kr90x

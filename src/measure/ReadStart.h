@@ -27,6 +27,9 @@ public:
     // The charts as a read of `function` leaves them just before its result comes, for a
     // result that comes from the records instead of the tester: nothing is sent.
     void prepareForRecord(int function);
+    // A command was sent and the tester has not answered yet (nor did the wait run out).
+    // The reply timer is shared with the EEPROM dump, whose wait counts as well.
+    bool awaitingReply() const;
 
 private:
     void curveChartChanged();

@@ -38,37 +38,46 @@ void appendValue(QByteArray& out, double value, int decimals, char separator) {
 
 } // namespace
 
-QByteArray recordsCsv(std::span<const Measurement> records, QChar decimalSeparator) {
-    const char separator = decimalSeparator.toLatin1() ? decimalSeparator.toLatin1() : ',';
+QByteArray csvHeader() {
     QByteArray out("\xEF\xBB\xBF");
     for (const char* name : kCsvHeader) {
         out.append(name);
         out.append(name == kCsvHeader[std::size(kCsvHeader) - 1] ? "\r\n" : ";");
     }
-    for (const Measurement& m : records) {
-        // The fields every row of this record repeats, made once.
-        const QByteArray prefix =
-            field(m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) +
-            ';' + field(m.functionName) + ';' + field(m.vehicle.plate) + ';';
-        const QByteArray suffix = ';' + field(m.unit) + "\r\n";
-        const auto row = [&](std::size_t index, double value) {
-            out.append(prefix);
-            out.append(QByteArray::number(static_cast<qulonglong>(index)));
-            out.append(';');
-            appendValue(out, value, m.decimals, separator);
-            out.append(suffix);
-        };
-        if (m.cylinders) {
-            for (std::size_t n = 0; n < m.cylinders->size(); ++n) {
-                row(n + 1, (*m.cylinders)[n]);
-            }
-        } else {
-            out.reserve(out.size() + static_cast<qsizetype>(m.samples.size()) *
-                                         (prefix.size() + suffix.size() + 12));
-            for (std::size_t k = 0; k < m.samples.size(); ++k) {
-                row(k + 1, m.samples[k]);
-            }
+    return out;
+}
+
+void appendRecordCsv(QByteArray& out, const Measurement& m, QChar decimalSeparator) {
+    const char separator = decimalSeparator.toLatin1() ? decimalSeparator.toLatin1() : ',';
+    // The fields every row of this record repeats, made once.
+    const QByteArray prefix =
+        field(m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ';' +
+        field(m.functionName) + ';' + field(m.vehicle.plate) + ';';
+    const QByteArray suffix = ';' + field(m.unit) + "\r\n";
+    const auto row = [&](std::size_t index, double value) {
+        out.append(prefix);
+        out.append(QByteArray::number(static_cast<qulonglong>(index)));
+        out.append(';');
+        appendValue(out, value, m.decimals, separator);
+        out.append(suffix);
+    };
+    if (m.cylinders) {
+        for (std::size_t n = 0; n < m.cylinders->size(); ++n) {
+            row(n + 1, (*m.cylinders)[n]);
         }
+    } else {
+        out.reserve(out.size() + static_cast<qsizetype>(m.samples.size()) *
+                                     (prefix.size() + suffix.size() + 12));
+        for (std::size_t k = 0; k < m.samples.size(); ++k) {
+            row(k + 1, m.samples[k]);
+        }
+    }
+}
+
+QByteArray recordsCsv(std::span<const Measurement> records, QChar decimalSeparator) {
+    QByteArray out = csvHeader();
+    for (const Measurement& m : records) {
+        appendRecordCsv(out, m, decimalSeparator);
     }
     return out;
 }

@@ -15,6 +15,11 @@ namespace kr90x::records {
 // its record's date, test function and plate. Texts are kept whole, quoted where needed.
 QByteArray recordsCsv(std::span<const Measurement> records, QChar decimalSeparator);
 
+// The same file in parts, for a file written one record at a time: its start (the mark
+// and the header row), then each record's rows appended to `out`.
+QByteArray csvHeader();
+void appendRecordCsv(QByteArray& out, const Measurement& m, QChar decimalSeparator);
+
 // The header row's fields.
 inline constexpr const char* kCsvHeader[] = {
     "Date", "Test function", "Plate", "Cylinder or sample", "Value", "Unit"};

@@ -1,5 +1,6 @@
 #include "records/RecordStore.h"
 
+#include "records/RecordColumns.h"
 #include "records/SampleBlob.h"
 
 #include <QDir>
@@ -12,26 +13,6 @@
 
 namespace kr90x::records {
 namespace {
-
-// The columns a record is written and read with, in this order.
-const QString kVehicleColumns =
-    QStringLiteral("plate, vin, make_model, odometer, customer, technician, notes");
-const QString kRecordColumns =
-    QStringLiteral("measured_at, test_function, function_name, unit, decimals, cylinder_1, "
-                   "cylinder_2, cylinder_3, cylinder_4, cylinder_5, cylinder_6, sample_count, "
-                   "samples, peak, last_value, firmware_version, program_version, ") +
-    kVehicleColumns;
-constexpr int kCylinderColumn = 5; // cylinder_1 in kRecordColumns
-constexpr int kSamplesColumn = 12;
-constexpr int kVehicleColumn = 17;
-
-QString placeholders(int n) {
-    QStringList marks;
-    for (int i = 0; i < n; ++i) {
-        marks << QStringLiteral("?");
-    }
-    return marks.join(QStringLiteral(", "));
-}
 
 QVariant nullDouble() {
     return QVariant(QMetaType::fromType<double>());
@@ -104,6 +85,9 @@ QString RecordStore::lastError() const {
         break;
     case Fault::CannotOpen:
         what = QStringLiteral("the records database cannot be opened");
+        break;
+    case Fault::Gone:
+        what = QStringLiteral("the record is no longer in the records database");
         break;
     case Fault::Other:
         what = QStringLiteral("the records database reported an error");
@@ -206,8 +190,13 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
         return std::nullopt;
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) RETURNING id")
-                  .arg(kRecordColumns, placeholders(kVehicleColumn + 7)));
+    // A statement that cannot be prepared says why (busy, damaged); binding to it would
+    // only say that the parameters do not match.
+    if (!q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) RETURNING id")
+                       .arg(columns::kRecord, columns::placeholders(columns::kVehicleFirst + 7)))) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
     q.addBindValue(m.measuredAt.toMSecsSinceEpoch());
     q.addBindValue(m.function);
     q.addBindValue(text(m.functionName));
@@ -259,12 +248,18 @@ bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
         return false;
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("UPDATE records SET plate = ?, vin = ?, make_model = ?, "
-                             "odometer = ?, customer = ?, technician = ?, notes = ? "
-                             "WHERE id = ?"));
+    if (!q.prepare(QStringLiteral("UPDATE records SET plate = ?, vin = ?, make_model = ?, "
+                                  "odometer = ?, customer = ?, technician = ?, notes = ? "
+                                  "WHERE id = ?"))) {
+        return fail(q.lastError());
+    }
     bindVehicle(q, vehicle);
     q.addBindValue(id);
-    return q.exec() || fail(q.lastError());
+    if (!q.exec()) {
+        return fail(q.lastError());
+    }
+    // Another program sharing the file may have deleted it: the details went nowhere.
+    return q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id));
 }
 
 bool RecordStore::remove(std::span<const RecordId> ids) {
@@ -275,7 +270,11 @@ bool RecordStore::remove(std::span<const RecordId> ids) {
         return fail(db_.lastError());
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("DELETE FROM records WHERE id = ?"));
+    if (!q.prepare(QStringLiteral("DELETE FROM records WHERE id = ?"))) {
+        const QSqlError error = q.lastError();
+        db_.rollback();
+        return fail(error);
+    }
     for (RecordId id : ids) {
         q.addBindValue(id);
         if (!q.exec()) {
@@ -299,11 +298,13 @@ std::optional<std::vector<RecordSummary>> RecordStore::list() {
     }
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, measured_at, test_function, function_name, unit, "
-                               "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, "
-                               "cylinder_5, cylinder_6, peak, last_value, %1 FROM records "
-                               "ORDER BY measured_at DESC, id DESC")
-                    .arg(kVehicleColumns))) {
+    if (!q.exec(
+            QStringLiteral("SELECT id, measured_at, test_function, %1, "
+                           "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, "
+                           "cylinder_5, cylinder_6, peak, last_value, %2 FROM records "
+                           "ORDER BY measured_at DESC, id DESC")
+                .arg(columns::bounded(QStringLiteral("function_name, unit"), columns::kMaxListText),
+                     columns::bounded(columns::kVehicle, columns::kMaxListText)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -342,14 +343,18 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
         return std::nullopt;
     }
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT %1 FROM records WHERE id = ?").arg(kRecordColumns));
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE id = ?")
+                       .arg(columns::bounded(columns::kRecord, columns::kMaxRecordText)))) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
     q.addBindValue(id);
     if (!q.exec()) {
         fail(q.lastError());
         return std::nullopt;
     }
     if (!q.next()) {
-        fail(Fault::Other, QStringLiteral("record %1 is gone").arg(id));
+        fail(Fault::Gone, QStringLiteral("record %1").arg(id));
         return std::nullopt;
     }
     Measurement m;
@@ -358,15 +363,15 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
     m.functionName = q.value(2).toString();
     m.unit = q.value(3).toString();
     m.decimals = decimalsOf(q.value(4));
-    if (!q.value(kCylinderColumn).isNull()) {
+    if (!q.value(columns::kCylinder).isNull()) {
         std::array<double, 6> cylinders{};
         for (std::size_t n = 0; n < 6; ++n) {
-            cylinders[n] = q.value(kCylinderColumn + static_cast<int>(n)).toDouble();
+            cylinders[n] = q.value(columns::kCylinder + static_cast<int>(n)).toDouble();
         }
         m.cylinders = cylinders;
     } else {
         std::optional<std::vector<double>> samples =
-            decodeSamples(q.value(kSamplesColumn).toByteArray());
+            decodeSamples(q.value(columns::kSamples).toByteArray());
         if (!samples) {
             fail(Fault::Damaged, QStringLiteral("the samples of record %1").arg(id));
             return std::nullopt;
@@ -375,7 +380,7 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
     }
     m.firmwareVersion = q.value(15).toInt();
     m.programVersion = q.value(16).toString();
-    m.vehicle = vehicleAt(q, kVehicleColumn);
+    m.vehicle = vehicleAt(q, columns::kVehicleFirst);
     return m;
 }
 

@@ -14,6 +14,7 @@ namespace {
 constexpr char kMagic[2] = {'K', 'S'};
 constexpr std::uint8_t kVersion = 1;
 constexpr qsizetype kHeaderSize = 12;
+static_assert(kMaxSampleBlobBytes == kHeaderSize + qsizetype{kMaxSamples} * 8);
 
 enum class Encoding : std::uint8_t { Int16 = 1, Int32 = 2, Float64 = 3 };
 

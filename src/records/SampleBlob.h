@@ -26,6 +26,8 @@ std::optional<std::vector<double>> decodeSamples(QByteArrayView blob);
 
 // No tester curve comes near this; a count beyond it is damage.
 inline constexpr std::size_t kMaxSamples = 1u << 20;
+// The longest blob decodeSamples takes: its header and kMaxSamples doubles.
+inline constexpr qsizetype kMaxSampleBlobBytes = 12 + qsizetype{kMaxSamples} * 8;
 inline constexpr int kMaxDecimals = 6;
 
 } // namespace kr90x::records

@@ -73,7 +73,14 @@ std::variant<int, QSqlError> SqlDialect::schemaVersion(QSqlDatabase& db) const {
         !q.next()) {
         return q.lastError();
     }
-    return q.value(0).toInt();
+    // No version was ever written below 0: a negative one (SQLite's is a signed 32-bit
+    // field anyone may set) is damage, never a start for the migrations to count up from.
+    bool ok = false;
+    const int version = q.value(0).toInt(&ok);
+    if (!ok || version < 0) {
+        return QSqlError();
+    }
+    return version;
 }
 
 QSqlError SqlDialect::setSchemaVersion(QSqlDatabase& db, int version) const {

@@ -16,7 +16,7 @@ namespace kr90x::records {
 enum class Engine { SQLite, PostgreSQL };
 
 // What went wrong, in the terms a message to the mechanic needs.
-enum class Fault { None, Busy, Full, ReadOnly, Damaged, CannotOpen, Other };
+enum class Fault { None, Busy, Full, ReadOnly, Damaged, CannotOpen, Gone, Other };
 
 class SqlDialect {
 public:
@@ -34,7 +34,7 @@ public:
     // every commit on disk before it is reported).
     QStringList writeSetup() const;
     // The schema version the database carries, or why it cannot be read (an error of type
-    // NoError: the database answered, but with no version).
+    // NoError: the database answered, but with no version, or one below 0).
     std::variant<int, QSqlError> schemaVersion(QSqlDatabase& db) const;
     // Inside the migration's transaction, so the version moves with the schema.
     QSqlError setSchemaVersion(QSqlDatabase& db, int version) const;

@@ -2,6 +2,7 @@
 // brought up to date, newer ones are left alone, and every fault is a message, not a stop.
 #include "RecordsFixture.h"
 
+#include "core/ProcessStats.h"
 #include "records/SampleBlob.h"
 
 #include <QCryptographicHash>
@@ -84,6 +85,10 @@ TEST_F(RecordStoreTest, VehicleDetailsChangeAndRecordsGoWithoutReusingTheirNumbe
     const std::vector<RecordId> gone{b};
     ASSERT_TRUE(store.remove(gone));
     EXPECT_FALSE(store.load(b));
+    EXPECT_EQ(store.lastFault(), Fault::Gone);
+    // As when another program sharing the file deleted it: the details went nowhere.
+    EXPECT_FALSE(store.updateVehicle(b, v));
+    EXPECT_EQ(store.lastFault(), Fault::Gone);
     EXPECT_EQ(store.list()->size(), 1u);
     EXPECT_GT(*store.save(compressionRecord()), b);
 }
@@ -176,6 +181,25 @@ TEST_F(RecordStoreTest, AFileThatIsNoDatabaseIsDamagedAndStaysUntouched) {
     EXPECT_EQ(fileHash(), before);
 }
 
+TEST_F(RecordStoreTest, ANegativeSchemaVersionIsDamagedAndStaysUntouched) {
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.open(path()));
+        ASSERT_TRUE(store.save(compressionRecord(QStringLiteral("KEEP-1"))));
+    }
+    {
+        RawDatabase raw(path());
+        raw.exec(QStringLiteral("PRAGMA user_version = -2000000000"));
+        raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    const QByteArray before = fileHash();
+    RecordStore store;
+    EXPECT_FALSE(store.open(path()));
+    EXPECT_EQ(store.lastFault(), Fault::Damaged);
+    EXPECT_EQ(store.mode(), RecordStore::Mode::Closed);
+    EXPECT_EQ(fileHash(), before);
+}
+
 TEST_F(RecordStoreTest, AFileThatCannotBeWrittenIsToldAsSuch) {
     {
         RecordStore store;
@@ -213,4 +237,62 @@ TEST_F(RecordStoreTest, DamagedStoredValuesNeverReachTheProgram) {
     ASSERT_TRUE(m);
     EXPECT_EQ(m->decimals, kMaxDecimals);
     EXPECT_EQ(store.list()->size(), 2u) << "the list shows them all";
+}
+
+TEST_F(RecordStoreTest, OversizedStoredValuesAreCutOffBeforeTheyAreCopied) {
+    RecordStore store;
+    ASSERT_TRUE(store.open(path()));
+    const RecordId curve = *store.save(curveRecord(100));
+    const RecordId petrol = *store.save(compressionRecord());
+    constexpr qsizetype kHugeBlob = 64 << 20;
+    {
+        RawDatabase raw(path());
+        raw.exec(QStringLiteral("UPDATE records SET samples = zeroblob(%1) WHERE id = %2")
+                     .arg(kHugeBlob)
+                     .arg(curve));
+        raw.exec(QStringLiteral("UPDATE records SET notes = replace(hex(zeroblob(50000)), '0', "
+                                "'n') WHERE id = %1")
+                     .arg(petrol));
+    }
+    // From here on the peak counts only what reading the records takes.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    const bool peakReset = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+    clearRefs.close();
+    const long long before = peakResidentKib();
+
+    EXPECT_FALSE(store.load(curve));
+    EXPECT_EQ(store.lastFault(), Fault::Damaged);
+    const std::optional<std::vector<RecordSummary>> rows = store.list();
+    ASSERT_TRUE(rows);
+    const RecordSummary& listed = rows->front().id == petrol ? rows->front() : rows->back();
+    EXPECT_GE(listed.vehicle.notes.size(), 100) << "enough to search and show";
+    EXPECT_LT(listed.vehicle.notes.size(), 100000);
+    const std::optional<Measurement> whole = store.load(petrol);
+    ASSERT_TRUE(whole);
+    EXPECT_GE(whole->vehicle.notes.size(), listed.vehicle.notes.size());
+    EXPECT_LT(whole->vehicle.notes.size(), 100000);
+    if (peakReset && before > 0) {
+        EXPECT_LT(peakResidentKib() - before, kHugeBlob / 1024 / 2)
+            << "the oversized samples were copied out of the database";
+    }
+}
+
+TEST_F(RecordStoreTest, AStatementThatCannotBePreparedSaysWhy) {
+    RecordStore store;
+    ASSERT_TRUE(store.open(path()));
+    const RecordId id = *store.save(compressionRecord());
+    {
+        RawDatabase raw(path());
+        raw.exec(QStringLiteral("DROP TABLE records"));
+    }
+    const std::vector<RecordId> ids{id};
+    EXPECT_FALSE(store.save(compressionRecord()));
+    EXPECT_TRUE(store.lastError().contains(QStringLiteral("no such table")))
+        << store.lastError().toStdString();
+    EXPECT_FALSE(store.updateVehicle(id, {}));
+    EXPECT_TRUE(store.lastError().contains(QStringLiteral("no such table")));
+    EXPECT_FALSE(store.remove(ids));
+    EXPECT_TRUE(store.lastError().contains(QStringLiteral("no such table")));
+    EXPECT_FALSE(store.load(id));
+    EXPECT_TRUE(store.lastError().contains(QStringLiteral("no such table")));
 }
