@@ -299,7 +299,7 @@ void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks)
         state_, log_, dialogs_, *updateTrust_, FtpClientFirmware, updates,
         [this] { return updateCheck_->expectedHash(files::Firmware); },
         std::move(hooks.startProgram));
-    housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, std::move(hooks.beep));
+    housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, log_, std::move(hooks.beep));
 }
 
 void TForm1::connectUpdateHandlers() {
@@ -564,7 +564,8 @@ void TForm1::FtpClientFirmwareFtpError(QObject*, int ErrorCode, const QByteArray
 void TForm1::FormClose(QObject*) {
     housekeeping_->run({{FtpClient1, files::NewProgram},
                         {FtpClientUpdater, files::Flasher},
-                        {FtpClientFirmware, files::Firmware}});
+                        {FtpClientFirmware, files::Firmware}},
+                       updateCheck_->newProgramVerified());
 }
 
 void TForm1::SendCommand(const QString& command, QTimer* replyTimer) {
