@@ -297,7 +297,7 @@ void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks)
         [this] { return updateCheck_->expectedHash(files::Flasher); });
     firmwareUpdate_ = std::make_unique<FirmwareUpdate>(
         state_, log_, dialogs_, *updateTrust_, FtpClientFirmware, updates,
-        [this] { return updateCheck_->expectedHash(files::Firmware); },
+        [this](const QString& file) { return updateCheck_->expectedHash(file); },
         std::move(hooks.startProgram));
     housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, log_, std::move(hooks.beep));
 }
