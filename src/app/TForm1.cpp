@@ -297,9 +297,9 @@ void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks)
         [this] { return updateCheck_->expectedHash(files::Flasher); });
     firmwareUpdate_ = std::make_unique<FirmwareUpdate>(
         state_, log_, dialogs_, *updateTrust_, FtpClientFirmware, updates,
-        [this] { return updateCheck_->expectedHash(files::Firmware); },
+        [this](const QString& file) { return updateCheck_->expectedHash(file); },
         std::move(hooks.startProgram));
-    housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, std::move(hooks.beep));
+    housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, log_, std::move(hooks.beep));
 }
 
 void TForm1::connectUpdateHandlers() {
@@ -564,7 +564,8 @@ void TForm1::FtpClientFirmwareFtpError(QObject*, int ErrorCode, const QByteArray
 void TForm1::FormClose(QObject*) {
     housekeeping_->run({{FtpClient1, files::NewProgram},
                         {FtpClientUpdater, files::Flasher},
-                        {FtpClientFirmware, files::Firmware}});
+                        {FtpClientFirmware, files::Firmware}},
+                       updateCheck_->newProgramVerified());
 }
 
 void TForm1::SendCommand(const QString& command, QTimer* replyTimer) {

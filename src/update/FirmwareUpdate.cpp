@@ -6,6 +6,7 @@
 #include "update/FtpStatusLog.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateFiles.h"
+#include "update/UpdateSignature.h"
 #include "update/UpdateTrust.h"
 
 namespace kr90x {
@@ -22,6 +23,18 @@ FirmwareUpdate::FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs
 void FirmwareUpdate::launch() {
     if (state_.FirmwareCheckStarted) {
         return;
+    }
+    // Signed, a firmware is only taken with its hash: one that no check in this run can
+    // vouch for would be fetched to be thrown away, and look like a forgery. Not counted
+    // as the run's attempt, so a manifest read later can still ask for it.
+    if (trust_.required()) {
+        const UpdateCheck::ExpectedHash expected =
+            expectedHash_ ? expectedHash_(files::Firmware) : UpdateCheck::ExpectedHash();
+        if (!expected.pending && !parseSha256Hex(expected.sha256.value_or(QByteArray()))) {
+            log_.add(QStringLiteral("OrvoKR90X.hex no se descarga: ningún version.ini firmado "
+                                    "da su SHA256"));
+            return;
+        }
     }
     if (client_) {
         loginOrLog(*client_, log_);
@@ -45,7 +58,7 @@ void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
 // A firmware fetched before the manifest was read (the tester did not answer the version
 // question) waits for it: the manifest may name the hash it must have.
 void FirmwareUpdate::transferComplete() {
-    if (expectedHash_ && expectedHash_().pending) {
+    if (expectedHash_ && expectedHash_(files::Firmware).pending) {
         awaitingManifest_ = true;
         client_->Logout();
         return;
@@ -63,16 +76,20 @@ void FirmwareUpdate::handOff(bool logout) {
     // Half a firmware file written into the tester could leave it unusable: the tool
     // only ever sees a file that arrived whole and, when the manifest says, hashes right.
     const std::optional<QByteArray> sha256 =
-        expectedHash_ ? expectedHash_().sha256 : std::optional<QByteArray>();
+        expectedHash_ ? expectedHash_(files::Firmware).sha256 : std::optional<QByteArray>();
     const InstallOutcome outcome =
         installDownload(settings_.localPath(files::Firmware), trust_.rules(sha256, false, false));
     const bool installed = logInstall(log_, files::Firmware, files::Firmware, outcome);
     if (logout && client_) {
         client_->Logout();
     }
-    trust_.refuseIfForged(files::Firmware, outcome);
+    // A signed manifest that names no hash for the firmware is no sign of an attack: its
+    // log line is all there is.
+    if (outcome.result == InstallResult::HashMismatch) {
+        trust_.refuseIfForged(files::Firmware, outcome);
+    }
     // A close during the logout has discarded the client and deleted the firmware file.
-    if (!installed || !client_) {
+    if (!installed || !client_ || !flasherVouchedFor()) {
         return;
     }
     dialogs_.information(
@@ -80,6 +97,33 @@ void FirmwareUpdate::handOff(bool logout) {
     if (startProgram_) {
         startProgram_(settings_.localPath(files::Flasher), {QStringLiteral("English")});
     }
+}
+
+// A tool already in the folder is never fetched again, so it may be one from before the
+// key, or one put there by anybody. Signed, it runs only when it hashes as the manifest
+// says; otherwise it goes, and the next check fetches one that does.
+bool FirmwareUpdate::flasherVouchedFor() {
+    const QString flasher = settings_.localPath(files::Flasher);
+    // A missing tool has nothing to check: its start fails, as it always did.
+    if (!trust_.required() || !fileExists(flasher)) {
+        return true;
+    }
+    const std::optional<QByteArray> sha256 =
+        expectedHash_ ? expectedHash_(files::Flasher).sha256 : std::optional<QByteArray>();
+    const std::optional<Sha256Digest> expected = parseSha256Hex(sha256.value_or(QByteArray()));
+    const std::optional<QByteArray> actual = fileSha256Hex(flasher);
+    if (expected && actual && parseSha256Hex(*actual) == expected) {
+        return true;
+    }
+    deleteFile(flasher);
+    const InstallOutcome refused{
+        expected ? InstallResult::HashMismatch : InstallResult::HashMissing, {}};
+    if (expected) {
+        trust_.refuse(notInstalledLine(files::Flasher, refused));
+    } else {
+        log_.add(notInstalledLine(files::Flasher, refused));
+    }
+    return false;
 }
 
 } // namespace kr90x

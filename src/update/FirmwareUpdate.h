@@ -22,8 +22,9 @@ class UpdateTrust;
 // file to the flashing tool.
 class FirmwareUpdate {
 public:
-    // The firmware file's hash as the manifest names it, as the update check knows it.
-    using ExpectedHash = std::function<UpdateCheck::ExpectedHash()>;
+    // A file's hash as the manifest names it (the firmware's, the flashing tool's), as the
+    // update check knows it.
+    using ExpectedHash = std::function<UpdateCheck::ExpectedHash(const QString& file)>;
 
     FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs, UpdateTrust& trust,
                    TFtpClient* client, UpdateSettings settings, ExpectedHash expectedHash,
@@ -40,6 +41,7 @@ public:
 private:
     void transferComplete();
     void handOff(bool logout);
+    bool flasherVouchedFor();
 
     AppState& state_;
     Log& log_;

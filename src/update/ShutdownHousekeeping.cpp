@@ -1,15 +1,17 @@
 #include "update/ShutdownHousekeeping.h"
 
+#include "core/Log.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateFiles.h"
 
 namespace kr90x {
 
-ShutdownHousekeeping::ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep,
-                                           RenameFile rename)
-    : settings_(std::move(settings)), beep_(std::move(beep)), rename_(std::move(rename)) {}
+ShutdownHousekeeping::ShutdownHousekeeping(UpdateSettings settings, Log& log,
+                                           std::function<void()> beep, RenameFile rename)
+    : settings_(std::move(settings)), log_(log), beep_(std::move(beep)),
+      rename_(std::move(rename)) {}
 
-void ShutdownHousekeeping::run(const std::vector<Download>& downloads) {
+void ShutdownHousekeeping::run(const std::vector<Download>& downloads, bool newProgramVerified) {
     if (settings_.ProgramDirectory.isEmpty()) {
         for (const Download& d : downloads) {
             if (d.client && d.client->Connected()) {
@@ -24,8 +26,17 @@ void ShutdownHousekeeping::run(const std::vector<Download>& downloads) {
     }
     // Only after the drops: a program download still connected has lost its file by now.
     // A program that does not update itself leaves its folder alone.
-    if (!settings_.SelfUpdateBlocked && fileExists(settings_.localPath(files::NewProgram))) {
-        replaceProgram();
+    const QString newProgram = settings_.localPath(files::NewProgram);
+    if (!settings_.SelfUpdateBlocked && fileExists(newProgram)) {
+        // Signed, a new program left by an earlier run (or by anybody) was never checked
+        // against this run's manifest: it must not become the program that starts next.
+        if (!settings_.PublicKey.trimmed().isEmpty() && !newProgramVerified) {
+            deleteFile(newProgram);
+            log_.add(QStringLiteral("Orvo_KR90X_Nuevo.exe no verificado en esta sesión, "
+                                    "borrado"));
+        } else {
+            replaceProgram();
+        }
     }
     for (const QString& name : {files::Manifest, files::Firmware}) {
         const QString path = settings_.localPath(name);

@@ -10,6 +10,7 @@
 
 namespace kr90x {
 
+class Log;
 class TFtpClient;
 
 // The close's part of the updates: drop downloads still connected, put a downloaded new
@@ -25,17 +26,20 @@ public:
     // How a file gets a new name; tests make it fail.
     using RenameFile = std::function<bool(const QString& from, const QString& to)>;
 
-    ShutdownHousekeeping(UpdateSettings settings, std::function<void()> beep,
+    ShutdownHousekeeping(UpdateSettings settings, Log& log, std::function<void()> beep,
                          RenameFile rename = renameFile);
 
-    // Deletes every connected client of the list (its events stop at once).
-    void run(const std::vector<Download>& downloads);
+    // Deletes every connected client of the list (its events stop at once). With a public
+    // key, the new program takes the running one's place only when `newProgramVerified`:
+    // its hash was checked against a signed manifest in this run.
+    void run(const std::vector<Download>& downloads, bool newProgramVerified = false);
 
 private:
     void dropDownload(const Download& download);
     void replaceProgram();
 
     UpdateSettings settings_;
+    Log& log_;
     std::function<void()> beep_;
     RenameFile rename_;
 };

@@ -66,7 +66,9 @@ QTcpSocket* TFtpClient::makeDataSocket() {
     auto* socket = new QSslSocket(this);
     // The control connection's configuration carries its session ticket.
     socket->setSslConfiguration(control->sslConfiguration());
-    connect(socket, &QSslSocket::sslErrors, this, &TFtpClient::onSslErrors);
+    // A certificate refused here fails this transfer alone, through its socket error (whose
+    // text is the refusal's); taken for the control connection's, it would make every
+    // later close of that connection, our own QUIT too, a TLS failure.
     return socket;
 }
 

@@ -192,6 +192,8 @@ void UpdateCheck::programArrived() {
         installDownload(settings_.localPath(files::NewProgram),
                         trust_.rules(expectedHash(files::Program).sha256, true, false));
     logInstall(log_, files::Program, files::NewProgram, installed);
+    // A later refused download leaves this one in place: it stays verified.
+    newProgramVerified_ = newProgramVerified_ || installed.installed();
     client_->Logout();
     trust_.refuseIfForged(files::NewProgram, installed);
 }

@@ -60,6 +60,9 @@ public:
     // For files::Program, files::Flasher or files::Firmware.
     ExpectedHash expectedHash(const QString& file) const;
     DownloadKind downloadKind() const { return kind_; }
+    // A new program was put in place next to the running one in this run, with its hash
+    // checked whenever a key is set.
+    bool newProgramVerified() const { return newProgramVerified_; }
 
 private:
     bool readingManifest() const {
@@ -89,6 +92,7 @@ private:
     bool loggedIn_ = false;        // in the check under way
     bool manifestPending_ = false; // a check is under way and has not read the manifest
     bool automatic_ = true;        // activations still start the check
+    bool newProgramVerified_ = false;
 };
 
 } // namespace kr90x

@@ -145,4 +145,113 @@ TEST_F(SignedHashesTest, AFirmwareWhoseHashDiffersIsNotHandedToTheFlashingTool) 
     EXPECT_EQ(boxTexts(), QStringList{refusalBox()});
 }
 
+// Files in the folder from before the run were never checked against its manifest.
+struct Leftover {
+    const char* name;
+    QByteArray tool;  // the flashing tool found in the folder
+    bool toolHashed;  // the signed manifest names the tool's hash
+    const char* line; // the log's, when the tool is refused
+    bool box;
+};
+
+class LeftoverToolTest : public test::SignedUpdatesFixture,
+                         public ::testing::WithParamInterface<Leftover> {};
+
+TEST_P(LeftoverToolTest, IsStartedOnlyWhenItHashesAsSigned) {
+    startServer();
+    // No newer program: the check closes before the firmware is asked for, with the tool
+    // still in the folder, so it is not fetched in this check.
+    const QByteArray text =
+        manifest("104", "14", {}, "SHA256=" + test::sha256Hex(firmware) + "\r\n") +
+        (GetParam().toolHashed ? "[OrvoFlash]\r\nSHA256=" + test::sha256Hex(kFlasher) + "\r\n"
+                               : QByteArray());
+    servePublished(text, newProgram);
+    put("OrvoFlash.exe", GetParam().tool);
+    makeSignedRun(signedSettings());
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLogHas("Transferencia OrvoKR90X.hex completada"));
+    ASSERT_TRUE(waitAllClosed());
+    test::drainEvents();
+    if (!GetParam().line) {
+        ASSERT_EQ(started.size(), 1u);
+        EXPECT_EQ(started[0].first, local("OrvoFlash.exe"));
+        return;
+    }
+    EXPECT_TRUE(started.empty());
+    EXPECT_TRUE(log().contains(GetParam().line)) << log().join('\n').toStdString();
+    EXPECT_FALSE(exists("OrvoFlash.exe"));
+    EXPECT_EQ(boxTexts(), GetParam().box ? QStringList{refusalBox()} : QStringList());
+    // The next check finds the tool missing and fetches the one the manifest vouches for.
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLogHas(GetParam().toolHashed ? "Transferencia OrvoFlash.exe completada"
+                                                 : "OrvoFlash.exe no se descarga"));
+    ASSERT_TRUE(waitAllClosed());
+    EXPECT_EQ(read("OrvoFlash.exe"), GetParam().toolHashed ? kFlasher : QByteArray());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SignedRun, LeftoverToolTest,
+    ::testing::Values(Leftover{"Genuine", kFlasher, true, nullptr, false},
+                      Leftover{"Tampered", "#!/bin/sh\nexit 0\n", true,
+                               "Actualización rechazada: SHA256 incorrecto, borrado: "
+                               "OrvoFlash.exe",
+                               true},
+                      // Not a forgery, so only the log says it.
+                      Leftover{"NoHashSigned", kFlasher, false,
+                               "version.ini no da su SHA256, borrado: OrvoFlash.exe", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SignedHashesTest, ANewProgramLeftFromAnEarlierRunIsDeletedAtTheClose) {
+    startServer();
+    servePublished(manifest("104", "0"), newProgram);
+    put("OrvoFlash.exe", kFlasher);
+    put("Orvo_KR90X_Nuevo.exe", newProgram);
+    makeSignedRun(signedSettings());
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLogHas("No es necesario actualizar"));
+    ASSERT_TRUE(waitAllClosed());
+    close();
+    EXPECT_TRUE(logHas("Orvo_KR90X_Nuevo.exe no verificado en esta sesión, borrado"));
+    EXPECT_EQ(read("Orvo_KR90X.exe"), kOldProgram);
+    EXPECT_EQ(programFolder(), (QStringList{"OrvoFlash.exe", "Orvo_KR90X.exe"}));
+    EXPECT_EQ(beeps, 0);
+}
+
+// A firmware no check can vouch for is not fetched (it could only be refused, and would
+// look like a forgery), and that does not use up the run's one firmware attempt.
+TEST_F(SignedHashesTest, FirmwareIsFetchedOnlyWhenACheckCanVouchForIt) {
+    startServer();
+    servePublished(signedManifest(), newProgram);
+    put("OrvoFlash.exe", kFlasher);
+    makeSignedRun(signedSettings());
+
+    form->Timer2Timer(form.get()); // the tester did not answer, before any check
+    EXPECT_TRUE(logHas("OrvoKR90X.hex no se descarga"));
+    EXPECT_FALSE(state.FirmwareCheckStarted);
+    EXPECT_FALSE(form->FtpClientFirmware->Connected());
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(test::waitFor([&] { return !started.empty(); }, 10000));
+    ASSERT_TRUE(waitAllClosed());
+    EXPECT_EQ(commandCount(retr("OrvoKR90X.hex")), 1);
+    EXPECT_FALSE(logHas("Actualización rechazada"));
+}
+
+TEST_F(SignedHashesTest, AFirmwareTheSignedManifestGivesNoHashForIsOnlyLogged) {
+    startServer();
+    servePublished(manifest("104", "14"), newProgram);
+    put("OrvoFlash.exe", kFlasher);
+    makeSignedRun(signedSettings());
+
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLogHas("OrvoKR90X.hex no se descarga"));
+    ASSERT_TRUE(waitAllClosed());
+    test::drainEvents();
+    EXPECT_EQ(commandCount(retr("OrvoKR90X.hex")), 0);
+    EXPECT_TRUE(started.empty());
+    EXPECT_TRUE(boxTexts().isEmpty());
+}
+
 } // namespace

@@ -20,6 +20,17 @@ FtpTestServer::~FtpTestServer() {
 }
 
 QString FtpTestServer::start(const QString& fault, double stallSeconds, const QString& faultFile) {
+    return startOwn(
+        {"--fault", fault, "--stall", QString::number(stallSeconds), "--fault-file", faultFile});
+}
+
+QString FtpTestServer::startTls(const Tls& tls, const QString& dataCertificate,
+                                const QString& fault) {
+    return startOwn({"--tls-cert", tls.certificate, "--tls-key", tls.key, "--data-cert",
+                     dataCertificate, "--fault", fault});
+}
+
+QString FtpTestServer::startOwn(const QStringList& arguments) {
     if (!dir_.isValid()) {
         return "no temp folder";
     }
@@ -27,10 +38,10 @@ QString FtpTestServer::start(const QString& fault, double stallSeconds, const QS
     QDir(dir_.path()).mkpath("local");
     // Debian's interpreter: the one that sees python3-pyftpdlib.
     process_.setProgram("/usr/bin/python3");
-    process_.setArguments({KR90X_FTP_SERVER_SCRIPT, "--root", dir_.filePath("server"), "--log",
-                           dir_.filePath("commands.log"), "--fault", fault, "--stall",
-                           QString::number(stallSeconds), "--fault-file", faultFile, "--release",
-                           dir_.filePath("release")});
+    process_.setArguments(QStringList{KR90X_FTP_SERVER_SCRIPT, "--root", dir_.filePath("server"),
+                                      "--log", dir_.filePath("commands.log"), "--release",
+                                      dir_.filePath("release")} +
+                          arguments);
     return waitForPort();
 }
 

@@ -38,6 +38,9 @@ public:
     };
     // Empty text when vsftpd runs, else what went wrong.
     QString startVsftpd(const std::optional<Tls>& tls = std::nullopt);
+    // Our own server with explicit TLS, whose data connections show `dataCertificate`
+    // (with the same key) instead of the control connection's, and one fault.
+    QString startTls(const Tls& tls, const QString& dataCertificate, const QString& fault = {});
     // Ends the "hold" fault: the held transfer goes out now.
     void release() const;
 
@@ -53,6 +56,7 @@ public:
     QStringList commands() const;
 
 private:
+    QString startOwn(const QStringList& arguments);
     QString waitForPort();
 
     QTemporaryDir dir_;

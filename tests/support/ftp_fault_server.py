@@ -3,6 +3,11 @@ stdout, one account, and one fault chosen on the command line.
 
     ftp_fault_server.py --root DIR --log FILE [--fault NAME] [--fault-file NAME]
                         [--release FILE] [--user U --password P]
+                        [--tls-cert FILE --tls-key FILE --data-cert FILE]
+
+With a certificate and its key, the server takes explicit TLS (AUTH TLS, PBSZ, PROT) and
+its data connections show --data-cert instead: a certificate problem on the data
+connections alone, which a server with one certificate (vsftpd) cannot make.
 
 With --fault-file, a data fault hits only the files of that name; others go out whole.
 The faults "hold" and "flood500" wait for the release file before they go on, so that a
@@ -130,6 +135,9 @@ class FaultHandler(FTPHandler):
     def ftp_QUIT(self, line):
         if self.fault == "ignore_quit":
             return
+        if self.fault == "quit_close":
+            self.close()  # the connection ends without a 221
+            return
         super().ftp_QUIT(line)
 
     # --- retrieve faults
@@ -253,6 +261,30 @@ class FaultHandler(FTPHandler):
         super().ftp_ABOR(line)
 
 
+def tls_handler(cert, key, data_cert):
+    from OpenSSL import SSL
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+    data_context = SSL.Context(SSL.TLS_SERVER_METHOD)
+    data_context.use_certificate_chain_file(data_cert)
+    data_context.use_privatekey_file(key)
+
+    class DataHandler(TLS_DTPHandler):
+        def secure_connection(self, ssl_context):
+            super().secure_connection(data_context)
+
+    class TlsFaultHandler(FaultHandler, TLS_FTPHandler):
+        certfile = cert
+        keyfile = key
+        dtp_handler = DataHandler
+        proto_cmds = dict(FaultHandler.proto_cmds, **TLS_FTPHandler.proto_cmds)
+
+        def ftp_AUTH(self, line):
+            TLS_FTPHandler.ftp_AUTH(self, line)
+
+    return TlsFaultHandler
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
@@ -263,6 +295,9 @@ def main():
     parser.add_argument("--stall", type=float, default=0.3)
     parser.add_argument("--fault-file", default="")
     parser.add_argument("--release", default="")
+    parser.add_argument("--tls-cert", default="")
+    parser.add_argument("--tls-key", default="")
+    parser.add_argument("--data-cert", default="")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.CRITICAL)
@@ -274,7 +309,10 @@ def main():
     FaultHandler.stall_seconds = args.stall
     FaultHandler.fault_file = args.fault_file
     FaultHandler.release_file = args.release
-    server = FTPServer(("127.0.0.1", 0), FaultHandler)
+    handler = FaultHandler
+    if args.tls_cert:
+        handler = tls_handler(args.tls_cert, args.tls_key, args.data_cert)
+    server = FTPServer(("127.0.0.1", 0), handler)
     server.max_cons = 16
     print(server.socket.getsockname()[1], flush=True)
     try:

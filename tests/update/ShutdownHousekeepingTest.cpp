@@ -1,5 +1,6 @@
 // The file rules of the close, on a temp program folder without any client connected.
 #include "update/ShutdownHousekeeping.h"
+#include "core/Log.h"
 #include "update/UpdateFiles.h"
 
 #include <QDir>
@@ -18,12 +19,13 @@ namespace {
 class ShutdownHousekeepingTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    Log log;
     int beeps = 0;
 
     void run() {
         UpdateSettings s;
         s.ProgramDirectory = dir.path();
-        ShutdownHousekeeping(s, [this] { ++beeps; })
+        ShutdownHousekeeping(s, log, [this] { ++beeps; })
             .run({{nullptr, files::NewProgram},
                   {nullptr, files::Flasher},
                   {nullptr, files::Firmware}});
@@ -97,7 +99,7 @@ TEST_F(ShutdownHousekeepingTest, NewProgramThatCannotTakeTheNameLeavesTheOldProg
     s.ProgramDirectory = dir.path();
     std::vector<std::pair<QString, QString>> renames;
     ShutdownHousekeeping(
-        s, [this] { ++beeps; },
+        s, log, [this] { ++beeps; },
         [&](const QString& from, const QString& to) {
             renames.emplace_back(QFileInfo(from).fileName(), QFileInfo(to).fileName());
             // the new program's rename fails; the others are real
@@ -117,9 +119,32 @@ TEST_F(ShutdownHousekeepingTest, ProgramThatDoesNotUpdateItselfLeavesItsFolderAl
     UpdateSettings s;
     s.ProgramDirectory = dir.path();
     s.SelfUpdateBlocked = "packaged";
-    ShutdownHousekeeping(s, [this] { ++beeps; }).run({{nullptr, files::NewProgram}});
+    ShutdownHousekeeping(s, log, [this] { ++beeps; }).run({{nullptr, files::NewProgram}});
     EXPECT_EQ(beeps, 0);
     EXPECT_EQ(read("Orvo_KR90X.exe"), QByteArray("program"));
+}
+
+// Signed, only a new program this run's check verified replaces the running one: one left
+// from an earlier run, or put there by anybody, goes.
+TEST_F(ShutdownHousekeepingTest, WithAKeyOnlyANewProgramVerifiedInThisRunIsPutInPlace) {
+    UpdateSettings s;
+    s.ProgramDirectory = dir.path();
+    s.PublicKey = "key";
+    for (const bool verified : {false, true}) {
+        put("Orvo_KR90X.exe", "program");
+        put("Orvo_KR90X_Nuevo.exe", "new");
+        log.clear();
+        ShutdownHousekeeping(s, log, [this] {
+            ++beeps;
+        }).run({{nullptr, files::NewProgram}}, verified);
+        EXPECT_EQ(files(), QStringList{"Orvo_KR90X.exe"}) << verified;
+        EXPECT_EQ(read("Orvo_KR90X.exe"), verified ? "new" : "program");
+        EXPECT_EQ(log.lines(),
+                  verified ? QStringList()
+                           : QStringList{"Orvo_KR90X_Nuevo.exe no verificado en esta sesión, "
+                                         "borrado"});
+    }
+    EXPECT_EQ(beeps, 1);
 }
 
 class InstallDownloadTest : public ShutdownHousekeepingTest {

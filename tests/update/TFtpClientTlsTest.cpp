@@ -1,6 +1,7 @@
-// FTP over TLS against a real vsftpd with TLS, with certificates the test makes with
-// openssl: what the client accepts, what it refuses, and that it never logs in where the
-// server could not be checked.
+// FTP over TLS against a real vsftpd with TLS (and our own server, for a certificate on
+// the data connections alone), with certificates the test makes with openssl: what the
+// client accepts, what it refuses, and that it never logs in where the server could not
+// be checked.
 #include "FtpClientHarness.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,38 @@ TEST_F(TlsClientTest, TryFetchesInClearFromAServerWithoutTls) {
     EXPECT_TRUE(fetch(patternBytes(100000)));
     EXPECT_FALSE(client.ControlProtected());
     EXPECT_TRUE(server.commands().contains("AUTH TLS"));
+}
+
+// A certificate refused on a data connection speaks for that connection alone: the
+// transfer fails with it, and the control connection, whose certificate was good, later
+// ends as an ordinary logout, even when the server closes it without answering the QUIT.
+// (Our own server: vsftpd has one certificate for both.)
+TEST_F(TlsClientTest, ADataConnectionsBadCertificateFailsOnlyItsTransfer) {
+    const QString error =
+        server.startTls(certs.serverTls("good.pem"), certs.path("otherhost.pem"), "quit_close");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    configure(client, server);
+    client.ServerAddress = "localhost";
+    client.Tls = FtpTls::Required;
+    client.CaFile = certs.path("ca.pem");
+    server.putFile("fw.bin", patternBytes(100000));
+    ASSERT_TRUE(loginAndWait(client, rec)) << ::testing::PrintToString(rec.sequence());
+    ASSERT_TRUE(client.Retrieve(server.remotePath("fw.bin"), server.localFile("fw.bin"),
+                                TFtpRetrieveMode::rmReplace));
+    ASSERT_TRUE(waitFor([&] { return rec.seenError() || rec.seen(SC::scTransferOK); }));
+    const FtpEvent failed = rec.events.back();
+    ASSERT_TRUE(failed.isError) << ::testing::PrintToString(rec.sequence());
+    EXPECT_TRUE(failed.text.contains("host name")) << failed.text.data();
+
+    // The server's own close, after QUIT and without a 221, is the one event of a
+    // connection that ended, and no failure.
+    EXPECT_TRUE(client.Logout());
+    ASSERT_TRUE(waitFor([&] { return rec.seen(SC::scLogout); }));
+    QCoreApplication::processEvents(); // a close of our own would add its event now
+    EXPECT_EQ(rec.sequence(),
+              (Seq{"scOpen", "scLogin", EventRecorder::errorName(failed.code), "scLogout"}));
+    const QByteArray why = rec.of(SC::scLogout).front().text;
+    EXPECT_TRUE(why.isEmpty()) << why.data();
 }
 
 // The server agrees to TLS and then says nothing: the time-out ends the login, as it
