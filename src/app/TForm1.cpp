@@ -35,10 +35,8 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPicture>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 #include <QTimer>
 
 #include <stdexcept>
@@ -46,31 +44,8 @@
 namespace kr90x {
 namespace {
 
-constexpr int kClientWidth = 800;
-constexpr int kClientHeight = 503;
-constexpr int kStatusBarHeight = 19;
 // How long a shown window waits for its activation before its first device pass runs.
 constexpr int kFirstPassHoldMs = 2000;
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry,
-                        bool visible, bool enabled) {
-    auto* b = new QPushButton(caption, parent); // owned by the window
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    b->setVisible(visible);
-    b->setEnabled(enabled);
-    return b;
-}
-
-// Both charts share one rectangle and start hidden; the later created lies above.
-template <typename Chart>
-Chart* makeChart(QWidget* parent, const char* name, const FormatSettings& format) {
-    auto* chart = new Chart(format, parent); // owned by the window
-    chart->setObjectName(QString::fromLatin1(name));
-    chart->setGeometry(224, 24, 561, 369);
-    chart->hide();
-    return chart;
-}
 
 } // namespace
 
@@ -80,18 +55,6 @@ TForm1::TForm1(AppState& state, reports::ReportDialogs& dialogs, HidPlatform& hi
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromLatin1(kApplicationTitle));
-    setWindowIcon(QIcon(QStringLiteral(":/res/Icon")));
-    setFixedSize(kClientWidth, kClientHeight);
-    QFont tahoma;
-    tahoma.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
-                        QStringLiteral("DejaVu Sans")});
-    tahoma.setPixelSize(11);
-    setFont(tahoma);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
-
     createControls();
     createComponents(hidPlatform);
     createUpdateFlows(updates, std::move(hooks));
@@ -109,79 +72,6 @@ TForm1::~TForm1() {
     // The tester goes back and its reader stops before the controls it reports to.
     HidCont.reset();
     state_.TesterDevice = nullptr;
-}
-
-void TForm1::createControls() {
-    imgUsb = new QLabel(this);
-    imgUsb->setObjectName(QStringLiteral("imgUsb"));
-    imgUsb->setGeometry(8, 8, 100, 34);
-    const QPixmap grey(QStringLiteral(":/res/USB_Logo_BN"));
-    imgUsb->setPixmap(grey);
-    imgUsb->resize(grey.size()); // the control takes the size of its picture
-
-    pb1 = new GradientProgressBar(this);
-    pb1->setObjectName(QStringLiteral("pb1"));
-    pb1->setGeometry(49, 408, 704, 25);
-    pb1->hide();
-
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(281, 159, 464, 127);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/res/Logo")));
-
-    StatusBar = new StatusPanels({675, 150}, this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
-
-    Memo1 = new LogMemo(log_, this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(376, 8, 402, 337);
-    Memo1->hide();
-
-    btnReaddata = makeButton(this, "btnReaddata", QStringLiteral("Read data"), {347, 448, 121, 25},
-                             true, false);
-    chart1 = makeChart<charts::CompressionChart>(this, "chart1", state_.Format);
-    btn1 = makeButton(this, "btn1", QStringLiteral("Gráfico"), {554, 399, 121, 25}, false, false);
-    btnReport =
-        makeButton(this, "btnReport", QStringLiteral("Report"), {518, 448, 121, 25}, true, false);
-    btn3 =
-        makeButton(this, "btn3", QStringLiteral("Save to PDF"), {681, 399, 121, 25}, false, false);
-
-    QStringList functionLabels;
-    for (const TestFunction& f : testFunctions()) {
-        functionLabels << QString::fromLatin1(f.itemText);
-    }
-    RadioGroup1 = new RadioGroup(QStringLiteral("Select function"), functionLabels, this);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setGeometry(8, 48, 185, 200);
-    RadioGroup1->setItemIndex(0);
-
-    btnHome = makeButton(this, "btnHome", QStringLiteral("Home"), {176, 448, 121, 25}, true, true);
-    Chart2 = makeChart<charts::PressureChart>(this, "Chart2", state_.Format);
-    btn2 =
-        makeButton(this, "btn2", QStringLiteral("Conectar FTP"), {110, 254, 104, 25}, false, true);
-    btn4 =
-        makeButton(this, "btn4", QStringLiteral("Desonectar FTP"), {0, 254, 104, 25}, false, true);
-    btn5 = makeButton(this, "btn5", QStringLiteral("Directorio Actual"), {110, 285, 104, 25}, false,
-                      true);
-    btn6 = makeButton(this, "btn6", QStringLiteral("Descargar fichero"), {0, 285, 104, 25}, false,
-                      true);
-    btnUpdater =
-        makeButton(this, "btnUpdater", QStringLiteral("btnUpdater"), {126, 8, 75, 25}, false, true);
-    btnEEPROM = makeButton(this, "btnEEPROM", QStringLiteral("Read EEPROM"), {681, 448, 97, 25},
-                           false, true);
-
-    // The keys reach the controls in the order of a read: read, report, pick, home. All
-    // the items stand together between Report and Home: Tab skips those not chosen, so it
-    // lands on the chosen one, whichever the user picked.
-    QWidget* previous = btnReport;
-    setTabOrder(btnReaddata, btnReport);
-    for (int i = 0; i < RadioGroup1->itemCount(); ++i) {
-        setTabOrder(previous, RadioGroup1->item(i));
-        previous = RadioGroup1->item(i);
-    }
-    setTabOrder(previous, btnHome);
 }
 
 void TForm1::createComponents(HidPlatform& hidPlatform) {
@@ -276,54 +166,6 @@ void TForm1::connectHandlers() {
     connect(btn3, &QPushButton::clicked, this, [this] { runHandler([this] { btn3Click(btn3); }); });
 }
 
-void TForm1::createUpdateFlows(const UpdateSettings& updates, UpdateHooks hooks) {
-    for (TFtpClient* client :
-         {FtpClient1.data(), FtpClientUpdater.data(), FtpClientFirmware.data()}) {
-        updates.configure(*client);
-    }
-    if (!hooks.startProgram) {
-        hooks.startProgram = startDetachedProgram;
-    }
-    if (!hooks.beep) {
-        hooks.beep = [] { QApplication::beep(); };
-    }
-    updateTrust_ = std::make_unique<UpdateTrust>(log_, dialogs_, updates.PublicKey);
-    updateCheck_ = std::make_unique<UpdateCheck>(
-        state_, log_, dialogs_, *updateTrust_, FtpClient1, updates,
-        UpdateCheck::Actions{[this] { Downloadupdater(); }, [this] { LaunchOrvoFlash(); },
-                             [this] { firmwareUpdate_->manifestSettled(); }});
-    flasherDownload_ = std::make_unique<FlasherDownload>(
-        log_, dialogs_, *updateTrust_, FtpClientUpdater, updates,
-        [this] { return updateCheck_->expectedHash(files::Flasher); });
-    firmwareUpdate_ = std::make_unique<FirmwareUpdate>(
-        state_, log_, dialogs_, *updateTrust_, FtpClientFirmware, updates,
-        [this](const QString& file) { return updateCheck_->expectedHash(file); },
-        std::move(hooks.startProgram));
-    housekeeping_ = std::make_unique<ShutdownHousekeeping>(updates, log_, std::move(hooks.beep));
-}
-
-void TForm1::connectUpdateHandlers() {
-    // Each client's two events, and the hidden test buttons.
-    auto route = [this](TFtpClient* client, auto status, auto error) {
-        connect(client, &TFtpClient::OnFtpStatus, this,
-                [this, status](TFtpClient* s, TFtpStatusCode code, const QByteArray& info) {
-                    runHandler([&] { (this->*status)(s, code, info); });
-                });
-        connect(client, &TFtpClient::OnFtpError, this,
-                [this, error](TFtpClient* s, int code, const QByteArray& text) {
-                    runHandler([&] { (this->*error)(s, code, text); });
-                });
-    };
-    route(FtpClient1, &TForm1::FtpClient1FtpStatus, &TForm1::FtpClient1FtpError);
-    route(FtpClientUpdater, &TForm1::FtpClientUpdaterFtpStatus, &TForm1::FtpClientUpdaterFtpError);
-    route(FtpClientFirmware, &TForm1::FtpClientFirmwareFtpStatus,
-          &TForm1::FtpClientFirmwareFtpError);
-    connect(btn2, &QPushButton::clicked, this, [this] { runHandler([this] { btn2Click(btn2); }); });
-    connect(btn4, &QPushButton::clicked, this, [this] { runHandler([this] { btn4Click(btn4); }); });
-    connect(btn5, &QPushButton::clicked, this, [this] { runHandler([this] { btn5Click(btn5); }); });
-    connect(btn6, &QPushButton::clicked, this, [this] { runHandler([this] { btn6Click(btn6); }); });
-}
-
 // Created last, so its buttons lie above every control of the window.
 void TForm1::createRecords() {
     records_ = std::make_unique<WorkshopRecords>(
@@ -399,79 +241,6 @@ void TForm1::btn1Click(QObject*) {
     chart1->addDemoBars();
 }
 
-// ---- Reports ------------------------------------------------------------------------
-
-// The report components, in the window's component order (Timer1 sits among them).
-void TForm1::connectReportComponents() {
-    using namespace reports;
-    RepSystem1->pdfRenderer = RepRenderPDF1.get();
-    RepCustomConnection1->OnGetCols = [this](TRepCustomConnection& c) {
-        RepCustomConnection1GetCols(c);
-    };
-    RepCustomConnection1->OnGetRow = [this](TRepCustomConnection& c) {
-        RepCustomConnection1GetRow(c);
-    };
-    RepCustomConnection2->OnGetCols = [this](TRepCustomConnection& c) {
-        RepCustomConnection2GetCols(c);
-    };
-    RepCustomConnection2->OnGetRow = [this](TRepCustomConnection& c) {
-        RepCustomConnection2GetRow(c);
-    };
-    RepProject2->setConnection(RepCustomConnection2.get());
-    RepProject1->setConnection(RepCustomConnection1.get());
-}
-
-// The report of the result on screen: the function whose result was completed last,
-// not whatever the radio group shows now (a changed selection without a read would
-// otherwise print one curve under another function's title).
-void TForm1::btnReportClick(QObject*) {
-    const TestFunction* f = testFunction(state_.CompletedFunction);
-    if (!f || f->report == ReportKind::None) { // none yet, or turbo, FSI, TDI
-        return;
-    }
-    if (f->report == ReportKind::Compression) {
-        RepProject1->Run();
-        return;
-    }
-    RepProject2->setParam(QStringLiteral("Titulo"), QString::fromLatin1(f->reportTitle));
-    RepProject2->Run();
-}
-
-void TForm1::btn3Click(QObject*) {
-    QString error;
-    if (!RepRenderPDF1->renderToFile(reports::TRepSystem::emptyDocument(),
-                                     QStringLiteral("test.pdf"), &error)) {
-        throw std::runtime_error(error.toStdString());
-    }
-}
-
-void TForm1::RepCustomConnection1GetCols(reports::TRepCustomConnection& Connection) {
-    Connection.AddColumn(QStringLiteral("PieChart"), reports::FieldType::Graphic, 30, {}, {});
-}
-
-void TForm1::RepCustomConnection1GetRow(reports::TRepCustomConnection& Connection) {
-    WriteChartPicture(Connection, *chart1);
-}
-
-void TForm1::RepCustomConnection2GetCols(reports::TRepCustomConnection& Connection) {
-    Connection.AddColumn(QStringLiteral("ChartAltaPresion"), reports::FieldType::Graphic, 30, {},
-                         {});
-}
-
-void TForm1::RepCustomConnection2GetRow(reports::TRepCustomConnection& Connection) {
-    WriteChartPicture(Connection, *Chart2);
-}
-
-// The chart as it is now, visible or not, as a vector picture of its client rectangle.
-void TForm1::WriteChartPicture(reports::TRepCustomConnection& Connection,
-                               const charts::ChartWidget& chart) {
-    QPicture picture;
-    chart.writeChartPicture(picture);
-    Connection.WriteColumnValue(reports::encodePicture(picture));
-}
-
-// ---- end of reports -----------------------------------------------------------------
-
 bool TForm1::testerConnected() const {
     return state_.TesterDevice != nullptr && state_.TesterDevice->IsPluggedIn();
 }
@@ -500,65 +269,6 @@ void TForm1::btnEEPROMClick(QObject*) {
 void TForm1::Timer2Timer(QObject*) {
     Timer2->stop();
     connection_->versionTimedOut();
-}
-
-void TForm1::LaunchOrvoFlash() {
-    firmwareUpdate_->launch();
-}
-
-void TForm1::FormActivate(QObject*) {
-    updateCheck_->activated();
-}
-
-void TForm1::btn2Click(QObject*) {
-    updateCheck_->start();
-}
-
-void TForm1::btn4Click(QObject*) {
-    updateCheck_->logout();
-}
-
-void TForm1::btn5Click(QObject*) {
-    updateCheck_->currentDir();
-}
-
-// A test of the busy cursor: the window does not answer for two seconds.
-void TForm1::btn6Click(QObject*) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QCoreApplication::processEvents();
-    QThread::msleep(2000);
-    QApplication::restoreOverrideCursor();
-    QCoreApplication::processEvents();
-}
-
-void TForm1::Downloadupdater() {
-    flasherDownload_->start();
-}
-
-void TForm1::FtpClient1FtpStatus(QObject*, TFtpStatusCode StatusCode, const QByteArray& InfoText) {
-    updateCheck_->onStatus(StatusCode, InfoText);
-}
-
-void TForm1::FtpClient1FtpError(QObject*, int ErrorCode, const QByteArray& ErrorText) {
-    updateCheck_->onError(ErrorCode, ErrorText);
-}
-
-void TForm1::FtpClientUpdaterFtpStatus(QObject*, TFtpStatusCode StatusCode,
-                                       const QByteArray& InfoText) {
-    flasherDownload_->onStatus(StatusCode, InfoText);
-}
-
-void TForm1::FtpClientUpdaterFtpError(QObject*, int ErrorCode, const QByteArray& ErrorText) {
-    flasherDownload_->onError(ErrorCode, ErrorText);
-}
-
-void TForm1::FtpClientFirmwareFtpStatus(QObject*, TFtpStatusCode StatusCode,
-                                        const QByteArray& InfoText) {
-    firmwareUpdate_->onStatus(StatusCode, InfoText);
-}
-
-void TForm1::FtpClientFirmwareFtpError(QObject*, int ErrorCode, const QByteArray& ErrorText) {
-    firmwareUpdate_->onError(ErrorCode, ErrorText);
 }
 
 void TForm1::FormClose(QObject*) {

@@ -1,8 +1,8 @@
 #include "charts/PressureChart.h"
 
 #include "charts/AxisSteps.h"
+#include "charts/PressureChartLayout.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -19,7 +19,6 @@ constexpr QColor kBandColour{192, 192, 192, 102};
 constexpr QColor kComparisonColour{128, 128, 128};
 constexpr QColor kBorderColour{192, 192, 192};
 constexpr QColor kGridColour{200, 200, 200};
-constexpr QColor kZoomPen{0, 0, 255};
 constexpr qreal kBorderRadius = 28;
 constexpr qreal kBorderWidth = 2;
 constexpr qreal kTopMarginShare = 0.05;
@@ -30,20 +29,11 @@ constexpr qreal kTitleGap = 8;
 constexpr qreal kTickLength = 4;
 constexpr qreal kTickGap = 2;
 constexpr qreal kLabelSpacing = 2; // least room between two axis labels
-constexpr int kZoomSteps = 100;
 constexpr int kZoomStepMs = 3;
-// Pixel coordinates are kept within this distance of the plot: far enough to be cut by
-// the clip, near enough for the rasteriser's fixed-point arithmetic.
-constexpr qreal kFarAway = 1e5;
 
 const QFont& axisLabelFont() {
     static const QFont f = arialFont(11, false);
     return f;
-}
-
-PressureChart::View lerp(const PressureChart::View& a, const PressureChart::View& b, double t) {
-    const auto mix = [t](double u, double v) { return u + (v - u) * t; };
-    return {mix(a.xMin, b.xMin), mix(a.xMax, b.xMax), mix(a.yMin, b.yMin), mix(a.yMax, b.yMax)};
 }
 
 // A view that maps without dividing by zero: empty ranges are widened around their
@@ -60,29 +50,6 @@ PressureChart::View usable(PressureChart::View v) {
 }
 
 } // namespace
-
-struct PressureChart::Layout {
-    QRectF panel;
-    qreal titleTop = 0;
-    QRectF plot;
-    View view;
-    double step = 1;
-
-    qreal px(double x) const {
-        const qreal v = plot.left() + (x - view.xMin) / (view.xMax - view.xMin) * plot.width();
-        return std::clamp(v, plot.left() - kFarAway, plot.right() + kFarAway);
-    }
-    qreal py(double y) const {
-        const qreal v = plot.bottom() - (y - view.yMin) / (view.yMax - view.yMin) * plot.height();
-        return std::clamp(v, plot.top() - kFarAway, plot.bottom() + kFarAway);
-    }
-    double xAt(qreal px) const {
-        return view.xMin + (px - plot.left()) / plot.width() * (view.xMax - view.xMin);
-    }
-    double yAt(qreal py) const {
-        return view.yMin + (plot.bottom() - py) / plot.height() * (view.yMax - view.yMin);
-    }
-};
 
 struct PressureChart::LayoutCache {
     struct Key {
@@ -142,53 +109,6 @@ PressureChart::View PressureChart::automaticView() const {
 
 PressureChart::View PressureChart::currentView() const {
     return manualView_ ? usable(view_) : automaticView();
-}
-
-void PressureChart::setView(const View& view) {
-    manualView_ = true;
-    view_ = view;
-    update();
-    emit viewChanged();
-}
-
-void PressureChart::undoZoom() {
-    animation_.stop();
-    drag_ = Drag::None;
-    manualView_ = false;
-    update();
-    emit viewChanged();
-}
-
-void PressureChart::zoomToRect(const QRectF& pixels) {
-    const View from = currentView();
-    const Layout l = layout(QRectF(QPointF(0, 0), logicalSize()), from);
-    const QRectF r = pixels.normalized() & l.plot;
-    if (r.width() < 1 || r.height() < 1) {
-        return;
-    }
-    const View to{l.xAt(r.left()), l.xAt(r.right()), l.yAt(r.bottom()), l.yAt(r.top())};
-    if (!animated_) {
-        animation_.stop();
-        setView(to);
-        return;
-    }
-    animationFrom_ = from;
-    animationTo_ = to;
-    animationStepNo_ = 0;
-    manualView_ = true;
-    view_ = from;
-    animation_.start();
-}
-
-void PressureChart::animationStep() {
-    ++animationStepNo_;
-    if (animationStepNo_ >= kZoomSteps) {
-        animation_.stop();
-        setView(animationTo_);
-        return;
-    }
-    view_ = lerp(animationFrom_, animationTo_, double(animationStepNo_) / kZoomSteps);
-    update();
 }
 
 PressureChart::Layout PressureChart::layout(const QRectF& rect, const View& view) const {
@@ -383,71 +303,6 @@ void PressureChart::drawLine(QPainter& p, const PointSeries& series, const Layou
         p.drawPoint(linePath_.first()); // a single point, or all in one place
     } else {
         p.drawLines(lineSegments_);
-    }
-}
-
-void PressureChart::paintOverlay(QPainter& p) const {
-    if (drag_ != Drag::Zoom) {
-        return;
-    }
-    p.setPen(QPen(kZoomPen, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(dragOrigin_, dragNow_).normalized());
-}
-
-void PressureChart::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        drag_ = Drag::Zoom;
-    } else if (event->button() == Qt::RightButton) {
-        if (animation_.isActive()) {
-            animation_.stop();
-            setView(animationTo_);
-        }
-        drag_ = Drag::Scroll;
-        dragStartView_ = currentView();
-    } else {
-        return;
-    }
-    dragOrigin_ = dragNow_ = event->position();
-}
-
-void PressureChart::mouseMoveEvent(QMouseEvent* event) {
-    dragNow_ = event->position();
-    if (drag_ == Drag::Zoom) {
-        update();
-    } else if (drag_ == Drag::Scroll) {
-        const Layout l = layout(QRectF(QPointF(0, 0), logicalSize()), dragStartView_);
-        if (l.plot.width() <= 0 || l.plot.height() <= 0) {
-            return;
-        }
-        const QPointF moved = dragNow_ - dragOrigin_;
-        const double dx = moved.x() * (l.view.xMax - l.view.xMin) / l.plot.width();
-        const double dy = moved.y() * (l.view.yMax - l.view.yMin) / l.plot.height();
-        setView({l.view.xMin - dx, l.view.xMax - dx, l.view.yMin + dy, l.view.yMax + dy});
-    }
-}
-
-void PressureChart::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && drag_ == Drag::Zoom) {
-        drag_ = Drag::None;
-        dragNow_ = event->position();
-        const QPointF moved = dragNow_ - dragOrigin_;
-        // Down and to the right zooms in; up and to the left goes back to the whole
-        // curve, as many chart programs do. A click is neither.
-        if (moved.x() > 0 && moved.y() > 0) {
-            zoomToRect(QRectF(dragOrigin_, dragNow_));
-        } else if (moved.x() < 0 && moved.y() < 0) {
-            undoZoom();
-        }
-        update();
-    } else if (event->button() == Qt::RightButton && drag_ == Drag::Scroll) {
-        drag_ = Drag::None;
-    }
-}
-
-void PressureChart::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        undoZoom();
     }
 }
 
