@@ -3,6 +3,7 @@
 // the vector pictures of the reports, and the cost of appending one sample.
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
+#include "core/Cylinders.h"
 #include "core/NumberFormat.h"
 
 #include <QApplication>
@@ -40,8 +41,8 @@ void fillHighPressure(PressureChart& chart, int points) {
 void fillCompression(CompressionChart& chart) {
     chart.Series1.Clear();
     chart.setTitle(QStringLiteral("Petrol Compression"));
-    const double values[6] = {12.1, 11.8, 12.2, 12.0, 11.9, 12.05};
-    for (int n = 6; n >= 1; --n) {
+    const CylinderValues values = {12.1, 11.8, 12.2, 12.0, 11.9, 12.05};
+    for (std::size_t n = kCylinders; n >= 1; --n) {
         chart.Series1.AddBar(values[n - 1], QStringLiteral("Cyl # %1").arg(n));
     }
 }

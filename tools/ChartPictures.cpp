@@ -4,6 +4,7 @@
 // Usage: kr90x_chart_pictures [folder]   (default /tmp)
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
+#include "core/Cylinders.h"
 #include "core/NumberFormat.h"
 
 #include <QApplication>
@@ -49,8 +50,8 @@ int main(int argc, char** argv) {
     bars.resize(561, 369);
     bars.Series1.Clear();
     bars.setTitle(QStringLiteral("Petrol Compression"));
-    const double cylinders[6] = {12.1, 11.8, 12.2, 12.0, 11.9, 12.05};
-    for (int n = 6; n >= 1; --n) {
+    const CylinderValues cylinders = {12.1, 11.8, 12.2, 12.0, 11.9, 12.05};
+    for (std::size_t n = kCylinders; n >= 1; --n) {
         bars.Series1.AddBar(cylinders[n - 1], QStringLiteral("Cyl # %1").arg(n));
     }
     ok &= save(bars.renderImage(bars.size()), folder, "chart1-compression.png");

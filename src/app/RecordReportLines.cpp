@@ -6,7 +6,7 @@
 
 namespace kr90x {
 
-QString spreadLine(const std::array<double, 6>& cylinders, const FormatSettings& format) {
+QString spreadLine(const CylinderValues& cylinders, const FormatSettings& format) {
     const records::CompressionSpread s = records::compressionSpread(cylinders);
     if (!s.spreadPercent) {
         return QStringLiteral("Spread: -"); // no pressure in any cylinder

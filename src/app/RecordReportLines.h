@@ -18,7 +18,7 @@ std::vector<std::pair<QString, QString>> recordReportParams(const records::Measu
 
 // "Spread: 24,6 %", followed by "   Low: cylinder 3" or "   Low: cylinders 3, 6" when
 // cylinders lie more than 10 % below the highest.
-QString spreadLine(const std::array<double, 6>& cylinders, const FormatSettings& format);
+QString spreadLine(const CylinderValues& cylinders, const FormatSettings& format);
 
 // "Grey curve: measured 2024-05-03 14:22, AB-123": the stored curve drawn for comparison.
 QString comparisonLine(const records::Measurement& compared);

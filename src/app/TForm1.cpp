@@ -3,6 +3,7 @@
 #include "app/GradientProgressBar.h"
 #include "app/LogMemo.h"
 #include "app/RadioGroup.h"
+#include "app/ResultDisplay.h"
 #include "app/StatusPanels.h"
 #include "app/WorkshopRecords.h"
 #include "core/HandlerGuard.h"
@@ -10,7 +11,6 @@
 #include "core/Texts.h"
 #include "link/DeviceConnection.h"
 #include "link/THidDeviceController.h"
-#include "measure/CompressionResults.h"
 #include "measure/CurveDownload.h"
 #include "measure/EepromDump.h"
 #include "measure/ReadStart.h"
@@ -110,13 +110,11 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
         std::make_unique<VersionReply>(state_, log_, *Timer2, [this] { LaunchOrvoFlash(); });
     eeprom_ = std::make_unique<EepromDump>(state_, log_, *sender_, *Timer1);
 
+    results_ = std::make_unique<ResultDisplay>(ResultDisplay::Parts{
+        state_, log_, controlStates_, dialogs_, *chart1, *Chart2, *RepProject1});
     readStart_ = std::make_unique<ReadStart>(state_, log_, controlStates_, dialogs_, *sender_,
-                                             *Timer1, *Chart2);
-    compression_ = std::make_unique<CompressionResults>(
-        state_, log_, controlStates_, *chart1,
-        [this](const QString& name, const QString& text) { RepProject1->SetParam(name, text); });
-    curve_ = std::make_unique<CurveDownload>(state_, log_, controlStates_, dialogs_, *sender_,
-                                             *Chart2, [this] { return RadioGroup1->itemIndex(); });
+                                             *Timer1, *results_);
+    curve_ = std::make_unique<CurveDownload>(log_, *sender_, *results_);
 
     dispatcher_ = std::make_unique<ReplyDispatcher>(log_, *Timer1);
     const auto on = [this](ReplyKind kind, void (TForm1::*handler)(const QString&)) {
@@ -169,11 +167,12 @@ void TForm1::connectHandlers() {
 // Created last, so its buttons lie above every control of the window.
 void TForm1::createRecords() {
     records_ = std::make_unique<WorkshopRecords>(
-        WorkshopRecords::Parts{state_, dialogs_, *readStart_, *compression_, *curve_, *Chart2,
+        WorkshopRecords::Parts{state_, dialogs_, *readStart_, *results_, *curve_, *Chart2,
                                *RepProject1, *RepProject2, *this});
     btnVehicle = records_->vehicleButton();
     btnRecords = records_->recordsButton();
-    compression_->onResult = curve_->onResult = [this] { records_->resultCompleted(); };
+    results_->onCompression = [this](const CompressionResult& r) { records_->resultCompleted(r); };
+    results_->onCurve = [this](const Curve& c) { records_->resultCompleted(c); };
     connect(btnVehicle, &QPushButton::clicked, this,
             [this] { runHandler([this] { btnVehicleClick(btnVehicle); }); });
     connect(btnRecords, &QPushButton::clicked, this,
@@ -214,27 +213,34 @@ void TForm1::btnReaddataClick(QObject*) {
 }
 
 void TForm1::GestionCompGasolina(const QString& reply) {
-    compression_->handle(reply, CompressionResults::Fuel::Petrol);
+    results_->compressionReply(reply, Fuel::Petrol);
 }
 
 void TForm1::GestionCompDiesel(const QString& reply) {
-    compression_->handle(reply, CompressionResults::Fuel::Diesel);
+    results_->compressionReply(reply, Fuel::Diesel);
+}
+
+void TForm1::countReply(CurveChannel channel, const QString& reply) {
+    // Scaled for the function the read was started for: changing the selection during a
+    // download cannot mix two scalings in one curve.
+    curve_->countReply(channel, reply,
+                       curveFunction(channel, state_.ReadFunction, RadioGroup1->itemIndex()));
 }
 
 void TForm1::NumDatosHP(const QString& reply) {
-    curve_->countReply(CurveChannel::HighPressure, reply);
+    countReply(CurveChannel::HighPressure, reply);
 }
 
 void TForm1::NumDatosTurbo(const QString& reply) {
-    curve_->countReply(CurveChannel::Turbo, reply);
+    countReply(CurveChannel::Turbo, reply);
 }
 
 void TForm1::NumDatosFSI(const QString& reply) {
-    curve_->countReply(CurveChannel::Fsi, reply);
+    countReply(CurveChannel::Fsi, reply);
 }
 
 void TForm1::NumDatosTDI(const QString& reply) {
-    curve_->countReply(CurveChannel::Tdi, reply);
+    countReply(CurveChannel::Tdi, reply);
 }
 
 void TForm1::btn1Click(QObject*) {
@@ -248,6 +254,21 @@ bool TForm1::testerConnected() const {
 void TForm1::DetectarUsb(QObject*) {
     firstPassDone_ = true;
     connection_->detect();
+    if (state_.TesterDevice == nullptr) {
+        const std::uint32_t last = curve_->lastSampleIndex();
+        const std::size_t received = curve_->received();
+        if (curve_->abandon()) {
+            // Said once: whatever the tester answers after coming back belongs to no read.
+            log_.add(QStringLiteral("Curve download cut: the tester was unplugged after %1 of "
+                                    "%2 samples")
+                         .arg(received)
+                         .arg(last));
+            downloadCut_ = true;
+        }
+    } else if (downloadCut_) {
+        downloadCut_ = false;
+        controlStates_.progressReset(); // the bar of the cut download tells nothing now
+    }
 }
 
 void TForm1::HidContDeviceData(THidDevice*, std::uint8_t, const std::uint8_t* Data,
@@ -259,7 +280,11 @@ void TForm1::Timer1Timer(QObject*) {
     Timer1->stop();
     dialogs_.information(
         QStringLiteral("No data has been received!\r\nSelect USB>PC function in KR90X"));
-    controlStates_.replyTimedOut();
+    // The late answer may have started a download while the box was open: Read data
+    // would then start a second one beside it.
+    if (!curve_->running()) {
+        controlStates_.replyTimedOut();
+    }
 }
 
 void TForm1::btnEEPROMClick(QObject*) {

@@ -5,6 +5,7 @@
 #include "core/AppState.h"
 #include "core/ControlStates.h"
 #include "core/Log.h"
+#include "protocol/TesterCodes.h"
 #include "reports/ReportDialogs.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateSettings.h"
@@ -32,7 +33,6 @@ class TRepSystem;
 namespace kr90x {
 
 class CommandSender;
-class CompressionResults;
 class CurveDownload;
 class DeviceConnection;
 class FirmwareUpdate;
@@ -43,6 +43,7 @@ class UpdateTrust;
 class EepromDump;
 class ReadStart;
 class ReplyDispatcher;
+class ResultDisplay;
 class THidDevice;
 class VersionReply;
 class GradientProgressBar;
@@ -198,6 +199,9 @@ private:
     void releaseFirstPass();
     void connectUpdateHandlers();
     void createRecords();
+    // A count reply of `channel`, for the function its read was started for.
+    void countReply(CurveChannel channel, const QString& reply);
+    // The tester answers and may be written to.
     bool testerConnected() const;
 
     AppState& state_;
@@ -211,7 +215,7 @@ private:
     std::unique_ptr<VersionReply> versionReply_;
     std::unique_ptr<EepromDump> eeprom_;
     std::unique_ptr<ReadStart> readStart_;
-    std::unique_ptr<CompressionResults> compression_;
+    std::unique_ptr<ResultDisplay> results_;
     std::unique_ptr<CurveDownload> curve_;
     std::unique_ptr<UpdateTrust> updateTrust_; // before the flows that refer to it
     std::unique_ptr<UpdateCheck> updateCheck_;
@@ -222,6 +226,7 @@ private:
     bool placed_ = false;
     bool firstPassDone_ = false;
     bool firstPassHeld_ = false; // the shown window waits for its activation
+    bool downloadCut_ = false;   // a download stopped when the tester was pulled out
 };
 
 } // namespace kr90x

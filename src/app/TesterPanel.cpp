@@ -1,6 +1,7 @@
 #include "app/TesterPanel.h"
 
 #include "app/VirtualTesterSession.h"
+#include "core/Cylinders.h"
 #include "simulator/VirtualTester.h"
 
 #include <QCheckBox>
@@ -40,7 +41,7 @@ TesterPanel::TesterPanel(VirtualTesterSession& session, QWidget* window)
     numbers[Pace] = spin(this, 0, 1000, static_cast<int>(o.pace.count()), QStringLiteral(" ms"));
     weakCylinder = new QComboBox(this);
     weakCylinder->addItem(QStringLiteral("none"));
-    for (int c = 1; c <= 6; ++c) {
+    for (std::size_t c = 1; c <= kCylinders; ++c) {
         weakCylinder->addItem(QStringLiteral("cylinder %1").arg(c));
     }
     weakCylinder->setCurrentIndex(o.weakCylinder.value_or(0));

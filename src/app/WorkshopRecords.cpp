@@ -3,12 +3,12 @@
 #include "app/RecordReportLines.h"
 #include "app/RecordsExport.h"
 #include "app/RecordsWindow.h"
+#include "app/ResultDisplay.h"
 #include "app/VehicleDialog.h"
 #include "charts/PressureChart.h"
 #include "core/AppState.h"
 #include "core/HandlerGuard.h"
 #include "core/Texts.h"
-#include "measure/CompressionResults.h"
 #include "measure/CurveDownload.h"
 #include "measure/ReadStart.h"
 #include "measure/TestFunctions.h"
@@ -37,20 +37,11 @@ QPushButton* makeButton(QWidget* area, const char* name, const QString& caption,
     return b;
 }
 
-QString unitOf(const TestFunction& f) {
-    return f.channel == CurveChannel::Turbo ? QStringLiteral("mbar") : QStringLiteral("bar");
-}
-
-// A curve's values carry as many decimals as its divisor takes away.
-int decimalsOf(const TestFunction& f) {
-    return f.channel == CurveChannel::None || f.divisor > 1 ? 1 : 0;
-}
-
 // A record fits the test function it names: six cylinders for a compression, samples
 // for a curve. Anything else is damage.
 bool fits(const records::Measurement& m) {
     const TestFunction* f = testFunction(m.function);
-    return f && (f->channel == CurveChannel::None) == m.isCompression();
+    return f && !f->isCurve() == m.isCompression();
 }
 
 } // namespace
@@ -101,21 +92,15 @@ std::optional<records::RecordId> WorkshopRecords::currentRecord() const {
     return const_cast<WorkshopRecords*>(this)->current() ? current_->id : std::nullopt;
 }
 
-records::Measurement WorkshopRecords::measurementOnScreen() const {
-    const AppState& state = parts_.state;
-    const TestFunction* f = testFunction(state.CompletedFunction);
+records::Measurement WorkshopRecords::measured(int function) const {
+    const TestFunction& f = *testFunction(function);
     records::Measurement m;
     m.measuredAt = QDateTime::currentDateTimeUtc();
-    m.function = state.CompletedFunction;
-    m.functionName = QString::fromLatin1(f->itemText);
-    m.unit = unitOf(*f);
-    m.decimals = decimalsOf(*f);
-    if (f->channel == CurveChannel::None) {
-        m.cylinders = f->index == 1 ? state.DieselValues : state.PetrolValues;
-    } else {
-        m.samples = parts_.curveChart.Series2.Y; // as plotted
-    }
-    m.firmwareVersion = state.DeviceFirmwareVersion;
+    m.function = function;
+    m.functionName = QString::fromLatin1(f.itemText);
+    m.unit = QString::fromLatin1(f.unit);
+    m.decimals = f.decimals;
+    m.firmwareVersion = parts_.state.DeviceFirmwareVersion;
     m.programVersion = QString::number(kProgramVersion, 'f', 2);
     return m;
 }
@@ -137,11 +122,24 @@ void WorkshopRecords::setReportParams(const records::Measurement& m) {
     }
 }
 
-void WorkshopRecords::resultCompleted() {
-    if (!testFunction(parts_.state.CompletedFunction)) {
+void WorkshopRecords::resultCompleted(const CompressionResult& result) {
+    records::Measurement m = measured(compressionFunction(result.fuel).index);
+    m.cylinders = result.bar;
+    completed(std::move(m));
+}
+
+// Taken from the curve as it came whole from the tester, never from what a chart holds.
+void WorkshopRecords::resultCompleted(const Curve& curve) {
+    if (!testFunction(curve.function)) {
         return;
     }
-    current_ = Current{measurementOnScreen(), std::nullopt};
+    records::Measurement m = measured(curve.function);
+    m.samples = curve.values;
+    completed(std::move(m));
+}
+
+void WorkshopRecords::completed(records::Measurement m) {
+    current_ = Current{std::move(m), std::nullopt};
     ++generation_;
     setReportParams(current_->measurement);
     keep(*current_);
@@ -321,12 +319,11 @@ void WorkshopRecords::openRecord(records::RecordId id) {
     // ready for the function, and the result comes in.
     parts_.curve.abandon();
     parts_.readStart.prepareForRecord(m->function);
-    if (m->isCompression()) {
-        parts_.compression.show(m->function == 1 ? CompressionResults::Fuel::Diesel
-                                                 : CompressionResults::Fuel::Petrol,
-                                *m->cylinders);
-    } else {
-        parts_.curve.showCurve(m->function, m->samples);
+    const TestFunction& f = *testFunction(m->function); // fits() checked it
+    if (f.fuel) {
+        parts_.results.showCompression(CompressionResult{*f.fuel, *m->cylinders});
+    } else if (std::optional<Curve> curve = curveFromValues(m->function, m->samples)) {
+        parts_.results.showCurve(*curve);
     }
     setReportParams(*m);
     current_ = Current{std::move(*m), id};
@@ -335,7 +332,7 @@ void WorkshopRecords::openRecord(records::RecordId id) {
 
 void WorkshopRecords::compareRecord(records::RecordId id) {
     const TestFunction* shown = testFunction(parts_.state.CompletedFunction);
-    if (!shown || shown->channel == CurveChannel::None || parts_.curveChart.isHidden()) {
+    if (!shown || !shown->isCurve() || parts_.curveChart.isHidden()) {
         parts_.dialogs.information(QStringLiteral(
             "Compare draws a kept curve over the curve on screen: read or open a curve first."));
         return;

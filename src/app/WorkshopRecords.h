@@ -17,9 +17,11 @@ class QWidget;
 namespace kr90x {
 
 struct AppState;
-class CompressionResults;
+struct CompressionResult;
+struct Curve;
 class CurveDownload;
 class ReadStart;
+class ResultDisplay;
 class RecordsWindow;
 namespace charts {
 class PressureChart;
@@ -41,7 +43,7 @@ public:
         AppState& state;
         reports::ReportDialogs& dialogs;
         ReadStart& readStart;
-        CompressionResults& compression;
+        ResultDisplay& results;
         CurveDownload& curve;
         charts::PressureChart& curveChart;
         reports::TRepProject& compressionReport;
@@ -62,7 +64,8 @@ public:
     records::RecordStore& store() { return store_; }
 
     // A reply completed a result: dated on its report, and kept.
-    void resultCompleted();
+    void resultCompleted(const CompressionResult& result);
+    void resultCompleted(const Curve& curve);
     // "Vehicle…": the details of the result on screen.
     void editVehicle();
     // "Records…": the records window, opened or brought to the front.
@@ -85,7 +88,9 @@ private:
         bool removed = false; // deleted from the records while on screen: not kept again
     };
     Current* current();
-    records::Measurement measurementOnScreen() const;
+    // A result just read, with what is known around it now.
+    records::Measurement measured(int function) const;
+    void completed(records::Measurement m);
     void setReportParams(const records::Measurement& m);
     void keep(Current& c);
     bool storeUsable();

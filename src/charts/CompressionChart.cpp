@@ -1,6 +1,7 @@
 #include "charts/CompressionChart.h"
 
 #include "charts/AxisSteps.h"
+#include "core/Cylinders.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -82,8 +83,8 @@ CompressionChart::CompressionChart(const FormatSettings& format, QWidget* parent
 void CompressionChart::addDemoBars() {
     Series1.Clear();
     resetView();
-    const double values[] = {30.0, 40.2, 50.0, 60.0, 70.0, 20.0};
-    for (int i = 0; i < 6; ++i) {
+    const CylinderValues values = {30.0, 40.2, 50.0, 60.0, 70.0, 20.0};
+    for (std::size_t i = 0; i < kCylinders; ++i) {
         Series1.AddBar(values[i], QStringLiteral("Cyl #%1").arg(i + 1), Series1.SeriesColor);
     }
 }

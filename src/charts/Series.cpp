@@ -44,6 +44,17 @@ int PointSeries::AddY(double y, const QString&, QColor) {
     return Count() - 1;
 }
 
+void PointSeries::setY(std::span<const double> ys) {
+    Y.assign(ys.begin(), ys.end());
+    X.resize(ys.size());
+    for (std::size_t i = 0; i < X.size(); ++i) {
+        X[i] = static_cast<double>(i);
+    }
+    if (changed_) {
+        changed_();
+    }
+}
+
 void PointSeries::reserve(std::size_t n) {
     X.reserve(n);
     Y.reserve(n);

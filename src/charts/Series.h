@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace kr90x::charts {
@@ -52,6 +53,8 @@ public:
     int AddY(double y) { return AddY(y, QString(), SeriesColor); }
     // Room for n points, for a caller that knows how many will come.
     void reserve(std::size_t n);
+    // Every point at once, in place of those there were: one change, one repaint.
+    void setY(std::span<const double> ys);
 
     int Count() const { return static_cast<int>(X.size()); }
     bool isEmpty() const { return X.empty(); }

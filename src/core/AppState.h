@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Cylinders.h"
 #include "core/NumberFormat.h"
 
 #include <QString>
@@ -31,15 +32,16 @@ struct AppState {
     std::int32_t ServerProgramVersion = 0;
     bool FirmwareCheckStarted = false;
 
-    std::array<double, 6> PetrolValues{};
-    std::array<double, 6> DieselValues{};
+    // The last whole result of each kind: a reply that is refused leaves them as they are.
+    CylinderValues PetrolValues{};
+    CylinderValues DieselValues{};
 
+    // The last complete curve of each channel. The download that runs keeps its own
+    // samples and sample numbers until it is complete.
     std::vector<std::int32_t> HighPressureSamples;
     std::vector<std::int32_t> TurboSamples;
     std::vector<long double> FsiSamples;
     std::vector<long double> TdiSamples;
-    std::uint32_t LastSampleIndex = 0;
-    std::int32_t NextSampleIndex = 0;
 
     std::array<std::uint8_t, 65536> EepromImage{};
 

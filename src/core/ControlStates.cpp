@@ -66,6 +66,10 @@ void ControlStates::curveFinished(bool reportAvailable) {
     view_.setReadDataEnabled(false);
     view_.setReportEnabled(reportAvailable);
     view_.setCurveChartVisible(true);
+    progressReset();
+}
+
+void ControlStates::progressReset() {
     view_.setProgressVisible(false);
     view_.setProgressPercent(0);
 }

@@ -55,6 +55,8 @@ public:
     void curveProgress(int percent);
     // `reportAvailable`: the function of the curve has a report.
     void curveFinished(bool reportAvailable);
+    // The download the bar showed is gone (cut by an unplug): the bar goes, at 0 %.
+    void progressReset();
 
 private:
     ControlView& view_;

@@ -1,6 +1,5 @@
 #include "measure/ReadStart.h"
 
-#include "charts/PressureChart.h"
 #include "core/AppState.h"
 #include "core/ControlStates.h"
 #include "core/DialogService.h"
@@ -18,7 +17,7 @@ namespace kr90x {
 // chart, or over part of another curve).
 void ReadStart::curveChartChanged() {
     const TestFunction* completed = testFunction(state_.CompletedFunction);
-    const bool curveResult = completed && completed->channel != CurveChannel::None;
+    const bool curveResult = completed && completed->isCurve();
     if (curveResult) {
         state_.CompletedFunction = -1;
     }
@@ -26,16 +25,12 @@ void ReadStart::curveChartChanged() {
 }
 
 void ReadStart::setScale(const TestFunction& f) {
-    curveChart_.setLeftAxisMinimum(0);
-    curveChart_.setLeftAxisMaximum(f.axisMaximum);
-    curveChart_.setTitle(QString::fromLatin1(f.chartTitle));
+    curveChart_.setCurveScale(f);
     curveChartChanged();
 }
 
 void ReadStart::emptyCurveChart() {
-    curveChart_.Series2.Clear();
-    curveChart_.Series3.Clear();
-    curveChart_.Comparison.Clear();
+    curveChart_.clearCurves();
     curveChartChanged();
 }
 
@@ -46,7 +41,7 @@ void ReadStart::start(int selectedFunction) {
     if (!f) {
         return;
     }
-    if (f->channel != CurveChannel::None) {
+    if (f->isCurve()) {
         setScale(*f);
     }
     if (f->needsNewFirmware && state_.DeviceFirmwareVersion < kFirmwareGateVersion) {
@@ -65,7 +60,7 @@ void ReadStart::prepareForRecord(int function) {
     if (!f) {
         return;
     }
-    if (f->channel != CurveChannel::None) {
+    if (f->isCurve()) {
         setScale(*f);
     }
     emptyCurveChart();

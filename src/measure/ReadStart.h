@@ -10,16 +10,23 @@ class CommandSender;
 class ControlStates;
 class DialogService;
 class Log;
-namespace charts {
-class PressureChart;
-}
+
+// What a read start changes on the curve chart, done by whoever shows the chart.
+class CurveChartView {
+public:
+    virtual ~CurveChartView() = default;
+    // The left axis from 0 to the function's maximum, and the function's title.
+    virtual void setCurveScale(const TestFunction& f) = 0;
+    // The curve, its band and a comparison curve all go.
+    virtual void clearCurves() = 0;
+};
 
 // "Read data": prepares the curve chart for the selected test function, refuses the
 // functions the tester's firmware cannot serve and sends the function's first command.
 class ReadStart {
 public:
     ReadStart(AppState& state, Log& log, ControlStates& controls, DialogService& dialogs,
-              CommandSender& sender, QTimer& replyTimer, charts::PressureChart& curveChart)
+              CommandSender& sender, QTimer& replyTimer, CurveChartView& curveChart)
         : state_(state), log_(log), controls_(controls), dialogs_(dialogs), sender_(sender),
           replyTimer_(replyTimer), curveChart_(curveChart) {}
 
@@ -42,7 +49,7 @@ private:
     DialogService& dialogs_;
     CommandSender& sender_;
     QTimer& replyTimer_;
-    charts::PressureChart& curveChart_;
+    CurveChartView& curveChart_;
 };
 
 } // namespace kr90x

@@ -9,7 +9,7 @@ bool VehicleDetails::isEmpty() const {
     return *this == VehicleDetails{};
 }
 
-CompressionSpread compressionSpread(const std::array<double, 6>& cylinders) {
+CompressionSpread compressionSpread(const CylinderValues& cylinders) {
     CompressionSpread s;
     const auto [low, high] = std::minmax_element(cylinders.begin(), cylinders.end());
     s.lowest = *low;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Cylinders.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -35,7 +37,7 @@ struct Measurement {
     QString functionName; // that list's text, so a record reads the same in any version
     QString unit;         // "bar" or "mbar"
     int decimals = 1;     // how many decimals the values carry
-    std::optional<std::array<double, 6>> cylinders;
+    std::optional<CylinderValues> cylinders;
     std::vector<double> samples;
     std::int32_t firmwareVersion = 0;
     QString programVersion;
@@ -52,7 +54,7 @@ struct CompressionSpread {
     std::optional<double> spreadPercent; // none when no cylinder holds any pressure
     std::vector<int> lowCylinders;       // 1-based
 };
-CompressionSpread compressionSpread(const std::array<double, 6>& cylinders);
+CompressionSpread compressionSpread(const CylinderValues& cylinders);
 
 // A curve's figures for the list: its highest and its last sample.
 struct CurveFigures {

@@ -1,5 +1,6 @@
 #include "records/RecordStore.h"
 
+#include "core/Cylinders.h"
 #include "records/RecordColumns.h"
 #include "records/SampleBlob.h"
 
@@ -202,7 +203,7 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
     q.addBindValue(text(m.functionName));
     q.addBindValue(text(m.unit));
     q.addBindValue(m.decimals);
-    for (std::size_t n = 0; n < 6; ++n) {
+    for (std::size_t n = 0; n < kCylinders; ++n) {
         q.addBindValue(m.cylinders ? QVariant((*m.cylinders)[n]) : nullDouble());
     }
     if (m.cylinders) {
@@ -319,8 +320,8 @@ std::optional<std::vector<RecordSummary>> RecordStore::list() {
         r.decimals = decimalsOf(q.value(5));
         r.compression = !q.value(6).isNull();
         if (r.compression) {
-            std::array<double, 6> cylinders{};
-            for (std::size_t n = 0; n < 6; ++n) {
+            CylinderValues cylinders{};
+            for (std::size_t n = 0; n < kCylinders; ++n) {
                 cylinders[n] = q.value(6 + static_cast<int>(n)).toDouble();
             }
             const CompressionSpread s = compressionSpread(cylinders);
@@ -364,8 +365,8 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
     m.unit = q.value(3).toString();
     m.decimals = decimalsOf(q.value(4));
     if (!q.value(columns::kCylinder).isNull()) {
-        std::array<double, 6> cylinders{};
-        for (std::size_t n = 0; n < 6; ++n) {
+        CylinderValues cylinders{};
+        for (std::size_t n = 0; n < kCylinders; ++n) {
             cylinders[n] = q.value(columns::kCylinder + static_cast<int>(n)).toDouble();
         }
         m.cylinders = cylinders;

@@ -1,5 +1,7 @@
 #include "records/Schema.h"
 
+#include "core/Cylinders.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -9,7 +11,7 @@ QStringList migrationTo(int version, const SqlDialect& dialect) {
     switch (version) {
     case 1: {
         QString cylinders;
-        for (int n = 1; n <= 6; ++n) {
+        for (std::size_t n = 1; n <= kCylinders; ++n) {
             cylinders += QStringLiteral("cylinder_%1 DOUBLE PRECISION, ").arg(n);
         }
         return {QStringLiteral("CREATE TABLE records ("

@@ -1,5 +1,6 @@
 #include "simulator/VirtualTester.h"
 
+#include "core/Cylinders.h"
 #include "protocol/TesterCodes.h"
 #include "simulator/StoredCurves.h"
 
@@ -70,7 +71,7 @@ QString VirtualTester::replyTo(const QString& command) const {
                 QString::number(options.firmware).rightJustified(3, QLatin1Char('0')).right(3);
     } else if (is(ReplyKind::CompressionPetrol) || is(ReplyKind::CompressionDiesel)) {
         reply = head;
-        for (int c = 0; c < 6; ++c) {
+        for (int c = 0; c < static_cast<int>(kCylinders); ++c) {
             reply +=
                 QLatin1Char('|') + field(compressionTenths(is(ReplyKind::CompressionPetrol), c), 4);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Cylinders.h"
 #include "link/virtual/VirtualHidPlatform.h"
 #include "simulator/TesterOptions.h"
 
@@ -50,8 +51,9 @@ public:
         o.pace = std::chrono::milliseconds(0);
         return o;
     }();
-    std::array<int, 6> petrolTenths{118, 121, 119, 117, 120, 122}; // a healthy petrol engine
-    std::array<int, 6> dieselTenths{285, 290, 281, 288, 292, 286}; // and diesel
+    std::array<int, kCylinders> petrolTenths{118, 121, 119,
+                                             117, 120, 122}; // a healthy petrol engine
+    std::array<int, kCylinders> dieselTenths{285, 290, 281, 288, 292, 286}; // and diesel
     // Samples held per curve channel: high pressure, turbo, FSI, TDI (options.samples
     // overrides them all).
     std::array<int, 4> sampleCounts{1000, 400, 300, 300};

@@ -69,12 +69,13 @@ TEST_F(MeasurementTest, ARefusedReadSetsScaleAndTitleButKeepsTheCurve) {
     read(2);
     receive(QStringLiteral("KR90X_GAMX|    3|"));
     receive(sample("KR90X_GAVA", 1, 500));
-    ASSERT_EQ(curve().size(), 1u);
+    receive(sample("KR90X_GAVA", 2, 600));
+    ASSERT_EQ(curve().size(), 2u);
     state.DeviceFirmwareVersion = 11;
     read(3);
     EXPECT_EQ(form->Chart2->titleLines(), QStringList{QStringLiteral("Turbo pressure (mBar)")});
     EXPECT_EQ(form->Chart2->leftAxisMaximum(), 3000);
-    EXPECT_EQ(curve().size(), 1u);
+    EXPECT_EQ(curve().size(), 2u);
     EXPECT_TRUE(form->log().lines().isEmpty());
 
     // A compression read empties the curve but leaves its title and scale.
@@ -124,18 +125,16 @@ TEST_F(MeasurementTest, DieselResultKeepsTheSpacesAsSentAndLogsNineLines) {
     EXPECT_EQ(state.CompletedFunction, 1);
 }
 
-TEST_F(MeasurementTest, ACylinderThatIsNoNumberStopsAfterTheHeaderLines) {
+// Refused whole: nothing of the cylinders before the bad one is kept or shown.
+TEST_F(MeasurementTest, ACylinderThatIsNoNumberRefusesTheWholeReplyAfterItsLogLines) {
     receive(QStringLiteral("KR90X_COMG|0125|0130|00x8|0110|0120|0000"));
     EXPECT_EQ(form->log().count(), 11); // every line is written from the raw characters
     EXPECT_EQ(form->chart1->Series1.Count(), 0);
-    EXPECT_EQ(form->chart1->titleLines(), QStringList{QStringLiteral("Petrol compression")});
     EXPECT_FALSE(form->chart1->isVisible());
     EXPECT_FALSE(form->btnReport->isEnabled());
-    EXPECT_EQ(state.PetrolValues[1], 13.0);
-    EXPECT_EQ(state.PetrolValues[2], 0.0);
-    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Cilindro_2")),
-              QStringLiteral("Cylinder # 2: 13,0 Bar"));
-    EXPECT_TRUE(form->RepProject1->param(QStringLiteral("Cilindro_3")).isEmpty());
+    EXPECT_EQ(state.PetrolValues, CylinderValues{});
+    EXPECT_TRUE(form->RepProject1->param(QStringLiteral("Cilindro_1")).isEmpty());
+    EXPECT_EQ(state.CompletedFunction, -1);
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -184,7 +183,6 @@ TEST_F(MeasurementTest, ProgressGrowsOnePercentAtATimeAndIsDrawnOncePerValue) {
 
     read(2);
     receive(QStringLiteral("KR90X_GAMX|  101|"));
-    EXPECT_EQ(state.LastSampleIndex, 100u);
     EXPECT_EQ(state.CurrentCommand, QStringLiteral("KR90X_GAVA|    1|"));
     form->log().clear();
     for (int k = 1; k <= 100; ++k) {
@@ -274,7 +272,8 @@ TEST_F(MeasurementTest, EndToEndAgainstTheVirtualTester) {
     EXPECT_FALSE(form->pb1->isVisible());
     EXPECT_TRUE(dialogs.boxes.empty());
 
-    // Unplugged half way: the bar stays where the download stopped.
+    // Unplugged half way: the bar stays where the download stopped, the log says so once,
+    // and the bar goes when the tester comes back.
     form->btnHome->click();
     bool unplugged = false;
     tester->sampleValue = [&](int, int k) {
@@ -291,4 +290,20 @@ TEST_F(MeasurementTest, EndToEndAgainstTheVirtualTester) {
     EXPECT_GE(form->pb1->Percent(), 49);
     EXPECT_LE(form->pb1->Percent(), 51);
     EXPECT_FALSE(form->Chart2->isVisible());
+    const auto cutLines = [&] {
+        return std::count_if(form->log().lines().begin(), form->log().lines().end(),
+                             [](const QString& l) {
+                                 return l.startsWith(QStringLiteral("Curve download cut: the "
+                                                                    "tester was unplugged after "));
+                             });
+    };
+    EXPECT_EQ(cutLines(), 1);
+    hid.raiseNotice();
+    test::drainEvents();
+    EXPECT_EQ(cutLines(), 1);
+    hid.plug(tester->device());
+    ASSERT_TRUE(test::waitFor([&] { return state.TesterDevice != nullptr; }));
+    EXPECT_FALSE(form->pb1->isVisible());
+    EXPECT_EQ(form->pb1->Percent(), 0);
+    EXPECT_TRUE(form->btnReaddata->isEnabled());
 }

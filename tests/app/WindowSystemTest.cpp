@@ -1,8 +1,10 @@
 // The program on a real window system: window titles as the window system reads them,
-// and the start with a window that is really shown and activated.
+// the start with a window that is really shown and activated, and a real modal box.
+#include "app/GradientProgressBar.h"
 #include "app/QtDialogService.h"
 #include "app/RadioGroup.h"
 #include "app/TForm1.h"
+#include "charts/PressureChart.h"
 #include "link/virtual/VirtualHidPlatform.h"
 #include "reports/TRepProject.h"
 #include "reports/TRepSystem.h"
@@ -166,4 +168,39 @@ TEST_F(WindowSystemTest, TabFollowsAReadWhateverFunctionIsChosen) {
                   (std::vector<std::string>{"btnReport", "chosen item", "btnHome", "btnReaddata"}))
             << "chosen " << chosen;
     }
+}
+
+// A real time-out box keeps the event loop running: the late count starts the download
+// behind it. Closing the box must not offer a second read beside the one that runs, and
+// the curve comes whole.
+TEST_F(WindowSystemTest, ADownloadStartedBehindARealTimeOutBoxKeepsReadDataDisabled) {
+    auto tester = VirtualTester::create();
+    tester->options.delay = std::chrono::milliseconds(70);
+    tester->options.samples = 8;
+    hid.plug(tester->device());
+    makeForm();
+    form->Timer1->setInterval(40);
+    form->show();
+    ASSERT_TRUE(test::waitFor([&] { return state.DeviceFirmwareVersion == 12; }, 10000));
+
+    bool downloadBehindBox = false;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (box && box->isVisible() && form->pb1->isVisible()) {
+            downloadBehindBox = true;
+            box->reject();
+        }
+    });
+    look.start();
+    form->RadioGroup1->setItemIndex(3); // turbo
+    form->btnReaddata->click();
+    ASSERT_TRUE(test::waitFor([&] { return downloadBehindBox; }, 10000));
+    look.stop();
+    test::drainEvents();
+    EXPECT_FALSE(form->btnReaddata->isEnabled());
+    ASSERT_TRUE(test::waitFor([&] { return form->Chart2->isVisible(); }, 10000));
+    EXPECT_EQ(form->Chart2->Series2.Count(), 7);
+    EXPECT_FALSE(form->btnReaddata->isEnabled());
 }

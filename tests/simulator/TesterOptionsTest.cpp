@@ -1,3 +1,4 @@
+#include "measure/CurveDownload.h"
 #include "measure/TestFunctions.h"
 #include "simulator/StoredCurves.h"
 #include "simulator/TesterOptions.h"
@@ -70,7 +71,7 @@ TEST(StoredCurves, EachFunctionsCurveLiesWithinItsAxisAfterScaling) {
         }
     };
     for (const TestFunction& f : testFunctions()) {
-        if (f.channel == CurveChannel::None) {
+        if (!f.isCurve()) {
             continue;
         }
         double lowest = f.axisMaximum;
@@ -79,7 +80,7 @@ TEST(StoredCurves, EachFunctionsCurveLiesWithinItsAxisAfterScaling) {
             const int raw = storedSample(storedFor(f.index), f.channel, k);
             EXPECT_GE(raw, -999) << f.itemText; // what a four-character field holds
             EXPECT_LE(raw, 9999) << f.itemText;
-            const double shown = raw / f.divisor;
+            const double shown = shownValue(f, raw);
             lowest = std::min(lowest, shown);
             highest = std::max(highest, shown);
         }
