@@ -248,7 +248,8 @@ void TForm1::btn1Click(QObject*) {
 }
 
 bool TForm1::testerConnected() const {
-    return state_.TesterDevice != nullptr && state_.TesterDevice->IsPluggedIn();
+    return state_.TesterDevice != nullptr && state_.TesterDevice->IsPluggedIn() &&
+           state_.TesterDevice->HasReadWriteAccess();
 }
 
 void TForm1::DetectarUsb(QObject*) {

@@ -2,10 +2,10 @@
 
 namespace kr90x {
 
-void ControlStates::testerCheckedOut() {
-    view_.setReadDataEnabled(true);
-    view_.setUsbPicture(UsbPicture::Colour);
-    view_.setConnectionText(QString::fromLatin1(kConnectedText));
+void ControlStates::testerCheckedOut(bool usable) {
+    view_.setReadDataEnabled(usable);
+    view_.setUsbPicture(usable ? UsbPicture::Colour : UsbPicture::Grey);
+    view_.setConnectionText(QString::fromLatin1(usable ? kConnectedText : kNoAccessText));
 }
 
 void ControlStates::noTesterFound() {

@@ -24,6 +24,8 @@ public:
 
 inline constexpr char kConnectedText[] = "KR90X connected";
 inline constexpr char kWaitingText[] = "Waiting for device ....";
+// A tester that is there but that this user may not open: seen, not usable.
+inline constexpr char kNoAccessText[] = "KR90X found, but this user may not open it";
 
 // Every change of the controls' state, one method per event. The cycle is not stored
 // anywhere but in the controls: each event sets only what its rule names, so the
@@ -33,8 +35,9 @@ class ControlStates {
 public:
     explicit ControlStates(ControlView& view) : view_(view) {}
 
-    // Device changes.
-    void testerCheckedOut();
+    // Device changes. `usable`: the tester may be opened for reading and writing; one that
+    // may not is shown as found, and Read data is not offered for it.
+    void testerCheckedOut(bool usable = true);
     void noTesterFound();
     void testerGone();
 

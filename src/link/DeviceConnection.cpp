@@ -14,8 +14,10 @@ namespace kr90x {
 
 const char* const kNoAccessMessage =
     "The KR90X tester is connected, but this user may not open it.\r\n"
-    "Install the tester's udev rule (see the README: cmake --install build --prefix /usr, "
-    "then sudo udevadm control --reload) and plug the tester in again.";
+    "Install the program's package, which brings the tester's udev rule: "
+    "sudo apt install ./orvo-kr90x_*.deb\r\n"
+    "(from a build: sudo cmake --install build --prefix /usr, then "
+    "sudo udevadm control --reload), and plug the tester in again.";
 
 DeviceConnection::DeviceConnection(THidDeviceController& controller, AppState& state, Log& log,
                                    ControlStates& controls, DialogService& dialogs, Actions actions)
@@ -49,7 +51,6 @@ void DeviceConnection::detect() {
         // Read for the record only: a tester is recognised by its IDs alone.
         tester->ProductName();
     }
-    controls_.testerCheckedOut();
     log_.clear();
     greet();
     if (!testerUsable_) {
@@ -64,6 +65,7 @@ void DeviceConnection::detect() {
 void DeviceConnection::greet() {
     THidDevice* tester = state_.TesterDevice;
     testerUsable_ = tester->HasReadWriteAccess();
+    controls_.testerCheckedOut(testerUsable_);
     log_.add(QStringLiteral("Orvo tester detected ..."));
     tester->Caps(); // learns, too, why the report lengths might not be the tester's own
     if (!tester->CapsNote().isEmpty()) {

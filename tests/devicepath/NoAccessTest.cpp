@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -37,7 +38,9 @@ TEST(NoAccessChild, SeesTheTesterExplainsOnceAndTakesItWhenAllowed) {
     LinuxHidPlatform hid;
     TForm1 form(state, dialogs, hid, UpdateSettings{});
     ASSERT_TRUE(waitFor([&] { return !dialogs.boxes.empty(); }, 10000));
-    EXPECT_EQ(form.StatusBar->panelText(0), QStringLiteral("KR90X connected"));
+    EXPECT_EQ(form.StatusBar->panelText(0),
+              QStringLiteral("KR90X found, but this user may not open it"));
+    EXPECT_FALSE(form.btnReaddata->isEnabled());
     ASSERT_NE(state.TesterDevice, nullptr);
     EXPECT_FALSE(state.TesterDevice->HasReadWriteAccess());
     EXPECT_FALSE(state.TesterDevice->hasReader());
@@ -46,6 +49,8 @@ TEST(NoAccessChild, SeesTheTesterExplainsOnceAndTakesItWhenAllowed) {
     // The parent gives the node its permissions and says so with a change event.
     ASSERT_TRUE(waitFor([&] { return state.DeviceFirmwareVersion == 12; }, 20000));
     EXPECT_TRUE(state.TesterDevice->hasReader());
+    EXPECT_EQ(form.StatusBar->panelText(0), QStringLiteral("KR90X connected"));
+    EXPECT_TRUE(form.btnReaddata->isEnabled());
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, QString::fromLatin1(kNoAccessMessage));
     tellParent("answered");
