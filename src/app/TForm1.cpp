@@ -80,6 +80,7 @@ void TForm1::createComponents(HidPlatform& hidPlatform) {
     RepCustomConnection1 =
         std::make_unique<reports::TRepCustomConnection>(QStringLiteral("RepCustomConnection1"));
     RepRenderPDF1 = std::make_unique<reports::TRepRenderPDF>();
+    RepRenderPDF1->log = [this](const QString& line) { log_.add(line); };
     Timer1 = new QTimer(this); // owned by the window
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);

@@ -4,11 +4,15 @@
 #include "reports/Cp1252.h"
 #include "reports/JpegWriter.h"
 
+#include <QFile>
+#include <QRawFont>
 #include <QSaveFile>
 
 #include <hpdf.h>
 
+#include <array>
 #include <memory>
+#include <set>
 
 namespace kr90x::reports {
 namespace {
@@ -35,10 +39,94 @@ double pt(double mm) {
     return mm * kPointsPerInch / kMmPerInch;
 }
 
+// Liberation Sans, regular and bold: the metrics of Arial and Helvetica, which the
+// templates were laid out for, and the letters of every European alphabet. Embedded as
+// subsets, with the text in UTF-8; each face is loaded when a text first needs it. Without
+// the font files (not a Debian install) the base-14 Helvetica in WinAnsiEncoding stands
+// in, as it always did.
+class TextFonts {
+public:
+    TextFonts(HPDF_Doc doc, HaruError& haru) : doc_(doc), haru_(haru) {
+        static constexpr std::array<std::array<const char*, 2>, 2> kFaces = {{
+            {"/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+             "/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"},
+            {"/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+             "/usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf"},
+        }};
+        for (const auto& faces : kFaces) {
+            if (QFile::exists(QString::fromLatin1(faces[0])) &&
+                QFile::exists(QString::fromLatin1(faces[1]))) {
+                files_ = faces;
+                HPDF_UseUTFEncodings(doc_);
+                return;
+            }
+        }
+    }
+
+    HPDF_Font font(bool bold) {
+        HPDF_Font& font = fonts_[bold ? 1 : 0];
+        if (!font && files_[0]) {
+            const char* name = HPDF_LoadTTFontFromFile(doc_, files_[bold ? 1 : 0], HPDF_TRUE);
+            font = name ? HPDF_GetFont(doc_, name, "UTF-8") : nullptr;
+            if (!font) {
+                // A font file libharu cannot read: its error is no fault of the document,
+                // which is then set in Helvetica throughout.
+                HPDF_ResetError(doc_);
+                haru_ = {};
+                files_ = {};
+                fonts_ = {};
+            }
+        }
+        if (!font) {
+            font = HPDF_GetFont(doc_, bold ? "Helvetica-Bold" : "Helvetica", "WinAnsiEncoding");
+        }
+        return font;
+    }
+
+    // A line in the encoding of the fonts. What they cannot draw becomes "?", and is added
+    // to `missing`.
+    QByteArray encode(const QString& line, std::set<char32_t>& missing) {
+        if (!files_[0]) {
+            return toCp1252(line);
+        }
+        QString drawable;
+        drawable.reserve(line.size());
+        for (char32_t c : line.toUcs4()) {
+            if (holds(c)) {
+                drawable.append(QString::fromUcs4(&c, 1));
+            } else {
+                missing.insert(c);
+                drawable.append(QLatin1Char('?'));
+            }
+        }
+        return drawable.toUtf8();
+    }
+
+private:
+    // Liberation Sans holds all of Latin-1; beyond it the font's own map is asked.
+    bool holds(char32_t c) {
+        if (c >= 0x20 && c <= 0xFF && !(c >= 0x7F && c < 0xA0)) {
+            return true;
+        }
+        if (!coverage_) {
+            coverage_ = std::make_unique<QRawFont>(QString::fromLatin1(files_[0]), 12);
+        }
+        return coverage_->isValid() && coverage_->supportsCharacter(c);
+    }
+
+    HPDF_Doc doc_;
+    HaruError& haru_;
+    std::array<const char*, 2> files_{};
+    std::array<HPDF_Font, 2> fonts_{};
+    std::unique_ptr<QRawFont> coverage_;
+};
+
 class PageWriter {
 public:
-    PageWriter(HPDF_Doc doc, HPDF_Page page, double heightPt, const TRepRenderPDF& options)
-        : doc_(doc), page_(page), height_(heightPt), options_(options) {}
+    PageWriter(HPDF_Doc doc, HPDF_Page page, double heightPt, const TRepRenderPDF& options,
+               TextFonts& fonts, std::set<char32_t>& missing)
+        : doc_(doc), page_(page), height_(heightPt), options_(options), fonts_(fonts),
+          missing_(missing) {}
 
     void draw(const PageItem& item) {
         const QRectF& r = item.mm;
@@ -81,8 +169,7 @@ private:
     }
 
     void texts(const PageItem& item) {
-        const char* name = item.font.bold ? "Helvetica-Bold" : "Helvetica";
-        HPDF_Font font = HPDF_GetFont(doc_, name, "WinAnsiEncoding");
+        HPDF_Font font = fonts_.font(item.font.bold);
         if (!font) {
             return;
         }
@@ -90,7 +177,7 @@ private:
         const double lineMm = size * kTextLineEm * kMmPerInch / kPointsPerInch;
         double topMm = item.mm.top();
         for (const QString& lineText : item.lines) {
-            const QByteArray bytes = toCp1252(lineText);
+            const QByteArray bytes = fonts_.encode(lineText, missing_);
             if (!bytes.isEmpty()) {
                 HPDF_Page_SetFontAndSize(page_, font, static_cast<HPDF_REAL>(size));
                 double x = pt(item.mm.left());
@@ -130,6 +217,8 @@ private:
     HPDF_Page page_;
     double height_;
     const TRepRenderPDF& options_;
+    TextFonts& fonts_;
+    std::set<char32_t>& missing_;
 };
 
 } // namespace
@@ -150,6 +239,8 @@ QByteArray TRepRenderPDF::render(const Document& document, QString* error) const
     HPDF_SetInfoAttr(doc.get(), HPDF_INFO_CREATOR, creator.constData());
     HPDF_SetInfoAttr(doc.get(), HPDF_INFO_PRODUCER, producer.constData());
 
+    TextFonts fonts(doc.get(), haru);
+    std::set<char32_t> missing;
     for (const Page& p : document.pages) {
         HPDF_Page page = HPDF_AddPage(doc.get());
         if (!page) {
@@ -159,11 +250,12 @@ QByteArray TRepRenderPDF::render(const Document& document, QString* error) const
         const double h = pt(p.sizeMm.height());
         HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(w));
         HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(h));
-        PageWriter writer(doc.get(), page, h, *this);
+        PageWriter writer(doc.get(), page, h, *this, fonts, missing);
         for (const PageItem& item : p.items) {
             writer.draw(item);
         }
     }
+    tellMissing(missing);
 
     QByteArray bytes;
     if (haru.status == HPDF_OK && HPDF_SaveToStream(doc.get()) == HPDF_OK) {
@@ -187,6 +279,21 @@ QByteArray TRepRenderPDF::render(const Document& document, QString* error) const
         return {};
     }
     return bytes;
+}
+
+void TRepRenderPDF::tellMissing(const std::set<char32_t>& missing) const {
+    QStringList codes;
+    for (char32_t c : missing) {
+        if (told_.insert(c).second) {
+            codes.append(QStringLiteral("U+") + QString::number(static_cast<unsigned>(c), 16)
+                                                    .toUpper()
+                                                    .rightJustified(4, QLatin1Char('0')));
+        }
+    }
+    if (!codes.isEmpty() && log) {
+        log(QStringLiteral("PDF: no font holds %1, printed as ?")
+                .arg(codes.join(QStringLiteral(", "))));
+    }
 }
 
 bool TRepRenderPDF::renderToFile(const Document& document, const QString& fileName,

@@ -4,10 +4,14 @@
 
 #include <QString>
 
+#include <functional>
+#include <set>
+
 namespace kr90x::reports {
 
-// Writes a generated document as a PDF file: uncompressed streams, the base-14
-// Helvetica fonts in WinAnsiEncoding, pictures as JPEG images.
+// Writes a generated document as a PDF file: uncompressed streams, the text in Liberation
+// Sans embedded as subsets (any letter the font holds prints as typed), pictures as JPEG
+// images.
 class TRepRenderPDF {
 public:
     // Offered in file-type lists.
@@ -23,6 +27,13 @@ public:
     // Writes the file, replacing one that exists; false with `error` set when it fails.
     bool renderToFile(const Document& document, const QString& fileName,
                       QString* error = nullptr) const;
+
+    // Told once a run of each character that no font holds (printed as "?").
+    std::function<void(const QString& line)> log;
+
+private:
+    void tellMissing(const std::set<char32_t>& missing) const;
+    mutable std::set<char32_t> told_;
 };
 
 } // namespace kr90x::reports

@@ -214,7 +214,7 @@ TEST_F(ReportLayoutTest, ThePicturesAreJpegsOfQualityNinety) {
     }
 }
 
-TEST_F(ReportLayoutTest, TextsOutsideWindows1252BecomeQuestionMarksInAWholePdf) {
+TEST_F(ReportLayoutTest, LettersNoFontHoldsBecomeQuestionMarksInAWholePdf) {
     const QStringList lines = {
         QStringLiteral("Citroën Ñandú – Nº 4 · 12 €"), QStringLiteral("Škoda Œuvre ‰ “Ü”"),
         QStringLiteral("Ω kPa \U0001F697 end"), QString(QChar(0xD800)) + QStringLiteral(" lone")};
@@ -232,7 +232,7 @@ TEST_F(ReportLayoutTest, TextsOutsideWindows1252BecomeQuestionMarksInAWholePdf) 
     const QString text = runTool(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
     EXPECT_TRUE(text.contains(QStringLiteral("Citroën Ñandú – Nº 4 · 12 €"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Škoda Œuvre ‰ “Ü”"))) << text.toStdString();
-    // One "?" for each character it cannot hold, the car (two UTF-16 units) included.
-    EXPECT_TRUE(text.contains(QStringLiteral("? kPa ? end"))) << text.toStdString();
+    // One "?" for each character no font holds, the car (two UTF-16 units) included.
+    EXPECT_TRUE(text.contains(QStringLiteral("Ω kPa ? end"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("? lone"))) << text.toStdString();
 }
