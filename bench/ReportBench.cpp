@@ -38,7 +38,7 @@ public:
     void showModalWindow(QDialog& window) override {
         static_cast<kr90x::reports::ReportPreview&>(window).saveAs();
     }
-    QString saveFileName(const QString&, const QStringList&, int& index) override {
+    QString saveFileName(const QString&, const QStringList&, int& index, const QString&) override {
         index = 1;
         return file;
     }

@@ -1,5 +1,7 @@
 #include "app/QtDialogService.h"
 
+#include "app/SaveFolder.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -76,8 +78,8 @@ QString suffixOf(const QString& filter) {
 } // namespace
 
 QString QtDialogService::saveFileName(const QString& caption, const QStringList& filters,
-                                      int& filterIndex) {
-    QFileDialog dialog(dialogParent(), caption);
+                                      int& filterIndex, const QString& suggested) {
+    QFileDialog dialog(dialogParent(), caption, SaveFolder::load());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(filters);
@@ -89,11 +91,16 @@ QString QtDialogService::saveFileName(const QString& caption, const QStringList&
     QObject::connect(
         &dialog, &QFileDialog::filterSelected, &dialog,
         [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    if (!suggested.isEmpty()) {
+        dialog.selectFile(suggested);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
     filterIndex = std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter()));
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    SaveFolder::remember(QFileInfo(chosen).absolutePath());
+    return chosen;
 }
 
 QString QtDialogService::openFileName(const QString& caption, const QStringList& filters) {

@@ -20,8 +20,8 @@ public:
                        const std::function<bool(reports::StatusReporter&)>& work) override;
     void showModalWindow(QDialog& window) override;
     bool printerSetup(QPrinter& printer) override;
-    QString saveFileName(const QString& caption, const QStringList& filters,
-                         int& filterIndex) override;
+    QString saveFileName(const QString& caption, const QStringList& filters, int& filterIndex,
+                         const QString& suggested) override;
     QString openFileName(const QString& caption, const QStringList& filters) override;
     bool confirmOverwrite(const QString& fileName) override;
 

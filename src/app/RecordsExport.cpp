@@ -29,8 +29,9 @@ void exportRecordsCsv(reports::ReportDialogs& dialogs, QChar decimalSeparator,
         return;
     }
     int filter = 0;
-    const QString name = dialogs.saveFileName(QStringLiteral("Export CSV"),
-                                              {QStringLiteral("CSV files (*.csv)")}, filter);
+    const QString name =
+        dialogs.saveFileName(QStringLiteral("Export CSV"), {QStringLiteral("CSV files (*.csv)")},
+                             filter, QStringLiteral("workshop records"));
     if (name.isEmpty()) {
         return;
     }

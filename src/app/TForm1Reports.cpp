@@ -2,6 +2,8 @@
 // which report the Report button runs.
 #include "app/TForm1.h"
 
+#include "app/WorkshopRecords.h"
+
 #include "charts/ChartWidget.h"
 #include "measure/TestFunctions.h"
 #include "reports/TRepCustomConnection.h"
@@ -43,6 +45,7 @@ void TForm1::btnReportClick(QObject*) {
     if (!f || f->report == ReportKind::None) { // none yet, or turbo, FSI, TDI
         return;
     }
+    RepSystem1->saveName = records_->reportFileName();
     if (f->report == ReportKind::Compression) {
         RepProject1->Run();
         return;

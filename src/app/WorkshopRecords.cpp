@@ -105,6 +105,26 @@ records::Measurement WorkshopRecords::measured(int function) const {
     return m;
 }
 
+QString WorkshopRecords::reportFileName() const {
+    const TestFunction* f = testFunction(parts_.state.CompletedFunction);
+    if (!f) {
+        return {};
+    }
+    const Current* c = const_cast<WorkshopRecords*>(this)->current();
+    const QString plate = c ? c->measurement.vehicle.plate.trimmed() : QString();
+    const QDateTime when = c ? c->measurement.measuredAt : QDateTime::currentDateTimeUtc();
+    QString name = (plate.isEmpty() ? QString::fromLatin1(f->itemText) : plate) + QLatin1Char(' ') +
+                   when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"));
+    // A plate may hold what a file name may not.
+    for (QChar& ch : name) {
+        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') ||
+            ch.category() == QChar::Other_Control) {
+            ch = QLatin1Char('-');
+        }
+    }
+    return name;
+}
+
 void WorkshopRecords::setReportParams(const records::Measurement& m) {
     const TestFunction* f = testFunction(m.function);
     if (!f || !f->hasReport()) {

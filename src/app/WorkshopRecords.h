@@ -80,6 +80,9 @@ public:
 
     // The record of the result on screen, when it is kept.
     std::optional<records::RecordId> currentRecord() const;
+    // The name Save As offers for the report of the result on screen: its plate (or its
+    // test function) and the day it was measured.
+    QString reportFileName() const;
 
 private:
     struct Current {

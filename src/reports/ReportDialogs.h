@@ -97,9 +97,10 @@ public:
     // ending in their pattern, "(*.pdf)"; `filterIndex` gives the preselected one and
     // returns the chosen one. The save dialog gives the name with the chosen type's suffix
     // when none was typed, and asks before it overwrites an existing file of that name.
+    // `suggested`: the name it offers, without folder or suffix (empty: none).
     virtual QString saveFileName(const QString& caption, const QStringList& filters,
-                                 int& filterIndex) {
-        (void)caption, (void)filters, (void)filterIndex;
+                                 int& filterIndex, const QString& suggested) {
+        (void)caption, (void)filters, (void)filterIndex, (void)suggested;
         return {};
     }
     // Asks whether an existing file may be replaced; true: yes.

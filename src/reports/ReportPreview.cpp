@@ -299,9 +299,19 @@ void ReportPreview::openSnapshot() {
 
 void ReportPreview::saveAs() {
     int filter = 0;
-    QString name = dialogs_.saveFileName(QStringLiteral("Save As"), host_.saveFilters(), filter);
+    const QStringList filters = host_.saveFilters();
+    QString name = dialogs_.saveFileName(QStringLiteral("Save As"), filters, filter,
+                                         host_.suggestedFileName());
     if (name.isEmpty()) {
         return;
+    }
+    // The type follows the suffix typed when it names one: "report.pdf" is a PDF whichever
+    // type the list still showed.
+    const QString typed = QFileInfo(name).suffix();
+    for (qsizetype i = 0; !typed.isEmpty() && i < filters.size(); ++i) {
+        if (filters[i].endsWith(QStringLiteral("(*.%1)").arg(typed), Qt::CaseInsensitive)) {
+            filter = static_cast<int>(i);
+        }
     }
     // The dialog asked about the name it gave; a suffix added here names another file,
     // which may exist too.

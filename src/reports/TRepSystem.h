@@ -27,6 +27,8 @@ public:
     virtual bool openSnapshot(const QString& fileName, Document& document, QString* error) = 0;
     // Print with the print-range form of "Output Options"; false when nothing was printed.
     virtual bool printFromPreview(const Document& document) = 0;
+    // The name Save As offers, without a folder or suffix; empty: none.
+    virtual QString suggestedFileName() const { return {}; }
 };
 
 // The output engine shared by both report projects: the "Output Options" dialog, the
@@ -36,6 +38,9 @@ public:
     explicit TRepSystem(ReportDialogs& dialogs);
 
     // The renderer behind the PDF file type of Save As (a default one when none is set).
+    // What Save As offers as the file's name, set by whoever runs a report.
+    QString saveName;
+    QString suggestedFileName() const override { return saveName; }
     TRepRenderPDF* pdfRenderer = nullptr;
 
     QString setupTitle = QStringLiteral("Output Options");

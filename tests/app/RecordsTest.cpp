@@ -27,7 +27,7 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
     ASSERT_EQ(kept().size(), 1u);
     EXPECT_EQ(kept()[0].functionName, QStringLiteral("Petrol Compression"));
 
-    // Any Unicode: the PDF prints what Windows-1252 holds and "?" for the rest.
+    // Any Unicode, printed as typed.
     enterVehicle([](VehicleDialog& v) {
         v.plate->setText(QStringLiteral(" Ñ-1234 Ğ "));
         v.customer->setText(QStringLiteral("Åsa Öberg"));
@@ -43,6 +43,9 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
                                     QDate::currentDate().toString(Qt::ISODate)))
         << measured.toStdString();
     const QString text = reportText(QStringLiteral("petrol.pdf")).simplified();
+    // Save As offers the plate and the day as the file's name.
+    EXPECT_EQ(dialogs.saveSuggested.back(),
+              QStringLiteral("Ñ-1234 Ğ ") + QDate::currentDate().toString(Qt::ISODate));
     for (const QString& line :
          {measured, QStringLiteral("Plate: Ñ-1234 Ğ"), QStringLiteral("Customer: Åsa Öberg"),
           QStringLiteral("Make and model: VW Golf"), QStringLiteral("Notes: head gasket replaced"),

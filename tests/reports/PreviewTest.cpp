@@ -4,6 +4,7 @@
 #include "ReportFixture.h"
 
 #include "app/QtDialogService.h"
+#include "app/SaveFolder.h"
 #include "reports/OutputOptionsDialog.h"
 #include "reports/Snapshot.h"
 #include "reports/StatusWindow.h"
@@ -210,6 +211,41 @@ TEST_F(PreviewTest, TheRealSaveDialogAsksAboutTheNameWithItsSuffixOverThePreview
         EXPECT_TRUE(asked.contains(QStringLiteral("report.pdf"))) << asked.toStdString();
         EXPECT_EQ(contents(pdf).startsWith("%PDF-"), replace);
     }
+}
+
+// The folder of the last save is where the next Save As opens, in this run and the next.
+TEST_F(PreviewTest, TheRealSaveDialogOpensWhereTheLastReportWasSaved) {
+    const QString folder = QFileInfo(path(QStringLiteral("x"))).absolutePath();
+    TRepSystem engine(qtDialogs);
+    engine.saveName = QStringLiteral("AB-123 2026-12-09");
+    ReportPreview preview(compressionDocument(), engine, qtDialogs, QLatin1Char(','));
+    QStringList opened;
+    later([&] {
+        later([&] {
+            QFileDialog* files = modal<QFileDialog>();
+            ASSERT_NE(files, nullptr);
+            opened << files->directory().absolutePath();
+            EXPECT_EQ(files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(),
+                      QStringLiteral("AB-123 2026-12-09"));
+            files->setDirectory(folder);
+            static_cast<QDialog*>(files)->accept();
+        });
+        preview.saveAs();
+        later([&] {
+            QFileDialog* files = modal<QFileDialog>();
+            ASSERT_NE(files, nullptr);
+            opened << files->directory().absolutePath();
+            files->reject();
+        });
+        preview.saveAs();
+        preview.reject();
+    });
+    qtDialogs.showModalWindow(preview);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("AB-123 2026-12-09.rps"))));
+    EXPECT_EQ(SaveFolder::load(), folder);
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_NE(opened[0], folder);
+    EXPECT_EQ(opened[1], folder);
 }
 
 TEST_F(PreviewTest, TheOpenDialogAndTheRefusalBoxBelongToThePreview) {

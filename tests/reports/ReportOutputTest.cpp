@@ -184,6 +184,31 @@ TEST_F(ReportOutputTest, CopiesThatAreNotAWholeNumberLeaveTheEngineAlone) {
     EXPECT_EQ(dialogs.modalTitles.size(), 1u);
 }
 
+// The type follows a suffix typed, whichever type the list showed; Save As offers the
+// result's function and day as the name.
+TEST_F(ReportOutputTest, SaveAsWritesTheTypeTheTypedSuffixNames) {
+    compressionResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
+    preview([&](ReportPreview& p) {
+        dialogs.saveAnswers.push_back({path(QStringLiteral("report.pdf")), 0}); // snapshot shown
+        dialogs.saveAnswers.push_back({path(QStringLiteral("copy.RPS")), 1});   // PDF shown
+        dialogs.saveAnswers.push_back({path(QStringLiteral("notes.txt")), 1});
+        p.saveAs();
+        p.saveAs();
+        p.saveAs();
+    });
+    const auto head = [&](const char* name) {
+        QFile f(path(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.read(8) : QByteArray();
+    };
+    EXPECT_TRUE(head("report.pdf").startsWith("%PDF-"));
+    EXPECT_TRUE(head("copy.RPS").startsWith("KR90XRPS"));
+    EXPECT_TRUE(head("notes.txt").startsWith("%PDF-")); // no type of ours: the one chosen
+    ASSERT_EQ(dialogs.saveSuggested.size(), 3u);
+    EXPECT_EQ(dialogs.saveSuggested[0],
+              QStringLiteral("Petrol Compression ") +
+                  QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+}
+
 TEST_F(ReportOutputTest, SnapshotSavedAndOpenedAgainShowsTheSamePage) {
     compressionResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
     const QString file = path(QStringLiteral("report.rps"));

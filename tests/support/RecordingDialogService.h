@@ -77,10 +77,11 @@ public:
     std::function<void(QDialog&)> onModal;
 
     // File dialogs: the names the test queued, in order; empty when none is left.
-    QString saveFileName(const QString& caption, const QStringList& filters,
-                         int& filterIndex) override {
+    QString saveFileName(const QString& caption, const QStringList& filters, int& filterIndex,
+                         const QString& suggested) override {
         saveCaptions.push_back(caption);
         saveFilters = filters;
+        saveSuggested.push_back(suggested);
         if (saveAnswers.empty()) {
             return {};
         }
@@ -89,6 +90,7 @@ public:
         filterIndex = index;
         return name;
     }
+    std::vector<QString> saveSuggested;
     QString openFileName(const QString& caption, const QStringList& filters) override {
         (void)caption;
         openFilters = filters;
