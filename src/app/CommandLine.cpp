@@ -2,12 +2,54 @@
 
 #include "core/Texts.h"
 
+#include <array>
+
 namespace kr90x {
+namespace {
+
+// Qt's own options, which QApplication takes out of the arguments itself.
+struct QtOption {
+    const char* name;
+    bool takesValue; // the next argument, or "=value"
+};
+constexpr std::array<QtOption, 17> kQtOptions = {{
+    {"-platform", true},
+    {"-platformpluginpath", true},
+    {"-platformtheme", true},
+    {"-plugin", true},
+    {"-qmljsdebugger", true},
+    {"-qwindowgeometry", true},
+    {"-qwindowicon", true},
+    {"-qwindowtitle", true},
+    {"-session", true},
+    {"-style", true},
+    {"-stylesheet", true},
+    {"-display", true},
+    {"-geometry", true},
+    {"-reverse", false},
+    {"-widgetcount", false},
+    {"-nograb", false},
+    {"-dograb", false},
+}};
+
+// The Qt option `arg` is, if it is one.
+const QtOption* qtOption(const QString& arg) {
+    for (const QtOption& o : kQtOptions) {
+        const QLatin1String name(o.name);
+        if (arg == name || (o.takesValue && arg.startsWith(name + QLatin1Char('=')))) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
     CommandLine c;
     const QString virtualOption = QStringLiteral("--virtual-tester");
-    for (const QString& arg : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             c.action = Action::Help;
             return c;
@@ -27,7 +69,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                 return c;
             }
             c.virtualTester = parsed.options;
-        } else if (arg.startsWith(QLatin1String("--"))) {
+        } else if (const QtOption* qt =
+                       arg.startsWith(QLatin1String("--")) ? nullptr : qtOption(arg)) {
+            if (qt->takesValue && !arg.contains(QLatin1Char('='))) {
+                ++i; // its value, which may look like anything
+            }
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             c.action = Action::Error;
             c.error = QStringLiteral("unknown option \"%1\"").arg(arg);
             return c;

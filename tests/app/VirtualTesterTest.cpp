@@ -193,8 +193,19 @@ TEST(CommandLine, TheProgramsOwnOptionsAreReadAndQtsAreLeftAlone) {
     const CommandLine oil = CommandLine::parse({QStringLiteral("--virtual-tester=stored=oil")});
     ASSERT_TRUE(oil.virtualTester);
     EXPECT_EQ(oil.virtualTester->stored, StoredTest::Oil);
+    // Qt's own options, with their values, are Qt's; any other dash is refused.
     EXPECT_EQ(CommandLine::parse({QStringLiteral("-platform"), QStringLiteral("xcb")}).action,
               A::Run);
+    EXPECT_EQ(CommandLine::parse({QStringLiteral("-style=fusion"), QStringLiteral("-reverse"),
+                                  QStringLiteral("-qwindowtitle"), QStringLiteral("-x")})
+                  .action,
+              A::Run);
+    for (const char* refused :
+         {"-x", "-virtual-tester", "-platformx", "--platform", "-reverse=1"}) {
+        const CommandLine c = CommandLine::parse({QString::fromLatin1(refused)});
+        EXPECT_EQ(c.action, A::Error) << refused;
+        EXPECT_EQ(c.error, QStringLiteral("unknown option \"%1\"").arg(QLatin1String(refused)));
+    }
     EXPECT_EQ(CommandLine::parse({QStringLiteral("--help")}).action, A::Help);
     EXPECT_EQ(CommandLine::parse({QStringLiteral("--version")}).action, A::Version);
     EXPECT_EQ(CommandLine::versionText(), QStringLiteral("Orvo KR90X pressure tester 1.04\n"));
