@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
+#include "app/TerminationSignals.h"
 #include "app/VirtualTesterSession.h"
 #include "app/WorkshopRecords.h"
 #include "core/AppState.h"
@@ -65,6 +66,9 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     kr90x::setUpApplication();
+    // A logout, systemctl or kill ends the program as closing its window does; told on the
+    // event loop, so not before the window is there to close.
+    kr90x::TerminationSignals termination;
 
     // With --virtual-tester the program talks to a simulated tester, plugged in from the
     // start, instead of the machine's HID devices: for training and trying it out.
@@ -89,6 +93,12 @@ int main(int argc, char* argv[]) {
         kr90x::UpdateSettings::forRunningProgram(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
     form.records().openStore(kr90x::records::RecordStore::defaultPath());
+
+    QObject::connect(&termination, &kr90x::TerminationSignals::requested, &form, [&form] {
+        if (form.close()) {
+            QCoreApplication::quit(); // the tester panel may still be open
+        }
+    });
 
     StartupProbe startupProbe;
     if (commandLine.startupProbe) {
