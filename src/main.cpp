@@ -1,6 +1,7 @@
 // Program entry: builds the application and its window and runs the event loop.
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/LogFile.h"
 #include "app/QtDialogService.h"
 #include "app/TForm1.h"
 #include "app/TerminationSignals.h"
@@ -86,12 +87,14 @@ int main(int argc, char* argv[]) {
     kr90x::AppState state;
     state.Format = kr90x::FormatSettings::fromSystem();
     kr90x::QtDialogService dialogs;
+    kr90x::LogFile logFile; // outlives the window, which logs until it is gone
     // The program's own update lives next to it, which is what gets replaced; the
     // server comes from the build and the settings files.
     kr90x::TForm1 form(
         state, dialogs, *hid,
         kr90x::UpdateSettings::forRunningProgram(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
+    form.log().setSink([&logFile](const QString& line) { logFile.add(line); });
     form.records().openStore(kr90x::records::RecordStore::defaultPath());
 
     QObject::connect(&termination, &kr90x::TerminationSignals::requested, &form, [&form] {
