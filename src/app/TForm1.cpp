@@ -172,6 +172,8 @@ void TForm1::createRecords() {
                                *RepProject1, *RepProject2, *this});
     btnVehicle = records_->vehicleButton();
     btnRecords = records_->recordsButton();
+    setTabOrder(btnHome, btnVehicle);
+    setTabOrder(btnVehicle, btnRecords);
     results_->onCompression = [this](const CompressionResult& r) { records_->resultCompleted(r); };
     results_->onCurve = [this](const Curve& c) { records_->resultCompleted(c); };
     connect(btnVehicle, &QPushButton::clicked, this,

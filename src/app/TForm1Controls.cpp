@@ -12,6 +12,7 @@
 #include "measure/TestFunctions.h"
 
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -126,6 +127,18 @@ void TForm1::createControls() {
         previous = RadioGroup1->item(i);
     }
     setTabOrder(previous, btnHome);
+}
+
+// A focused push button is pressed by Enter as by Space, as mechanics used to Windows
+// programs expect. Qt's buttons take Enter only in dialogs, and pass it on to here.
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && button &&
+        button->isEnabled() && button->isVisible()) {
+        button->animateClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace kr90x

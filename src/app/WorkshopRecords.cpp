@@ -32,8 +32,6 @@ QPushButton* makeButton(QWidget* area, const char* name, const QString& caption,
     auto* b = new QPushButton(caption, area); // owned by the area, and so by the window
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(0, top, kButtonsArea.width(), 25);
-    // Outside the tab chain: Tab keeps going Read data, Report, the function, Home.
-    b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
 
@@ -49,8 +47,9 @@ bool fits(const records::Measurement& m) {
 WorkshopRecords::WorkshopRecords(Parts parts) : parts_(parts) {
     auto* area = new QWidget(&parts_.window); // owned by the window; unnamed, only a place
     area->setGeometry(kButtonsArea);
-    vehicleButton_ = makeButton(area, "btnVehicle", QStringLiteral("Vehicle\u2026"), 0);
-    recordsButton_ = makeButton(area, "btnRecords", QStringLiteral("Records\u2026"), 33);
+    // Alt+V and Alt+R; in the tab chain after the controls of a read, which keep their order.
+    vehicleButton_ = makeButton(area, "btnVehicle", QStringLiteral("&Vehicle\u2026"), 0);
+    recordsButton_ = makeButton(area, "btnRecords", QStringLiteral("&Records\u2026"), 33);
 }
 
 WorkshopRecords::~WorkshopRecords() {

@@ -143,8 +143,8 @@ TEST_F(WindowSystemTest, AWindowThatIsNeverActivatedStillFindsItsTester) {
     EXPECT_EQ(form->log().lines().first(), QStringLiteral("Orvo tester detected ..."));
 }
 
-// Tab goes Read data, Report, the radio group (its chosen item), Home, whichever item
-// the user chose.
+// Tab goes Read data, Report, the radio group (its chosen item), Home, then Vehicle… and
+// Records…, whichever item the user chose.
 TEST_F(WindowSystemTest, TabFollowsAReadWhateverFunctionIsChosen) {
     makeForm();
     form->show();
@@ -157,17 +157,49 @@ TEST_F(WindowSystemTest, TabFollowsAReadWhateverFunctionIsChosen) {
         ASSERT_EQ(form->RadioGroup1->itemIndex(), chosen);
         form->btnReaddata->setFocus();
         std::vector<std::string> order;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 6; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* now = QApplication::focusWidget();
             order.push_back(now == form->RadioGroup1->item(chosen)
                                 ? "chosen item"
                                 : now->objectName().toStdString());
         }
-        EXPECT_EQ(order,
-                  (std::vector<std::string>{"btnReport", "chosen item", "btnHome", "btnReaddata"}))
+        EXPECT_EQ(order, (std::vector<std::string>{"btnReport", "chosen item", "btnHome",
+                                                   "btnVehicle", "btnRecords", "btnReaddata"}))
             << "chosen " << chosen;
     }
+}
+
+// The keyboard alone: Enter presses the focused button, Alt+V and Alt+R the records'.
+TEST_F(WindowSystemTest, EnterPressesTheFocusedButtonAndTheRecordsButtonsHaveMnemonics) {
+    makeForm();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(test::waitFor([&] { return form->isActiveWindow(); }));
+    int homes = 0;
+    int vehicles = 0;
+    int records = 0;
+    QObject::connect(form->btnHome, &QPushButton::clicked, [&] { ++homes; });
+    QObject::connect(form->btnVehicle, &QPushButton::clicked, [&] { ++vehicles; });
+    QObject::connect(form->btnRecords, &QPushButton::clicked, [&] { ++records; });
+    // Without records or a result, each records button answers with a box: closed here.
+    QTimer boxes;
+    boxes.setInterval(20);
+    QObject::connect(&boxes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            box->reject();
+        }
+    });
+    boxes.start();
+    form->btnHome->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(test::waitFor([&] { return homes == 1; }));
+    QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);
+    ASSERT_TRUE(test::waitFor([&] { return records == 1; }));
+    form->activateWindow();
+    ASSERT_TRUE(test::waitFor([&] { return form->isActiveWindow(); }));
+    QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
+    ASSERT_TRUE(test::waitFor([&] { return vehicles == 1; }));
 }
 
 // A real time-out box keeps the event loop running: the late count starts the download
