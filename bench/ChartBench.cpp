@@ -7,6 +7,7 @@
 #include "core/NumberFormat.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QImage>
 #include <QPainter>
 #include <QPicture>
@@ -114,6 +115,33 @@ void BM_CompressionPaint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CompressionPaint)->Unit(benchmark::kMillisecond);
+
+// A right-button drag over the bar chart: the mouse move that scrolls it, and the paint
+// that follows, as the screen gets them.
+void BM_CompressionScrollMove(benchmark::State& state) {
+    CompressionChart chart(kFormat);
+    chart.resize(561, 369);
+    fillCompression(chart);
+    QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    const QPointF start(300, 200);
+    QMouseEvent press(QEvent::MouseButtonPress, start, start, Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &press);
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF at = start + QPointF(step % 40, (step / 40) % 20);
+        ++step;
+        QMouseEvent move(QEvent::MouseMove, at, at, Qt::NoButton, Qt::RightButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&chart, &move);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        chart.paintChart(p, QRectF(0, 0, 561, 369));
+        p.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_CompressionScrollMove)->Unit(benchmark::kMicrosecond);
 
 void BM_CurvePicture(benchmark::State& state) {
     PressureChart chart(kFormat);

@@ -74,9 +74,28 @@ struct CompressionChart::Layout {
     qreal thickness() const { return spacing * kBarShare; }
 };
 
+// The layout without the scroll, with the facts it was measured from: measuring the
+// labels and choosing the label step is most of a paint, and a scroll only moves it.
+struct CompressionChart::LayoutCache {
+    struct Key {
+        QRectF rect;
+        qreal titleHeight;
+        std::uint64_t series;
+        QChar decimal;
+        QChar thousands;
+        bool operator==(const Key&) const = default;
+    };
+    Key key;
+    Layout layout;
+};
+
+CompressionChart::~CompressionChart() = default;
+
 CompressionChart::CompressionChart(const FormatSettings& format, QWidget* parent)
-    : ChartWidget(format, arialFont(15, true), parent),
-      Series1(kBarColour, [this] { scheduleRepaint(); }) {
+    : ChartWidget(format, arialFont(15, true), parent), Series1(kBarColour, [this] {
+          ++seriesRevision_;
+          scheduleRepaint();
+      }) {
     setTitle(QStringLiteral("Petrol compression"));
 }
 
@@ -96,6 +115,19 @@ void CompressionChart::resetView() {
 }
 
 CompressionChart::Layout CompressionChart::layout(const QRectF& rect) const {
+    const LayoutCache::Key key{rect, titleHeight(), seriesRevision_, format().DecimalSeparator,
+                               format().ThousandSeparator};
+    if (!layoutCache_ || !(layoutCache_->key == key)) {
+        layoutCache_ = std::make_unique<LayoutCache>(LayoutCache{key, measureLayout(rect)});
+    }
+    Layout l = layoutCache_->layout;
+    l.axis.minimum += valueShift_;
+    l.axis.maximum += valueShift_;
+    l.firstCentre += positionShift_ * l.spacing;
+    return l;
+}
+
+CompressionChart::Layout CompressionChart::measureLayout(const QRectF& rect) const {
     Layout l;
     l.panel = rect;
     l.titleTop = rect.top() + kMargin;
@@ -164,7 +196,7 @@ CompressionChart::Layout CompressionChart::layout(const QRectF& rect) const {
         return width * s / (b - a) >= widest + kValueLabelSpacing;
     });
     const auto [a, b] = range(step);
-    l.axis = ValueAxis{a + valueShift_, b + valueShift_, step};
+    l.axis = ValueAxis{a, b, step};
 
     // Bars: the first added at the bottom, each next one a step higher, with the free
     // space the axis keeps below the lowest and above the highest bar.
@@ -172,8 +204,7 @@ CompressionChart::Layout CompressionChart::layout(const QRectF& rect) const {
     if (n > 0) {
         const qreal room = std::max(0.0, l.front.height() - kFreeBelow - kFreeAbove);
         l.spacing = room / (n - 1 + kBarShare);
-        l.firstCentre =
-            l.front.bottom() - kFreeBelow - l.thickness() / 2 + positionShift_ * l.spacing;
+        l.firstCentre = l.front.bottom() - kFreeBelow - l.thickness() / 2;
     }
     return l;
 }

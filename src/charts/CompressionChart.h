@@ -5,6 +5,9 @@
 
 #include <QPointF>
 
+#include <cstdint>
+#include <memory>
+
 namespace kr90x::charts {
 
 // The compression bar chart (`chart1`): one horizontal 3-D bar per cylinder, its value
@@ -13,6 +16,7 @@ class CompressionChart : public ChartWidget {
     Q_OBJECT
 public:
     explicit CompressionChart(const FormatSettings& format, QWidget* parent = nullptr);
+    ~CompressionChart() override;
 
     BarSeries Series1;
 
@@ -51,7 +55,10 @@ protected:
 
 private:
     struct Layout;
+    struct LayoutCache;
+    // The layout at `rect`, the scroll included.
     Layout layout(const QRectF& rect) const;
+    Layout measureLayout(const QRectF& rect) const;
     BarPlace placeOf(const Layout& l, int index) const;
 
     // The scroll, in axis units so that every output size shows the same part.
@@ -61,6 +68,8 @@ private:
     QPointF scrollOrigin_;
     double scrollValueStart_ = 0;
     double scrollPositionStart_ = 0;
+    std::uint64_t seriesRevision_ = 0; // counts the changes of Series1
+    mutable std::unique_ptr<LayoutCache> layoutCache_;
 };
 
 } // namespace kr90x::charts

@@ -209,6 +209,35 @@ TEST_F(CompressionChartTest, RightButtonScrollsBothWaysAndADoubleClickUndoesIt) 
     EXPECT_EQ(chart.barPlace(2).front, before);
 }
 
+// The layout is kept between paints: whatever it was measured from that changes makes
+// it anew, and a scroll moves the kept one.
+TEST_F(CompressionChartTest, TheKeptLayoutFollowsTheBarsTheSeparatorsTheSizeAndTheScroll) {
+    petrolResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
+    chart.show();
+    const double top = chart.valueAxis().maximum;
+    chart.Series1.AddBar(1234.5, QStringLiteral("Cyl # 7"));
+    EXPECT_GT(chart.valueAxis().maximum, 1000);
+    const QSizeF grouped = chart.barPlace(6).markSize; // "1.234,5"
+    format.ThousandSeparator = QChar(0);
+    EXPECT_LT(chart.barPlace(6).markSize.width(), grouped.width()); // "1234,5"
+    const QRectF wide = chart.barPlace(6).front;
+    chart.resize(400, 369);
+    EXPECT_LT(chart.barPlace(6).front.width(), wide.width());
+    const CompressionChart::ValueAxis before = chart.valueAxis();
+    QTest::mousePress(&chart, Qt::RightButton, {}, QPoint(300, 200));
+    QTest::mouseMove(&chart, QPoint(260, 200));
+    QTest::mouseRelease(&chart, Qt::RightButton, {}, QPoint(260, 200));
+    const CompressionChart::ValueAxis scrolled = chart.valueAxis();
+    EXPECT_GT(scrolled.minimum, before.minimum);
+    EXPECT_DOUBLE_EQ(scrolled.maximum - scrolled.minimum, before.maximum - before.minimum);
+    EXPECT_EQ(scrolled.step, before.step);
+    chart.resetView();
+    EXPECT_DOUBLE_EQ(chart.valueAxis().minimum, before.minimum);
+    chart.resize(561, 369);
+    petrolResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
+    EXPECT_DOUBLE_EQ(chart.valueAxis().maximum, top);
+}
+
 TEST_F(CompressionChartTest, PictureAndRastersShowTheSameChartAsTheScreen) {
     petrolResult({12.5, 13.0, 9.8, 11.0, 12.0, 0.0});
     QPicture picture;
