@@ -3,6 +3,7 @@
 #include "records/CsvExport.h"
 #include "reports/ReportDialogs.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -40,15 +41,17 @@ void exportRecordsCsv(reports::ReportDialogs& dialogs, QChar decimalSeparator,
     bool writing = file.open(QIODevice::WriteOnly) && put(records::csvHeader());
     QStringList unusable;
     std::size_t exported = 0;
+    std::size_t rows = 0;
     for (std::size_t i = 0; writing && i < ids.size(); ++i) {
         const FetchedRecord record = fetch(ids[i]);
         if (const QString* why = std::get_if<QString>(&record)) {
             unusable << QStringLiteral("record %1: %2").arg(ids[i]).arg(*why);
             continue;
         }
-        QByteArray rows;
-        records::appendRecordCsv(rows, std::get<records::Measurement>(record), decimalSeparator);
-        writing = put(rows);
+        const std::optional<std::size_t> written =
+            records::writeRecordCsv(std::get<records::Measurement>(record), decimalSeparator, put);
+        writing = written.has_value();
+        rows += written.value_or(0);
         ++exported;
     }
     // Not committed, the file is left as it was (or not made at all).
@@ -60,9 +63,21 @@ void exportRecordsCsv(reports::ReportDialogs& dialogs, QChar decimalSeparator,
         dialogs.information(QStringLiteral("None of the chosen records could be exported, and "
                                            "no file was written:\n") +
                             reasonsText(unusable));
-    } else if (!unusable.isEmpty()) {
-        dialogs.information(QStringLiteral("%1 of the %2 chosen records could not be exported "
-                                           "and are not in the file:\n")
+        return;
+    }
+    const QString done =
+        QStringLiteral("%1 written: %2 %3, %4 %5.")
+            .arg(QFileInfo(name).fileName())
+            .arg(exported)
+            .arg(exported == 1 ? QStringLiteral("record") : QStringLiteral("records"))
+            .arg(rows)
+            .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+    if (unusable.isEmpty()) {
+        dialogs.information(done);
+    } else {
+        dialogs.information(done +
+                            QStringLiteral("\n%1 of the %2 chosen records could not be "
+                                           "exported and are not in the file:\n")
                                 .arg(unusable.size())
                                 .arg(ids.size()) +
                             reasonsText(unusable));

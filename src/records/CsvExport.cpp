@@ -2,14 +2,20 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
 
 namespace kr90x::records {
 namespace {
 
-// A field as CSV wants it: quoted, with its quotes doubled, when it holds the separator,
-// a quote or a line break.
+// A text field as CSV wants it: quoted, with its quotes doubled, when it holds the
+// separator, a quote or a line break; and never a formula to a spreadsheet, which runs
+// a cell starting with one of these (a plate "=cmd|' /C calc'!A0" would).
 QByteArray field(const QString& text) {
     QByteArray bytes = text.toUtf8();
+    if (!bytes.isEmpty() &&
+        std::string_view("=+-@\t\r").find(bytes.front()) != std::string_view::npos) {
+        bytes.prepend('\'');
+    }
     if (bytes.contains(';') || bytes.contains('"') || bytes.contains('\n') ||
         bytes.contains('\r')) {
         bytes.replace("\"", "\"\"");
@@ -47,37 +53,55 @@ QByteArray csvHeader() {
     return out;
 }
 
-void appendRecordCsv(QByteArray& out, const Measurement& m, QChar decimalSeparator) {
+std::optional<std::size_t> writeRecordCsv(const Measurement& m, QChar decimalSeparator,
+                                          const std::function<bool(const QByteArray&)>& put) {
+    // Handed on once this much has gathered: a few rows, never the record's all.
+    constexpr qsizetype kChunk = 64 * 1024;
     const char separator = decimalSeparator.toLatin1() ? decimalSeparator.toLatin1() : ',';
     // The fields every row of this record repeats, made once.
+    const VehicleDetails& v = m.vehicle;
     const QByteArray prefix =
         field(m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ';' +
-        field(m.functionName) + ';' + field(m.vehicle.plate) + ';';
-    const QByteArray suffix = ';' + field(m.unit) + "\r\n";
+        field(m.functionName) + ';' + field(v.plate) + ';';
+    const QByteArray suffix = ';' + field(m.unit) + ';' + field(v.vin) + ';' + field(v.makeModel) +
+                              ';' + field(v.odometer) + ';' + field(v.customer) + "\r\n";
+    QByteArray out;
+    std::size_t rows = 0;
+    bool written = true;
     const auto row = [&](std::size_t index, double value) {
         out.append(prefix);
         out.append(QByteArray::number(static_cast<qulonglong>(index)));
         out.append(';');
         appendValue(out, value, m.decimals, separator);
         out.append(suffix);
+        ++rows;
+        if (out.size() >= kChunk) {
+            written = written && put(out);
+            out.clear();
+        }
     };
     if (m.cylinders) {
         for (std::size_t n = 0; n < m.cylinders->size(); ++n) {
             row(n + 1, (*m.cylinders)[n]);
         }
     } else {
-        out.reserve(out.size() + static_cast<qsizetype>(m.samples.size()) *
-                                     (prefix.size() + suffix.size() + 12));
-        for (std::size_t k = 0; k < m.samples.size(); ++k) {
+        for (std::size_t k = 0; k < m.samples.size() && written; ++k) {
             row(k + 1, m.samples[k]);
         }
     }
+    if (!out.isEmpty()) {
+        written = written && put(out);
+    }
+    return written ? std::optional(rows) : std::nullopt;
 }
 
 QByteArray recordsCsv(std::span<const Measurement> records, QChar decimalSeparator) {
     QByteArray out = csvHeader();
     for (const Measurement& m : records) {
-        appendRecordCsv(out, m, decimalSeparator);
+        (void)writeRecordCsv(m, decimalSeparator, [&out](const QByteArray& rows) {
+            out.append(rows);
+            return true;
+        });
     }
     return out;
 }

@@ -68,7 +68,8 @@ TEST_F(RecordsTest, ExportLeavesOutUnreadableRecordsWithOneMessageAndErrorsStayM
     w.exportButton->click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
-        QStringLiteral("2 of the 3 chosen records could not be exported")))
+        QStringLiteral("export.csv written: 1 record, 6 rows.\n2 of the 3 chosen records could "
+                       "not be exported")))
         << dialogs.boxes[0].text.toStdString();
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -102,6 +102,10 @@ TEST(Csv, ASpreadsheetReadsEveryCylinderAndSampleWithItsRecord) {
     Measurement oil = curveRecord(3);
     oil.samples = {40.1, 0.0, -12.5};
     oil.vehicle.plate = QStringLiteral("AB-123");
+    oil.vehicle.vin = QStringLiteral("WVWZZZ1JZXW000001");
+    oil.vehicle.makeModel = QStringLiteral("VW Golf");
+    oil.vehicle.odometer = QStringLiteral("123 456 km");
+    oil.vehicle.customer = QStringLiteral("\u0141ukasz Gro\u00DFmann");
     Measurement turbo = curveRecord(2);
     turbo.functionName = QStringLiteral("Turbo pressure");
     turbo.unit = QStringLiteral("mbar");
@@ -122,24 +126,77 @@ TEST(Csv, ASpreadsheetReadsEveryCylinderAndSampleWithItsRecord) {
         return fields;
     };
     EXPECT_EQ(row(0), (QStringList{"Date", "Test function", "Plate", "Cylinder or sample", "Value",
-                                   "Unit"}));
+                                   "Unit", "VIN", "Make and model", "Odometer", "Customer"}));
     const QString petrolDate =
         petrol.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     EXPECT_EQ(row(1), (QStringList{petrolDate, "Petrol Compression", petrol.vehicle.plate, "1",
-                                   "12,5", "bar"}));
+                                   "12,5", "bar", "", "", "", ""}));
     EXPECT_EQ(row(3)[4], QStringLiteral("9,8"));
     EXPECT_EQ(row(6), (QStringList{petrolDate, "Petrol Compression", petrol.vehicle.plate, "6",
-                                   "0,0", "bar"}));
+                                   "0,0", "bar", "", "", "", ""}));
     EXPECT_EQ(row(7)[3], QStringLiteral("1")) << "samples numbered as the tester numbers them";
     EXPECT_EQ(row(7)[4], QStringLiteral("40,1"));
     EXPECT_EQ(row(9)[4], QStringLiteral("-12,5"));
     EXPECT_EQ(row(9)[2], QStringLiteral("AB-123"));
+    EXPECT_EQ(row(9).mid(6), (QStringList{"WVWZZZ1JZXW000001", "VW Golf", "123 456 km",
+                                          "\u0141ukasz Gro\u00DFmann"}));
     EXPECT_EQ(
         row(10),
         (QStringList{turbo.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                     "Turbo pressure", "", "1", "1200", "mbar"}));
+                     "Turbo pressure", "", "1", "1200", "mbar", "", "", "", ""}));
     EXPECT_EQ(row(11)[4], QStringLiteral("1766847064778384329583297500742918515827483896875618958"
                                          "121606201292619776"));
+}
+
+// A text a spreadsheet would run as a formula stays text; numbers, negative ones too, stay
+// numbers.
+TEST(Csv, TextsThatLookLikeFormulasStayTextsAndNumbersStayNumbers) {
+    Measurement oil = curveRecord(2);
+    oil.samples = {-12.5, 3.0};
+    oil.vehicle.plate = QStringLiteral("=cmd|' /C calc'!A0");
+    oil.vehicle.vin = QStringLiteral("+1");
+    oil.vehicle.makeModel = QStringLiteral("-2");
+    oil.vehicle.odometer = QStringLiteral("@SUM(A1)");
+    oil.vehicle.customer = QStringLiteral("\tTab");
+    const QJsonArray rows = readWithPython(recordsCsv({&oil, 1}, QLatin1Char(',')));
+    ASSERT_EQ(rows.size(), 3);
+    const QJsonArray first = rows[1].toArray();
+    EXPECT_EQ(first[2].toString(), QStringLiteral("'=cmd|' /C calc'!A0"));
+    EXPECT_EQ(first[4].toString(), QStringLiteral("-12,5"));
+    EXPECT_EQ(first[6].toString(), QStringLiteral("'+1"));
+    EXPECT_EQ(first[7].toString(), QStringLiteral("'-2"));
+    EXPECT_EQ(first[8].toString(), QStringLiteral("'@SUM(A1)"));
+    EXPECT_EQ(first[9].toString(), QStringLiteral("'\tTab"));
+}
+
+// However long a record's texts and however many its samples, a few rows at a time are
+// held: never the record's all (which asked for 12.9 GB of one crafted record).
+TEST(Csv, ARecordIsWrittenAFewRowsAtATime) {
+    Measurement m = curveRecord(2);
+    m.samples.assign(2000, 1.5);
+    m.vehicle.customer = QString(60000, QLatin1Char('x'));
+    std::size_t calls = 0;
+    qsizetype largest = 0;
+    qsizetype total = 0;
+    const std::optional<std::size_t> rows =
+        writeRecordCsv(m, QLatin1Char(','), [&](const QByteArray& part) {
+            ++calls;
+            largest = std::max(largest, part.size());
+            total += part.size();
+            return true;
+        });
+    ASSERT_EQ(rows, 2000u);
+    const qsizetype row = total / 2000;
+    EXPECT_GT(row, 60000);
+    EXPECT_LE(largest, 64 * 1024 + row);
+    EXPECT_GE(calls, 2000u / 2);
+    // A write that fails stops the record there.
+    std::size_t tries = 0;
+    EXPECT_FALSE(writeRecordCsv(m, QLatin1Char(','), [&](const QByteArray&) {
+        ++tries;
+        return false;
+    }));
+    EXPECT_EQ(tries, 1u);
 }
 
 TEST(RecordsList, TheSearchNarrowsToRecordsHoldingEveryWord) {
