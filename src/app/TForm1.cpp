@@ -209,9 +209,11 @@ void TForm1::FormCloseQuery(QObject*, bool& CanClose) {
 
 void TForm1::btnHomeClick(QObject*) {
     controlStates_.homePressed(testerConnected());
+    records_->resultHidden();
 }
 
 void TForm1::btnReaddataClick(QObject*) {
+    records_->resultHidden();
     readStart_->start(RadioGroup1->itemIndex());
 }
 

@@ -17,6 +17,7 @@
 #include "reports/TRepProject.h"
 #include "reports/Templates.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -27,6 +28,8 @@ namespace {
 // The free area under "Select function": below the radio group and the hidden FTP
 // buttons, above the progress bar.
 constexpr QRect kButtonsArea{8, 320, 185, 58};
+// Above the buttons, over the hidden FTP buttons: what the result on screen is.
+constexpr QRect kResultArea{8, 252, 185, 64};
 
 QPushButton* makeButton(QWidget* area, const char* name, const QString& caption, int top) {
     auto* b = new QPushButton(caption, area); // owned by the area, and so by the window
@@ -50,6 +53,13 @@ WorkshopRecords::WorkshopRecords(Parts parts) : parts_(parts) {
     // Alt+V and Alt+R; in the tab chain after the controls of a read, which keep their order.
     vehicleButton_ = makeButton(area, "btnVehicle", QStringLiteral("&Vehicle\u2026"), 0);
     recordsButton_ = makeButton(area, "btnRecords", QStringLiteral("&Records\u2026"), 33);
+    // Owned by the window; unnamed, as no control of the window's own layout.
+    resultLabel_ = new QLabel(&parts_.window);
+    resultLabel_->setGeometry(kResultArea);
+    resultLabel_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    resultLabel_->setWordWrap(true);
+    resultLabel_->setTextFormat(Qt::PlainText);
+    resultLabel_->hide();
 }
 
 WorkshopRecords::~WorkshopRecords() {
@@ -104,26 +114,6 @@ records::Measurement WorkshopRecords::measured(int function) const {
     return m;
 }
 
-QString WorkshopRecords::reportFileName() const {
-    const TestFunction* f = testFunction(parts_.state.CompletedFunction);
-    if (!f) {
-        return {};
-    }
-    const Current* c = const_cast<WorkshopRecords*>(this)->current();
-    const QString plate = c ? c->measurement.vehicle.plate.trimmed() : QString();
-    const QDateTime when = c ? c->measurement.measuredAt : QDateTime::currentDateTimeUtc();
-    QString name = (plate.isEmpty() ? QString::fromLatin1(f->itemText) : plate) + QLatin1Char(' ') +
-                   when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"));
-    // A plate may hold what a file name may not.
-    for (QChar& ch : name) {
-        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') ||
-            ch.category() == QChar::Other_Control) {
-            ch = QLatin1Char('-');
-        }
-    }
-    return name;
-}
-
 void WorkshopRecords::setReportParams(const records::Measurement& m) {
     const TestFunction* f = testFunction(m.function);
     if (!f || !f->hasReport()) {
@@ -161,6 +151,7 @@ void WorkshopRecords::completed(records::Measurement m) {
     current_ = Current{std::move(m), std::nullopt};
     ++generation_;
     setReportParams(current_->measurement);
+    showResultLines(current_->measurement);
     keep(*current_);
 }
 
@@ -226,6 +217,7 @@ void WorkshopRecords::editVehicle() {
     Current& c = *current_;
     c.measurement.vehicle = lastVehicle_;
     setReportParams(c.measurement);
+    showResultLines(c.measurement);
     if (!c.id) {
         if (!c.removed) {
             keep(c); // not kept yet: another try, now with its vehicle
@@ -320,95 +312,6 @@ std::optional<records::Measurement> WorkshopRecords::load(records::RecordId id) 
         return std::nullopt;
     }
     return std::move(std::get<records::Measurement>(r));
-}
-
-void WorkshopRecords::openRecord(records::RecordId id) {
-    // A curve's count reply adds to the chart as the read left it: a record shown before
-    // it came would have its samples mixed with the new ones.
-    if (parts_.readStart.awaitingReply()) {
-        parts_.dialogs.information(
-            QStringLiteral("A read is in progress. Open the record once its result is shown."));
-        return;
-    }
-    std::optional<records::Measurement> m = load(id);
-    if (!m) {
-        return;
-    }
-    // As if it had just been read: a download that runs is left, the charts are made
-    // ready for the function, and the result comes in.
-    parts_.curve.abandon();
-    parts_.readStart.prepareForRecord(m->function);
-    const TestFunction& f = *testFunction(m->function); // fits() checked it
-    if (f.fuel) {
-        parts_.results.showCompression(CompressionResult{*f.fuel, *m->cylinders});
-    } else if (std::optional<Curve> curve = curveFromValues(m->function, m->samples)) {
-        parts_.results.showCurve(*curve);
-    }
-    setReportParams(*m);
-    current_ = Current{std::move(*m), id};
-    ++generation_;
-}
-
-void WorkshopRecords::compareRecord(records::RecordId id) {
-    const TestFunction* shown = testFunction(parts_.state.CompletedFunction);
-    if (!shown || !shown->isCurve() || parts_.curveChart.isHidden()) {
-        parts_.dialogs.information(QStringLiteral(
-            "Compare draws a kept curve over the curve on screen: read or open a curve first."));
-        return;
-    }
-    std::optional<records::Measurement> m = load(id);
-    if (!m) {
-        return;
-    }
-    if (m->function != shown->index) {
-        parts_.dialogs.information(
-            QStringLiteral("Only a curve of the same test function can be compared. The curve "
-                           "on screen is \"%1\", the record is \"%2\".")
-                .arg(QString::fromLatin1(shown->itemText), m->functionName));
-        return;
-    }
-    charts::PointSeries& grey = parts_.curveChart.Comparison;
-    grey.Clear();
-    grey.reserve(m->samples.size());
-    for (double v : m->samples) {
-        grey.AddY(v);
-    }
-    comparisonText_ = comparisonLine(*m);
-    if (const Current* c = current()) {
-        setReportParams(c->measurement);
-    }
-}
-
-void WorkshopRecords::removeRecords(const std::vector<records::RecordId>& ids) {
-    if (ids.empty()) {
-        return;
-    }
-    QMessageBox question(QMessageBox::Question, QStringLiteral("Delete"),
-                         (ids.size() == 1
-                              ? QStringLiteral("Delete the chosen record?")
-                              : QStringLiteral("Delete the %1 chosen records?").arg(ids.size())) +
-                             QStringLiteral("\nThis cannot be undone."),
-                         QMessageBox::Yes | QMessageBox::No,
-                         window_ ? static_cast<QWidget*>(window_) : &parts_.window);
-    question.setDefaultButton(QMessageBox::No);
-    parts_.dialogs.showModalWindow(question);
-    if (question.clickedButton() != question.button(QMessageBox::Yes)) {
-        return;
-    }
-    if (!store_.remove(ids)) {
-        parts_.dialogs.information(
-            QStringLiteral("The records could not be deleted: %1.").arg(store_.lastError()));
-    } else if (current_ && current_->id &&
-               std::find(ids.begin(), ids.end(), *current_->id) != ids.end()) {
-        current_->id.reset(); // still on screen, no longer kept
-        current_->removed = true;
-    }
-    refreshWindow();
-}
-
-void WorkshopRecords::exportRecords(const std::vector<records::RecordId>& ids) {
-    exportRecordsCsv(parts_.dialogs, parts_.state.Format.DecimalSeparator, ids,
-                     [this](records::RecordId id) { return fetch(id); });
 }
 
 } // namespace kr90x

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -57,6 +58,10 @@ public:
     // The buttons, in the free area under "Select function" (owned by the window).
     QPushButton* vehicleButton() const { return vehicleButton_; }
     QPushButton* recordsButton() const { return recordsButton_; }
+    // Above them: when the result on screen was measured, and on which vehicle.
+    QLabel* resultLabel() const { return resultLabel_; }
+    // The result left the screen (Home, or a new read): its lines go with it.
+    void resultHidden();
 
     // Keeps the results from now on in the database at `path`. What keeps it from being
     // used is told once the event loop runs, over the shown window.
@@ -95,6 +100,7 @@ private:
     records::Measurement measured(int function) const;
     void completed(records::Measurement m);
     void setReportParams(const records::Measurement& m);
+    void showResultLines(const records::Measurement& m);
     void keep(Current& c);
     bool storeUsable();
     void tellFailure(const QString& what);
@@ -116,6 +122,7 @@ private:
     bool failing_ = false;   // the last use of the store failed, and the user was told
     QPushButton* vehicleButton_ = nullptr;
     QPushButton* recordsButton_ = nullptr;
+    QLabel* resultLabel_ = nullptr;
     QPointer<RecordsWindow> window_;
 };
 

@@ -6,6 +6,7 @@
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -63,8 +64,17 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
     EXPECT_EQ(w.model().data(w.model().index(0, records::RecordsModel::Plate)).toString(),
               stored.plate);
     choose(w, {kept()[0].id});
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(test::waitFor([&] { return QApplication::activeWindow() == &w; }));
     w.openButton->click();
     EXPECT_EQ(form->chart1->Series1.Bar, (std::vector<double>{0.0, 12.0, 11.0, 9.8, 13.0, 12.5}));
+    // The main window comes forward, with the record's day and vehicle under the functions.
+    EXPECT_TRUE(test::waitFor([&] { return QApplication::activeWindow() == form.get(); }));
+    QLabel* lines = form->records().resultLabel();
+    EXPECT_FALSE(lines->isHidden());
+    EXPECT_EQ(lines->text(), QStringLiteral("Measured %1\nÑ-1234 Ğ, VW Golf\nÅsa Öberg")
+                                 .arg(records::RecordsModel::dateText(kept()[0].measuredAt)));
     EXPECT_FALSE(form->chart1->isHidden());
     EXPECT_TRUE(form->btnReport->isEnabled());
     EXPECT_FALSE(form->btnReaddata->isEnabled());
@@ -73,6 +83,8 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
               QStringLiteral("Cylinder # 3:  9,8 Bar"));
     EXPECT_EQ(form->RepProject1->param(QStringLiteral("MeasuredAt")), measured);
     EXPECT_TRUE(reportText(QStringLiteral("again.pdf")).contains(QStringLiteral("Åsa Öberg")));
+    form->btnHome->click();
+    EXPECT_TRUE(lines->isHidden());
     enterVehicle([&](VehicleDialog& v) {
         EXPECT_EQ(v.details(), stored) << "the dialog opens on the record's details";
         v.technician->setText(QStringLiteral("Chen Wei"));
@@ -144,9 +156,20 @@ TEST_F(RecordsTest, DeleteAsksFirstAndExportWritesTheChosenRecords) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().count("\r\n"), 1 + 6 + 2);
 
-    answerQuestion(QMessageBox::No);
+    QString asked;
+    dialogs.onModal = [&](QDialog& d) {
+        auto& question = dynamic_cast<QMessageBox&>(d);
+        asked = question.text();
+        question.button(QMessageBox::No)->click();
+    };
     w.deleteButton->click();
     EXPECT_EQ(kept().size(), 2u);
+    // Each record named as the list shows it.
+    const auto& m = w.model();
+    EXPECT_EQ(asked, QStringLiteral("Delete these 2 records?\n%1, Oil pressure\n%2, Petrol "
+                                    "Compression\nThis cannot be undone.")
+                         .arg(m.dateText(rows[0].measuredAt), m.dateText(rows[1].measuredAt)))
+        << asked.toStdString();
     answerQuestion(QMessageBox::Yes);
     w.deleteButton->click();
     EXPECT_TRUE(kept().empty());
