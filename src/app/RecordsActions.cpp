@@ -128,6 +128,7 @@ void WorkshopRecords::compareRecord(records::RecordId id) {
         grey.AddY(v);
     }
     comparisonText_ = comparisonLine(*m);
+    parts_.curveChart.setComparisonLegend(comparisonText_);
     if (const Current* c = current()) {
         setReportParams(c->measurement);
     }

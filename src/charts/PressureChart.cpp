@@ -7,6 +7,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 
@@ -16,7 +17,8 @@ namespace {
 constexpr QColor kCurveColour{0, 128, 0};
 // Silver at 60 % transparency: 40 % of full opacity.
 constexpr QColor kBandColour{192, 192, 192, 102};
-constexpr QColor kComparisonColour{128, 128, 128};
+// Translucent and drawn over the curve: a kept curve identical to the new one still shows.
+constexpr QColor kComparisonColour{128, 128, 128, 160};
 constexpr QColor kBorderColour{192, 192, 192};
 constexpr QColor kGridColour{200, 200, 200};
 constexpr qreal kBorderRadius = 28;
@@ -280,9 +282,50 @@ void PressureChart::paintChart(QPainter& p, const QRectF& rect) const {
         p.setBrush(kBandColour);
         p.drawPolygon(bandPath_);
     }
-    drawLine(p, Comparison, l, columns);
     drawLine(p, Series2, l, columns);
+    drawLine(p, Comparison, l, columns);
+    if (!Comparison.isEmpty() && !comparisonLegend_.isEmpty()) {
+        drawLegend(p, plot);
+    }
     p.restore();
+}
+
+// Which line is which, in the plot's top right corner: the curve, and the kept one.
+void PressureChart::drawLegend(QPainter& p, const QRectF& plot) const {
+    const QFont font = axisLabelFont();
+    const QFontMetricsF fm(font);
+    const std::array<std::pair<QColor, QString>, 2> rows = {
+        {{kCurveColour, QStringLiteral("This curve")}, {kComparisonColour, comparisonLegend_}}};
+    constexpr qreal kSwatch = 18;
+    constexpr qreal kPad = 4;
+    qreal width = 0;
+    for (const auto& row : rows) {
+        width = std::max(width, fm.horizontalAdvance(row.second));
+    }
+    width = std::min(width + kSwatch + 3 * kPad, plot.width() - 2 * kPad);
+    const qreal rowHeight = fm.height();
+    const QRectF box(plot.right() - kPad - width, plot.top() + kPad, width,
+                     rows.size() * rowHeight + 2 * kPad);
+    p.setPen(QPen(kBorderColour, 1));
+    p.setBrush(QColor(255, 255, 255, 220));
+    p.drawRect(box);
+    p.setFont(font);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const qreal y = box.top() + kPad + i * rowHeight;
+        const qreal mid = y + rowHeight / 2;
+        p.setPen(QPen(rows[i].first, 2));
+        p.drawLine(QPointF(box.left() + kPad, mid), QPointF(box.left() + kPad + kSwatch, mid));
+        p.setPen(Qt::black);
+        const QRectF text(box.left() + 2 * kPad + kSwatch, y,
+                          box.right() - kPad - (box.left() + 2 * kPad + kSwatch), rowHeight);
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(rows[i].second, Qt::ElideRight, text.width()));
+    }
+}
+
+void PressureChart::setComparisonLegend(const QString& text) {
+    comparisonLegend_ = text;
+    scheduleRepaint();
 }
 
 void PressureChart::drawLine(QPainter& p, const PointSeries& series, const Layout& l,

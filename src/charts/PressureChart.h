@@ -24,10 +24,13 @@ public:
 
     PointSeries Series3; // the band, drawn first
     PointSeries Series2; // the curve, drawn over it
-    // A stored curve of the same function, drawn in grey between the two: the measurement
-    // on screen stays on top where they meet. Its points count towards the horizontal
-    // range, so a longer curve is seen whole.
+    // A stored curve of the same function, drawn in translucent grey over the curve, so
+    // that one identical to it still shows, with a legend naming both. Its points count
+    // towards the horizontal range, so a longer curve is seen whole.
     PointSeries Comparison;
+    // The kept curve's name in the legend drawn while Comparison holds points.
+    void setComparisonLegend(const QString& text);
+    const QString& comparisonLegend() const { return comparisonLegend_; }
 
     // The left axis. Setting either end also undoes any zoom or scroll, so that a new
     // read always starts on its whole curve at its function's scale.
@@ -87,6 +90,7 @@ private:
                    QPolygonF& out) const;
     // A series as a line 2 px wide in its own colour.
     void drawLine(QPainter& p, const PointSeries& series, const Layout& l, int columns) const;
+    void drawLegend(QPainter& p, const QRectF& plot) const;
 
     double axisMinimum_ = 0;
     double axisMaximum_ = 2000;
@@ -113,6 +117,7 @@ private:
     // Measuring every axis label is the costly part of a layout; paints, presses and
     // moves mostly ask for the same one again.
     mutable std::unique_ptr<LayoutCache> layoutCache_;
+    QString comparisonLegend_;
 };
 
 } // namespace kr90x::charts

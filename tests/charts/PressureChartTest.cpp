@@ -86,6 +86,32 @@ TEST_F(PressureChartTest, HighPressureCurveIsGreenOverTheBandAndCutAtThePlot) {
     EXPECT_TRUE(near(kGreen, 0)(image.pixelColor(x, rowOf(500))));
 }
 
+// A kept curve identical to the new one still shows (translucent grey over the green),
+// and a legend names both while it is there.
+TEST_F(PressureChartTest, AnIdenticalComparisonStaysVisibleAndTheLegendNamesBothCurves) {
+    readStart(80, QStringLiteral("Oil Pressure (Bar)"));
+    for (int i = 0; i < 300; ++i) {
+        append(40, false);
+        chart.Comparison.AddY(40);
+    }
+    const QString legend = QStringLiteral("Grey curve: measured 2026-12-09 18:40, AB-123");
+    chart.setComparisonLegend(legend);
+    const QImage image = chart.renderImage(chart.size());
+    const QRect p = plot();
+    const QRect line(p.left() + 10, rowOf(40) - 1, p.width() / 2, 3);
+    EXPECT_EQ(countPixels(image, line, near(kGreen, 0)), 0) << "the grey lies over the green";
+    EXPECT_GT(countPixels(image, line, near(QColor(75, 128, 75), 40)), 100);
+    const DrawnTexts drawn(chart);
+    EXPECT_EQ(drawn.count(legend), 1);
+    EXPECT_EQ(drawn.count(QStringLiteral("This curve")), 1);
+
+    chart.Comparison.Clear(); // a new read: no grey curve, no legend
+    const DrawnTexts after(chart);
+    EXPECT_EQ(after.count(legend), 0);
+    EXPECT_EQ(after.count(QStringLiteral("This curve")), 0);
+    EXPECT_GT(countPixels(chart.renderImage(chart.size()), line, near(kGreen, 0)), 100);
+}
+
 TEST_F(PressureChartTest, ScaleIsFixedPerFunctionAndLabelledWithTheProgramsSeparators) {
     // Turbo: a curve peaking at 1200 mbar stays on the 0 to 3000 scale.
     readStart(3000, QStringLiteral("Turbo pressure (mBar)"));
