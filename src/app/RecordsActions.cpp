@@ -46,10 +46,12 @@ void WorkshopRecords::showResultLines(const records::Measurement& m) {
     }
     resultLabel_->setText(lines.join(QLatin1Char('\n')));
     resultLabel_->show();
+    onScreen_ = true;
 }
 
 void WorkshopRecords::resultHidden() {
     resultLabel_->hide();
+    onScreen_ = false;
 }
 
 QString WorkshopRecords::reportFileName() const {

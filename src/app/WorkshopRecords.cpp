@@ -191,7 +191,8 @@ void WorkshopRecords::tellFailure(const QString& what) {
 }
 
 void WorkshopRecords::editVehicle() {
-    Current* shown = current();
+    // After Home the result is out of sight: its details are not typed blind.
+    Current* shown = onScreen_ ? current() : nullptr;
     if (!shown) {
         parts_.dialogs.information(QStringLiteral(
             "There is no measurement on screen. Read a result or open a record first."));

@@ -123,6 +123,7 @@ private:
     QPushButton* vehicleButton_ = nullptr;
     QPushButton* recordsButton_ = nullptr;
     QLabel* resultLabel_ = nullptr;
+    bool onScreen_ = false; // the result is shown, not hidden by Home or a new read
     QPointer<RecordsWindow> window_;
 };
 

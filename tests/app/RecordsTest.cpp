@@ -83,8 +83,6 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
               QStringLiteral("Cylinder # 3:  9,8 Bar"));
     EXPECT_EQ(form->RepProject1->param(QStringLiteral("MeasuredAt")), measured);
     EXPECT_TRUE(reportText(QStringLiteral("again.pdf")).contains(QStringLiteral("Åsa Öberg")));
-    form->btnHome->click();
-    EXPECT_TRUE(lines->isHidden());
     enterVehicle([&](VehicleDialog& v) {
         EXPECT_EQ(v.details(), stored) << "the dialog opens on the record's details";
         v.technician->setText(QStringLiteral("Chen Wei"));
@@ -92,6 +90,18 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
     EXPECT_EQ(kept()[0].vehicle.technician, QStringLiteral("Chen Wei"));
     EXPECT_EQ(kept().size(), 1u) << "opening keeps no second record";
     EXPECT_TRUE(dialogs.boxes.empty());
+
+    // Home puts the result out of sight: its lines go, and Vehicle… edits nothing unseen.
+    form->btnHome->click();
+    EXPECT_TRUE(lines->isHidden());
+    bool dialogOpened = false;
+    dialogs.onModal = [&](QDialog&) { dialogOpened = true; };
+    form->btnVehicle->click();
+    dialogs.onModal = nullptr;
+    EXPECT_FALSE(dialogOpened);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("There is no measurement on screen. Read a "
+                                                    "result or open a record first."));
 }
 
 TEST_F(RecordsTest, ACurveIsComparedWithAKeptCurveOfItsOwnFunctionOnly) {
