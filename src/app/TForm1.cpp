@@ -213,8 +213,11 @@ void TForm1::btnHomeClick(QObject*) {
 }
 
 void TForm1::btnReaddataClick(QObject*) {
-    records_->resultHidden();
     readStart_->start(RadioGroup1->itemIndex());
+    // A read went out (a refused one leaves the result on screen as it was).
+    if (readStart_->awaitingReply()) {
+        records_->resultHidden();
+    }
 }
 
 void TForm1::GestionCompGasolina(const QString& reply) {

@@ -289,3 +289,19 @@ TEST_F(RecordsTest, ANewerRecordsFileIsOpenedReadOnlyWithAMessage) {
     EXPECT_TRUE(w.openButton->isEnabled());
     EXPECT_FALSE(w.deleteButton->isEnabled());
 }
+
+// A read the firmware refuses leaves the compression result on screen, and with it its
+// lines and its Vehicle…; a read that goes out takes them away.
+TEST_F(RecordsTest, TheResultsLinesGoOnlyWithTheResult) {
+    receive(kPetrolReply);
+    QLabel* lines = form->records().resultLabel();
+    EXPECT_FALSE(lines->isHidden());
+    state.DeviceFirmwareVersion = 11;
+    read(3); // turbo: refused
+    EXPECT_FALSE(lines->isHidden());
+    enterVehicle([](VehicleDialog& v) { v.plate->setText(QStringLiteral("AB-1")); });
+    EXPECT_EQ(form->RepProject1->param(QStringLiteral("Plate")), QStringLiteral("Plate: AB-1"));
+    EXPECT_EQ(dialogs.boxes.size(), 1u); // the refusal only
+    read(0);
+    EXPECT_TRUE(lines->isHidden());
+}
