@@ -52,4 +52,8 @@ const char* processStateName(TFtpProcessState state) {
     return "?";
 }
 
+bool ftpArgumentSafe(QByteArrayView text) {
+    return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
+}
+
 } // namespace kr90x

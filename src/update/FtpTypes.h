@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+
 #include <stdexcept>
 #include <string>
 
@@ -50,6 +52,12 @@ inline constexpr int kFtpErrorIncompleteTransfer = -3;
 inline constexpr int kFtpErrorNotFtp = -4;
 // More bytes came than the server announced, or than any update file can have.
 inline constexpr int kFtpErrorTooLarge = -5;
+// A file name that would end its command early: a CR, LF or NUL in it would let the rest
+// run on the server as a command of its own ("file\r\nDELE file"). Nothing is sent.
+inline constexpr int kFtpErrorUnsafeName = -6;
+
+// A text that may go on the control connection as the argument of a command.
+bool ftpArgumentSafe(QByteArrayView text);
 
 // Raised to the caller of an operation that cannot even start (no address, unknown host
 // or service, full command stack).

@@ -39,6 +39,9 @@ bool TFtpClient::Login() {
     if (state_ >= PS::psIdle) {
         return false;
     }
+    if (!ftpArgumentSafe(UserName) || !ftpArgumentSafe(Password) || !ftpArgumentSafe(Account)) {
+        throw FtpException("the FTP account holds a line break or NUL: nothing was sent");
+    }
     const bool tcpStands = control_ && control_->state() == QAbstractSocket::ConnectedState;
     // Once the TCP connection stands there is nothing left for the connect timer to
     // watch; arming it then would cut a login in progress.
@@ -103,6 +106,11 @@ bool TFtpClient::Retrieve(const QByteArray& RemotePathName, const QString& Local
     }
     if (!PassiveMode) {
         return false; // active mode is not built
+    }
+    if (!ftpArgumentSafe(RemotePathName)) {
+        queueError(kFtpErrorUnsafeName,
+                   "the remote file name holds a line break or NUL: nothing was sent");
+        return false;
     }
     state_ = PS::psGet;
     transfer_.emplace();

@@ -110,3 +110,28 @@ TEST_F(FtpgetTest, TakesTheTlsSetting) {
 }
 
 } // namespace
+
+// A CR or LF in a name would end its command and run the rest on the server as one of its
+// own: such a name or account is refused with a clear error, and nothing of it is sent.
+TEST_F(FtpgetTest, ALineBreakInANameOrTheAccountSendsNothingOfIt) {
+    startServer("");
+    server.putFile("file", "kept");
+    const Run run = ftpget("/file\r\nDELE /file", server.localFile("file"));
+    EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("error -6 the remote file name holds a line break"))
+        << run.output.toStdString();
+    EXPECT_TRUE(server.commands().filter(QStringLiteral("DELE")).isEmpty());
+    EXPECT_TRUE(server.commands().filter(QStringLiteral("RETR")).isEmpty());
+    EXPECT_FALSE(QFile::exists(server.localFile("file")));
+
+    const qsizetype logins = server.commands().filter(QStringLiteral("USER")).size();
+    QProcess p;
+    p.start(KR90X_FTPGET,
+            {"127.0.0.1", QString::number(server.port()), QStringLiteral("user\nDELE /file"), "p",
+             "/file", server.localFile("file"), "1092"});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(QString(p.readAllStandardOutput()).contains("line break"));
+    EXPECT_EQ(server.commands().filter(QStringLiteral("USER")).size(), logins);
+    EXPECT_TRUE(server.commands().filter(QStringLiteral("DELE")).isEmpty());
+}
