@@ -6,6 +6,7 @@
 #include "update/UpdateFiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -87,8 +88,10 @@ void UpdateSettings::configure(TFtpClient& client) const {
     client.CaFile = CaFile;
 }
 
+// In its own folder, where the flashing tool looks for the firmware beside it, whatever
+// folder the program itself was started in.
 void startDetachedProgram(const QString& program, const QStringList& arguments) {
-    QProcess::startDetached(program, arguments);
+    QProcess::startDetached(program, arguments, QFileInfo(program).absolutePath());
 }
 
 } // namespace kr90x

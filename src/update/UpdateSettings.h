@@ -68,7 +68,8 @@ struct UpdateHooks {
     std::function<void()> beep;
 };
 
-// Starts the program as a detached process; used when no other starter is given.
+// Starts the program as a detached process, in the program's own folder; used when no
+// other starter is given.
 void startDetachedProgram(const QString& program, const QStringList& arguments);
 
 } // namespace kr90x

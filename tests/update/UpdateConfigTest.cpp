@@ -1,5 +1,6 @@
 // The settings files of the update server and where the update files go.
 #include "update/UpdateConfig.h"
+#include "support/WaitFor.h"
 #include "update/TFtpClient.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateSignature.h"
@@ -175,3 +176,24 @@ TEST_F(DownloadPlaceTest, ProgramFolderWeMayNotWriteIsNoPlaceForUpdates) {
 }
 
 } // namespace
+
+// The real starter runs a program in its own folder (the flashing tool finds the firmware
+// beside it), not in the folder the program was started in.
+TEST(StartDetachedProgram, RunsTheProgramInItsOwnFolder) {
+    QTemporaryDir dir;
+    const QString tool = dir.filePath(QStringLiteral("OrvoFlash.exe"));
+    QFile script(tool);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\npwd > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString said = QDir::temp().filePath(QStringLiteral("kr90x-pwd-%1").arg(getpid()));
+    QFile::remove(said);
+    startDetachedProgram(tool, {said});
+    QFile out(said);
+    ASSERT_TRUE(kr90x::test::waitFor([&] { return out.exists(); }, 10000));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLocal8Bit(out.readAll()).trimmed(),
+              QFileInfo(dir.path()).canonicalFilePath());
+    out.remove();
+}
