@@ -44,7 +44,9 @@ void ShutdownHousekeeping::run(const std::vector<Download>& downloads, bool newP
             deleteFile(path);
         }
     }
-    // A signature is read only while its check runs; one cut off by the close is left.
+    // A manifest and a signature are read only while their check runs: ones cut off by
+    // the close would otherwise stay for good.
+    deleteFile(partPath(settings_.localPath(files::Manifest)));
     deleteFile(partPath(settings_.localPath(files::Signature)));
 }
 

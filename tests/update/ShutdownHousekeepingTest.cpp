@@ -53,6 +53,7 @@ TEST_F(ShutdownHousekeepingTest, RunWithoutDownloadDeletesOnlyManifestFirmwareAn
     put("OrvoFlash.exe.part", "half a tool");
     put("OrvoKR90X.hex.part", "half a firmware");
     put("Orvo_KR90X_Nuevo.exe.part", "half a program");
+    put("version.ini.part", "half a manifest");
     run();
     EXPECT_EQ(files(), (QStringList{"OrvoFlash.exe", "Orvo_KR90X.exe"}));
     EXPECT_EQ(beeps, 0);
