@@ -141,4 +141,38 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+// ControlView: the rules of the control states act on these controls.
+void TForm1::setReadDataEnabled(bool enabled) {
+    btnReaddata->setEnabled(enabled);
+}
+void TForm1::setReportEnabled(bool enabled) {
+    btnReport->setEnabled(enabled);
+}
+void TForm1::setCompressionChartVisible(bool visible) {
+    chart1->setVisible(visible);
+}
+void TForm1::setCurveChartVisible(bool visible) {
+    Chart2->setVisible(visible);
+}
+void TForm1::setProgressVisible(bool visible) {
+    pb1->setVisible(visible);
+}
+int TForm1::progressPercent() const {
+    return pb1->Percent();
+}
+
+void TForm1::setProgressPercent(int percent) {
+    pb1->setPercent(percent);
+    pb1->repaint();
+}
+
+void TForm1::setUsbPicture(UsbPicture picture) {
+    showUsbResource(picture == UsbPicture::Colour ? QStringLiteral("USB_Logo")
+                                                  : QStringLiteral("USB_Logo_BN"));
+}
+
+void TForm1::setConnectionText(const QString& text) {
+    setStatusText(0, text);
+}
+
 } // namespace kr90x
