@@ -1,6 +1,5 @@
 #include "app/TForm1.h"
 
-#include "app/GradientProgressBar.h"
 #include "app/LogMemo.h"
 #include "app/RadioGroup.h"
 #include "app/ResultDisplay.h"
