@@ -13,7 +13,7 @@
 //
 // Exit status: 0 when the file arrived complete, 1 when the transfer failed, 2 on bad
 // arguments or when the connection could not even be started.
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateConfig.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 #include "core/Log.h"
 #include "protocol/TesterCodes.h"
 #include "reports/ReportDialogs.h"
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateSettings.h"
 
 #include <QHash>

@@ -4,7 +4,7 @@
 #include "core/DialogService.h"
 #include "core/Log.h"
 #include "update/FtpStatusLog.h"
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdateSignature.h"
 #include "update/UpdateTrust.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "update/FtpStatusLog.h"
-#include "update/FtpTypes.h"
+#include "ftp/FtpTypes.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateSettings.h"
 

@@ -1,7 +1,7 @@
 #include "update/FlasherDownload.h"
 
 #include "core/Log.h"
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdateSignature.h"
 #include "update/UpdateTrust.h"

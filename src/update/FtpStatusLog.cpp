@@ -2,8 +2,8 @@
 
 #include "core/DialogService.h"
 #include "core/Log.h"
-#include "update/FtpReplyText.h"
-#include "update/TFtpClient.h"
+#include "ftp/FtpReplyText.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdateSettings.h"
 

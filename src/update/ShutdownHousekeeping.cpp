@@ -1,7 +1,7 @@
 #include "update/ShutdownHousekeeping.h"
 
 #include "core/Log.h"
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateFiles.h"
 
 namespace kr90x {

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "update/FtpTypes.h"
+#include "ftp/FtpTypes.h"
 
 #include <optional>
 

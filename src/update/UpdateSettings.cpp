@@ -1,6 +1,6 @@
 #include "update/UpdateSettings.h"
 
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdateDefaults.h"
 #include "update/UpdateFiles.h"

@@ -1,5 +1,5 @@
 // Arbitrary reply text for the parsers of the 227, 150 and 257 replies.
-#include "update/FtpReplyText.h"
+#include "ftp/FtpReplyText.h"
 
 #include <cstddef>
 #include <cstdint>

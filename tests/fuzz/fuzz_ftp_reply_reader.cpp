@@ -1,6 +1,6 @@
 // Arbitrary bytes on the control connection, cut into chunks at places the input itself
 // chooses: the reader must never hold more than its buffer and never lose its place.
-#include "update/FtpReplyReader.h"
+#include "ftp/FtpReplyReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Arbitrary bytes as the server's replies from the greeting on, through the reply reader
 // into the TLS steps, under each setting: "off" never asks for TLS, and "required" never
 // goes on to USER unless both connections are to be protected.
-#include "update/FtpReplyReader.h"
-#include "update/FtpTlsNegotiation.h"
+#include "ftp/FtpReplyReader.h"
+#include "ftp/FtpTlsNegotiation.h"
 
 #include <cstddef>
 #include <cstdint>

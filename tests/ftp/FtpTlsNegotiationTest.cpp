@@ -1,5 +1,5 @@
 // The steps from the greeting to USER with each TLS setting, by the server's replies.
-#include "update/FtpTlsNegotiation.h"
+#include "ftp/FtpTlsNegotiation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "update/FtpReplyReader.h"
+#include "ftp/FtpReplyReader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "update/FtpTransfer.h"
+#include "ftp/FtpTransfer.h"
 
 #include <cerrno>
 #include <unistd.h>

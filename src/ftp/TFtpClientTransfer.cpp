@@ -1,6 +1,6 @@
 // The client's data connection and the file transfer over it.
-#include "update/FtpReplyText.h"
-#include "update/TFtpClient.h"
+#include "ftp/FtpReplyText.h"
+#include "ftp/TFtpClient.h"
 
 #include <QTcpSocket>
 

@@ -1,4 +1,4 @@
-#include "update/FtpTlsNegotiation.h"
+#include "ftp/FtpTlsNegotiation.h"
 
 namespace kr90x {
 

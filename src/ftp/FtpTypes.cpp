@@ -1,4 +1,4 @@
-#include "update/FtpTypes.h"
+#include "ftp/FtpTypes.h"
 
 namespace kr90x {
 

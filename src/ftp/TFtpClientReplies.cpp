@@ -1,7 +1,7 @@
 // The client's control connection: opening it, reading the server's replies and acting
 // on them by state, and sending commands.
-#include "update/FtpReplyText.h"
-#include "update/TFtpClient.h"
+#include "ftp/FtpReplyText.h"
+#include "ftp/TFtpClient.h"
 
 #include <QHostAddress>
 #include <QHostInfo>

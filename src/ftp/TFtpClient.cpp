@@ -1,5 +1,5 @@
 // The client's operations, its time-outs and the queue of its events.
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 
 #include <QEventLoop>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // The close step and the return to idle: how the client ends a connection or a command.
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 
 #include <QEventLoop>
 #include <QTcpSocket>

@@ -1,9 +1,9 @@
 // The parsers of server text and the command stack, without sockets.
-#include "update/FtpCommandStack.h"
-#include "update/FtpReplyReader.h"
-#include "update/FtpReplyText.h"
-#include "update/FtpSocketErrors.h"
-#include "update/FtpTypes.h"
+#include "ftp/FtpCommandStack.h"
+#include "ftp/FtpReplyReader.h"
+#include "ftp/FtpReplyText.h"
+#include "ftp/FtpSocketErrors.h"
+#include "ftp/FtpTypes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The client's TLS: the sockets it makes, the steps from the greeting to USER, and the
 // certificate check. With TLS off the sockets are plain TCP ones, as they always were.
-#include "update/FtpReplyText.h"
-#include "update/TFtpClient.h"
+#include "ftp/FtpReplyText.h"
+#include "ftp/TFtpClient.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/FtpTypes.h"
+#include "ftp/FtpTypes.h"
 
 #include <QByteArray>
 

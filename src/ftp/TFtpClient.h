@@ -1,11 +1,11 @@
 #pragma once
 
-#include "update/FtpCommandStack.h"
-#include "update/FtpReplyReader.h"
-#include "update/FtpSocketErrors.h"
-#include "update/FtpTlsNegotiation.h"
-#include "update/FtpTransfer.h"
-#include "update/FtpTypes.h"
+#include "ftp/FtpCommandStack.h"
+#include "ftp/FtpReplyReader.h"
+#include "ftp/FtpSocketErrors.h"
+#include "ftp/FtpTlsNegotiation.h"
+#include "ftp/FtpTransfer.h"
+#include "ftp/FtpTypes.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>

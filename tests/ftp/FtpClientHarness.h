@@ -1,7 +1,7 @@
 #pragma once
 
 #include "support/FtpTestServer.h"
-#include "update/TFtpClient.h"
+#include "ftp/TFtpClient.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

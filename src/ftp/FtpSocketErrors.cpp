@@ -1,4 +1,4 @@
-#include "update/FtpSocketErrors.h"
+#include "ftp/FtpSocketErrors.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

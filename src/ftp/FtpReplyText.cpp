@@ -1,4 +1,4 @@
-#include "update/FtpReplyText.h"
+#include "ftp/FtpReplyText.h"
 
 #include <algorithm>
 

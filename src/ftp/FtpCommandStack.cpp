@@ -1,6 +1,6 @@
-#include "update/FtpCommandStack.h"
+#include "ftp/FtpCommandStack.h"
 
-#include "update/FtpTypes.h"
+#include "ftp/FtpTypes.h"
 
 namespace kr90x {
 
