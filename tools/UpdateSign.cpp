@@ -1,7 +1,7 @@
 // The publisher's tool: makes the key pair of the update server and signs its manifest.
 //
 //   kr90x_update_sign keygen SECRET_KEY_FILE
-//   kr90x_update_sign sign SECRET_KEY_FILE FOLDER
+//   kr90x_update_sign sign [--valid-days N] SECRET_KEY_FILE FOLDER
 //   kr90x_update_sign verify PUBLIC_KEY FOLDER
 //
 // keygen writes the secret key (base64, readable by its owner only) and prints the public
@@ -10,19 +10,25 @@
 //
 // sign works in FOLDER, the server's "KR90X" folder: it writes into "version.ini" the
 // SHA256 keys of the files there ("Orvo_KR90X.exe" under [PC_Version], "OrvoKR90X.hex"
-// under [KR90X_Version], "OrvoFlash.exe" under [OrvoFlash]), then signs the result into
-// "version.ini.sig" (the 64 bytes of the Ed25519 signature). Run it after every change of
-// the folder's files: a program with the public key installs nothing whose hash differs.
+// under [KR90X_Version], "OrvoFlash.exe" under [OrvoFlash]) and under [Freshness] a
+// Sequence one above the one the manifest had (1 for the first) and an Expires N days
+// from now in UTC (90 unless given), then signs the result into "version.ini.sig" (the 64
+// bytes of the Ed25519 signature). Run it after every change of the folder's files, and
+// before the manifest expires: a program with the public key installs nothing whose hash
+// differs, and takes no manifest that has expired or is older than one it has taken.
 //
-// verify checks FOLDER as the program would: the signature and every file's hash.
+// verify checks FOLDER as the program would: the signature, the freshness and every
+// file's hash.
 //
 // Exit status: 0 done, 1 failed (or, for verify, refused), 2 bad arguments.
 #include "update/IniText.h"
 #include "update/Manifest.h"
+#include "update/Sha256.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdateSignature.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -91,7 +97,11 @@ int keygen(const QString& secretPath) {
     return 0;
 }
 
-int sign(const QString& secretPath, const QDir& folder) {
+constexpr int kDefaultValidDays = 90;
+// Far enough for any release cycle, near enough that the date stays a date.
+constexpr int kMaxValidDays = 3660;
+
+int sign(const QString& secretPath, const QDir& folder, int validDays) {
     const std::optional<QByteArray> secretText = readSmall(secretPath, 4096);
     const std::optional<QByteArray> secretKey =
         secretText ? parseSecretKey(*secretText) : std::nullopt;
@@ -111,13 +121,25 @@ int sign(const QString& secretPath, const QDir& folder) {
         if (!folder.exists(f.name)) {
             continue;
         }
-        const std::optional<QByteArray> hash = fileSha256Hex(folder.filePath(f.name));
+        const std::optional<Sha256Digest> hash = fileSha256(folder.filePath(f.name));
         if (!hash) {
             return fail("cannot read " + folder.filePath(f.name));
         }
-        manifest = iniWithValue(*manifest, f.section, kHashKey, *hash);
-        std::printf("%s %s\n", hash->constData(), qPrintable(f.name));
+        manifest = iniWithValue(*manifest, f.section, kHashKey, sha256Hex(*hash));
+        std::printf("%s %s\n", sha256Hex(*hash).constData(), qPrintable(f.name));
     }
+    const std::optional<QByteArray> lastText = iniValue(*manifest, kFreshnessSection, kSequenceKey);
+    const std::optional<std::uint64_t> last = parseManifest(*manifest).Sequence;
+    if (lastText && !last) {
+        return fail("the Sequence of " + manifestPath + " is no number; set it by hand");
+    }
+    const std::uint64_t sequence = last.value_or(0) + 1;
+    const QByteArray expires = expiryText(QDateTime::currentDateTimeUtc().addDays(validDays));
+    manifest = iniWithValue(*manifest, kFreshnessSection, kSequenceKey,
+                            QByteArray::number(static_cast<qulonglong>(sequence)));
+    manifest = iniWithValue(*manifest, kFreshnessSection, kExpiresKey, expires);
+    std::printf("sequence %llu, expires %s\n", static_cast<unsigned long long>(sequence),
+                expires.constData());
     if (manifest->size() > kMaxManifestBytes) {
         return fail("version.ini would be larger than a program reads");
     }
@@ -141,15 +163,24 @@ int verify(const QByteArray& publicKey, const QDir& folder) {
     if (verdict != SignatureVerdict::Valid) {
         return fail(signatureProblem(verdict));
     }
+    const Manifest parsed = parseManifest(*manifest);
     int result = 0;
+    if (const std::optional<QString> why =
+            freshnessProblem(parsed, QDateTime::currentDateTimeUtc(), 0)) {
+        std::printf("BAD  freshness: %s\n", qPrintable(*why));
+        result = 1;
+    } else {
+        std::printf("good sequence %llu, expires %s\n",
+                    static_cast<unsigned long long>(*parsed.Sequence),
+                    expiryText(*parsed.Expires).constData());
+    }
     for (const HashedFile& f : kHashedFiles) {
         if (!folder.exists(f.name)) {
             continue;
         }
-        const std::optional<QByteArray> named = iniValue(*manifest, f.section, kHashKey);
-        const std::optional<QByteArray> actual = fileSha256Hex(folder.filePath(f.name));
-        const bool good = named && parseSha256Hex(*named) && actual &&
-                          actual->compare(named->trimmed(), Qt::CaseInsensitive) == 0;
+        const NamedHash named = NamedHash::fromText(iniValue(*manifest, f.section, kHashKey));
+        const bool good = vouch({named, false, false, true, {}},
+                                fileSha256(folder.filePath(f.name))) == InstallResult::Installed;
         std::printf("%s %s\n", good ? "good" : "BAD ", qPrintable(f.name));
         result = good ? result : 1;
     }
@@ -166,13 +197,22 @@ int main(int argc, char** argv) {
         return keygen(args[2]);
     }
     if (command == QLatin1String("sign") && args.size() == 4) {
-        return sign(args[2], QDir(args[3]));
+        return sign(args[2], QDir(args[3]), kDefaultValidDays);
+    }
+    if (command == QLatin1String("sign") && args.size() == 6 &&
+        args[2] == QLatin1String("--valid-days")) {
+        bool ok = false;
+        const int days = args[3].toInt(&ok);
+        if (ok && days >= 1 && days <= kMaxValidDays) {
+            return sign(args[4], QDir(args[5]), days);
+        }
     }
     if (command == QLatin1String("verify") && args.size() == 4) {
         return verify(args[2].toLatin1(), QDir(args[3]));
     }
     std::fprintf(stderr, "usage: kr90x_update_sign keygen SECRET_KEY_FILE\n"
-                         "       kr90x_update_sign sign SECRET_KEY_FILE FOLDER\n"
+                         "       kr90x_update_sign sign [--valid-days N] SECRET_KEY_FILE FOLDER\n"
+                         "                         (N from 1 to 3660, 90 when not given)\n"
                          "       kr90x_update_sign verify PUBLIC_KEY FOLDER\n");
     return 2;
 }

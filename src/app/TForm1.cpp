@@ -308,7 +308,7 @@ void TForm1::FormClose(QObject*) {
     housekeeping_->run({{FtpClient1, files::NewProgram},
                         {FtpClientUpdater, files::Flasher},
                         {FtpClientFirmware, files::Firmware}},
-                       updateCheck_->newProgramVerified());
+                       updateCheck_->expectedHash(files::Program).hash);
 }
 
 void TForm1::SendCommand(const QString& command, QTimer* replyTimer) {

@@ -3,11 +3,14 @@
 #include "core/AppState.h"
 #include "core/DialogService.h"
 #include "core/Log.h"
-#include "update/FtpStatusLog.h"
 #include "ftp/TFtpClient.h"
+#include "update/FtpStatusLog.h"
 #include "update/UpdateFiles.h"
-#include "update/UpdateSignature.h"
 #include "update/UpdateTrust.h"
+
+#include <QFileInfo>
+
+#include <tuple>
 
 namespace kr90x {
 
@@ -17,7 +20,7 @@ FirmwareUpdate::FirmwareUpdate(AppState& state, Log& log, DialogService& dialogs
                                std::function<void(const QString&, const QStringList&)> startProgram)
     : state_(state), log_(log), dialogs_(dialogs), trust_(trust), client_(client),
       settings_(std::move(settings)), expectedHash_(std::move(expectedHash)),
-      startProgram_(std::move(startProgram)),
+      startProgram_(std::move(startProgram)), failures_(settings_, files::Firmware),
       errorBox_(log, dialogs, QStringLiteral("Error de transmisión 3 !")) {}
 
 void FirmwareUpdate::launch() {
@@ -30,7 +33,7 @@ void FirmwareUpdate::launch() {
     if (trust_.required()) {
         const UpdateCheck::ExpectedHash expected =
             expectedHash_ ? expectedHash_(files::Firmware) : UpdateCheck::ExpectedHash();
-        if (!expected.pending && !parseSha256Hex(expected.sha256.value_or(QByteArray()))) {
+        if (!expected.pending && !canBeVouchedFor(trust_.rules(expected.hash, false, false))) {
             log_.add(QStringLiteral("OrvoKR90X.hex no se descarga: ningún version.ini firmado "
                                     "da su SHA256"));
             return;
@@ -44,6 +47,9 @@ void FirmwareUpdate::launch() {
 }
 
 void FirmwareUpdate::onError(int code, const QByteArray& text) {
+    if (client_) {
+        failures_.error(*client_);
+    }
     errorBox_.show(code, text);
 }
 
@@ -51,8 +57,15 @@ void FirmwareUpdate::onStatus(TFtpStatusCode code, const QByteArray& info) {
     if (!client_) {
         return;
     }
-    handleDownloadStatus(log_, dialogs_, *client_, settings_, files::Firmware, code, info,
-                         [this] { transferComplete(); });
+    failures_.status(*client_, code);
+    if (client_ && handleDownloadStatus(log_, dialogs_, *client_, settings_, files::Firmware, code,
+                                        info, [this] { transferComplete(); })) {
+        failures_.started();
+    }
+}
+
+InstallRules FirmwareUpdate::rulesFor(const QString& file, bool executable) const {
+    return trust_.rules(expectedHash_ ? expectedHash_(file).hash : NamedHash(), executable, false);
 }
 
 // A firmware fetched before the manifest was read (the tester did not answer the version
@@ -75,10 +88,8 @@ void FirmwareUpdate::manifestSettled() {
 void FirmwareUpdate::handOff(bool logout) {
     // Half a firmware file written into the tester could leave it unusable: the tool
     // only ever sees a file that arrived whole and, when the manifest says, hashes right.
-    const std::optional<QByteArray> sha256 =
-        expectedHash_ ? expectedHash_(files::Firmware).sha256 : std::optional<QByteArray>();
     const InstallOutcome outcome =
-        installDownload(settings_.localPath(files::Firmware), trust_.rules(sha256, false, false));
+        installDownload(settings_.localPath(files::Firmware), rulesFor(files::Firmware, false));
     const bool installed = logInstall(log_, files::Firmware, files::Firmware, outcome);
     if (logout && client_) {
         client_->Logout();
@@ -94,9 +105,48 @@ void FirmwareUpdate::handOff(bool logout) {
     }
     dialogs_.information(
         QStringLiteral("New firmware for KR90X has been found,\r\npress OK to update."));
-    if (startProgram_) {
-        startProgram_(settings_.localPath(files::Flasher), {QStringLiteral("English")});
+    startFlasher();
+}
+
+// The box may stay open for as long as the user likes: whatever was checked before it
+// may have been replaced since. Signed, the tool and the firmware are copied into a
+// folder of our own, hashed as copied, and the copy runs; unsigned, the tool runs where
+// it is, as it always has.
+void FirmwareUpdate::startFlasher() {
+    if (!startProgram_) {
+        return;
     }
+    const QString flasher = settings_.localPath(files::Flasher);
+    const QString firmware = settings_.localPath(files::Firmware);
+    if (!trust_.required()) {
+        startProgram_(flasher, {QStringLiteral("English")});
+        return;
+    }
+    handOffFolder_ =
+        std::make_unique<QTemporaryDir>(QFileInfo(flasher).absolutePath() + "/.OrvoFlash-XXXXXX");
+    if (!handOffFolder_->isValid()) {
+        log_.add(QStringLiteral("OrvoFlash.exe no se inicia: ") + handOffFolder_->errorString());
+        handOffFolder_.reset();
+        return;
+    }
+    for (const auto& [file, path, executable] : {std::tuple{files::Flasher, flasher, true},
+                                                 std::tuple{files::Firmware, firmware, false}}) {
+        const InstallOutcome copied =
+            copyVerified(path, handOffFolder_->filePath(file), rulesFor(file, executable));
+        if (copied.installed()) {
+            continue;
+        }
+        handOffFolder_.reset();
+        if (copied.hashRefused()) {
+            deleteFile(path);
+            trust_.refuse(notInstalledLine(file, copied));
+        } else if (file == files::Firmware) {
+            log_.add(notInstalledLine(file, copied));
+        }
+        // A tool that is missing fails to start without a word, as it always did.
+        return;
+    }
+    startProgram_(handOffFolder_->filePath(files::Flasher), {QStringLiteral("English")});
 }
 
 // A tool already in the folder is never fetched again, so it may be one from before the
@@ -108,17 +158,13 @@ bool FirmwareUpdate::flasherVouchedFor() {
     if (!trust_.required() || !fileExists(flasher)) {
         return true;
     }
-    const std::optional<QByteArray> sha256 =
-        expectedHash_ ? expectedHash_(files::Flasher).sha256 : std::optional<QByteArray>();
-    const std::optional<Sha256Digest> expected = parseSha256Hex(sha256.value_or(QByteArray()));
-    const std::optional<QByteArray> actual = fileSha256Hex(flasher);
-    if (expected && actual && parseSha256Hex(*actual) == expected) {
+    const InstallResult verdict = vouch(rulesFor(files::Flasher, true), fileSha256(flasher));
+    if (verdict == InstallResult::Installed) {
         return true;
     }
     deleteFile(flasher);
-    const InstallOutcome refused{
-        expected ? InstallResult::HashMismatch : InstallResult::HashMissing, {}};
-    if (expected) {
+    const InstallOutcome refused{verdict, {}};
+    if (verdict == InstallResult::HashMismatch) {
         trust_.refuse(notInstalledLine(files::Flasher, refused));
     } else {
         log_.add(notInstalledLine(files::Flasher, refused));

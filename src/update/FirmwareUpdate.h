@@ -1,14 +1,17 @@
 #pragma once
 
-#include "update/FtpStatusLog.h"
 #include "ftp/FtpTypes.h"
+#include "update/FtpStatusLog.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateFiles.h"
 #include "update/UpdateSettings.h"
 
 #include <QByteArray>
 #include <QPointer>
+#include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
 namespace kr90x {
 
@@ -42,6 +45,8 @@ private:
     void transferComplete();
     void handOff(bool logout);
     bool flasherVouchedFor();
+    void startFlasher();
+    InstallRules rulesFor(const QString& file, bool executable) const;
 
     AppState& state_;
     Log& log_;
@@ -51,8 +56,12 @@ private:
     UpdateSettings settings_;
     ExpectedHash expectedHash_;
     std::function<void(const QString&, const QStringList&)> startProgram_;
+    DownloadFailures failures_;
     FtpErrorBox errorBox_;
     bool awaitingManifest_ = false; // downloaded before the manifest could vouch for it
+    // Signed, the tool runs from here, on copies of the tool and the firmware hashed as
+    // they were made; gone with the window.
+    std::unique_ptr<QTemporaryDir> handOffFolder_;
 };
 
 } // namespace kr90x

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "update/FtpStatusLog.h"
 #include "ftp/FtpTypes.h"
+#include "update/FtpStatusLog.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateFiles.h"
 #include "update/UpdateSettings.h"
 
 #include <QPointer>
@@ -32,6 +33,7 @@ public:
 
 private:
     void transferComplete();
+    InstallRules rules() const;
 
     Log& log_;
     DialogService& dialogs_;
@@ -39,7 +41,11 @@ private:
     QPointer<TFtpClient> client_;
     UpdateSettings settings_;
     ExpectedHash expectedHash_;
+    DownloadFailures failures_;
     FtpErrorBox errorBox_;
+    // A download that failed is not tried again in this run: each check's close would
+    // otherwise start it, and its error box, without end.
+    bool failed_ = false;
 };
 
 } // namespace kr90x

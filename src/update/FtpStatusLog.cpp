@@ -46,7 +46,7 @@ void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TF
     }
 }
 
-void handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
+bool handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
                           const UpdateSettings& settings, const QString& file, TFtpStatusCode code,
                           const QByteArray& info, const std::function<void()>& arrived) {
     switch (code) {
@@ -54,6 +54,7 @@ void handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
         if (client.Retrieve(settings.remotePath(file), partPath(settings.localPath(file)),
                             TFtpRetrieveMode::rmReplace)) {
             log.add(QStringLiteral("OK ") + file);
+            return true;
         }
         break;
     case TFtpStatusCode::scTransferOK:
@@ -63,6 +64,46 @@ void handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
         logFtpStatus(log, dialogs, client, code, info);
         break;
     }
+    return false;
+}
+
+void dropFailedDownload(TFtpClient& client, const UpdateSettings& settings, const QString& file) {
+    deleteFile(partPath(settings.localPath(file)));
+    client.Logout();
+}
+
+DownloadFailures::DownloadFailures(const UpdateSettings& settings, QString file)
+    : settings_(settings), file_(std::move(file)) {}
+
+bool DownloadFailures::status(TFtpClient& client, TFtpStatusCode code) {
+    if (!transferring_) {
+        return false;
+    }
+    switch (code) {
+    case TFtpStatusCode::scTransferOK:
+        transferring_ = false;
+        return false;
+    case TFtpStatusCode::scTimeout:
+        transferring_ = false;
+        dropFailedDownload(client, settings_, file_);
+        return true;
+    case TFtpStatusCode::scClose:
+    case TFtpStatusCode::scLogout:
+        // The session is gone already.
+        transferring_ = false;
+        deleteFile(partPath(settings_.localPath(file_)));
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DownloadFailures::error(TFtpClient& client) {
+    if (!std::exchange(transferring_, false)) {
+        return false;
+    }
+    dropFailedDownload(client, settings_, file_);
+    return true;
 }
 
 bool loginOrLog(TFtpClient& client, Log& log) {

@@ -24,10 +24,30 @@ void logFtpStatus(Log& log, DialogService& dialogs, const TFtpClient& client, TF
 
 // The status events of a client that fetches one file: at the login it asks for the file
 // (logging "OK <file>"), at the transfer's end `arrived` runs, and everything else is
-// logged as logFtpStatus does.
-void handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
+// logged as logFtpStatus does. True when the event started the file's transfer.
+bool handleDownloadStatus(Log& log, DialogService& dialogs, TFtpClient& client,
                           const UpdateSettings& settings, const QString& file, TFtpStatusCode code,
                           const QByteArray& info, const std::function<void()>& arrived);
+
+// After a transfer that failed (an error, a time-out, the connection lost): what arrived of
+// the file goes, and so does the session, rather than holding both until the close.
+void dropFailedDownload(TFtpClient& client, const UpdateSettings& settings, const QString& file);
+
+// Follows the transfer of a client that fetches one file, so that one that fails leaves
+// neither its part nor a session behind. Each event goes here before its own handling.
+class DownloadFailures {
+public:
+    DownloadFailures(const UpdateSettings& settings, QString file);
+    void started() { transferring_ = true; }
+    // True when the event ends the transfer in failure (its clean-up done).
+    bool status(TFtpClient& client, TFtpStatusCode code);
+    bool error(TFtpClient& client);
+
+private:
+    const UpdateSettings& settings_;
+    QString file_;
+    bool transferring_ = false;
+};
 
 // Starts a client's connection: Login's result. A server that cannot be reached at all
 // leaves one log line and a closed client, and false.

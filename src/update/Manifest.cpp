@@ -1,8 +1,42 @@
 #include "update/Manifest.h"
 
 #include <QFile>
+#include <QTimeZone>
 
 namespace kr90x {
+namespace {
+
+constexpr const char* kExpiryFormat = "yyyy-MM-ddTHH:mm:ssZ";
+
+// Digits only, at most 18 of them: no sign, no blank inside, nothing that overflows.
+std::optional<std::uint64_t> sequenceOf(const std::optional<QByteArray>& text) {
+    if (!text || text->isEmpty() || text->size() > 18) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const char c : *text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+std::optional<QDateTime> expiryOf(const std::optional<QByteArray>& text) {
+    if (!text || text->size() != 20) {
+        return std::nullopt;
+    }
+    QDateTime at = QDateTime::fromString(QString::fromLatin1(*text), QLatin1String(kExpiryFormat));
+    if (!at.isValid()) {
+        return std::nullopt;
+    }
+    at.setTimeZone(QTimeZone::utc());
+    return at;
+}
+
+} // namespace
+
 Manifest parseManifest(QByteArrayView text) {
     Manifest m;
     auto integer = [&](const char* section) {
@@ -11,9 +45,11 @@ Manifest parseManifest(QByteArrayView text) {
     };
     m.ProgramVersion = integer(kProgramSection);
     m.FirmwareVersion = integer(kFirmwareSection);
-    m.ProgramSha256 = iniValue(text, kProgramSection, kHashKey);
-    m.FirmwareSha256 = iniValue(text, kFirmwareSection, kHashKey);
-    m.FlasherSha256 = iniValue(text, kFlasherSection, kHashKey);
+    m.Program = NamedHash::fromText(iniValue(text, kProgramSection, kHashKey));
+    m.Firmware = NamedHash::fromText(iniValue(text, kFirmwareSection, kHashKey));
+    m.Flasher = NamedHash::fromText(iniValue(text, kFlasherSection, kHashKey));
+    m.Sequence = sequenceOf(iniValue(text, kFreshnessSection, kSequenceKey));
+    m.Expires = expiryOf(iniValue(text, kFreshnessSection, kExpiresKey));
     return m;
 }
 
@@ -23,6 +59,27 @@ Manifest readManifestFile(const QString& path) {
         return {};
     }
     return parseManifest(file.read(kMaxManifestBytes));
+}
+
+QByteArray expiryText(const QDateTime& utc) {
+    return utc.toUTC().toString(QLatin1String(kExpiryFormat)).toLatin1();
+}
+
+std::optional<QString> freshnessProblem(const Manifest& manifest, const QDateTime& nowUtc,
+                                        std::uint64_t highestAccepted) {
+    if (!manifest.Sequence || !manifest.Expires) {
+        return QStringLiteral("version.ini no da Sequence y Expires en [Freshness]");
+    }
+    if (*manifest.Sequence < highestAccepted) {
+        return QStringLiteral("version.ini es antiguo (Sequence ") +
+               QString::number(*manifest.Sequence) + QStringLiteral(", ya aceptado ") +
+               QString::number(highestAccepted) + QLatin1Char(')');
+    }
+    if (*manifest.Expires <= nowUtc) {
+        return QStringLiteral("version.ini caducó el ") +
+               QString::fromLatin1(expiryText(*manifest.Expires));
+    }
+    return std::nullopt;
 }
 
 } // namespace kr90x

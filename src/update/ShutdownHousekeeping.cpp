@@ -11,7 +11,8 @@ ShutdownHousekeeping::ShutdownHousekeeping(UpdateSettings settings, Log& log,
     : settings_(std::move(settings)), log_(log), beep_(std::move(beep)),
       rename_(std::move(rename)) {}
 
-void ShutdownHousekeeping::run(const std::vector<Download>& downloads, bool newProgramVerified) {
+void ShutdownHousekeeping::run(const std::vector<Download>& downloads,
+                               const NamedHash& signedProgram) {
     if (settings_.ProgramDirectory.isEmpty()) {
         for (const Download& d : downloads) {
             if (d.client && d.client->Connected()) {
@@ -28,14 +29,14 @@ void ShutdownHousekeeping::run(const std::vector<Download>& downloads, bool newP
     // A program that does not update itself leaves its folder alone.
     const QString newProgram = settings_.localPath(files::NewProgram);
     if (!settings_.SelfUpdateBlocked && fileExists(newProgram)) {
-        // Signed, a new program left by an earlier run (or by anybody) was never checked
-        // against this run's manifest: it must not become the program that starts next.
-        if (!settings_.PublicKey.trimmed().isEmpty() && !newProgramVerified) {
+        // Signed, a new program left by an earlier run (or by anybody) that no manifest of
+        // this run vouches for must not become the program that starts next.
+        if (!settings_.PublicKey.trimmed().isEmpty() && !signedProgram.digest) {
             deleteFile(newProgram);
             log_.add(QStringLiteral("Orvo_KR90X_Nuevo.exe no verificado en esta sesión, "
                                     "borrado"));
         } else {
-            replaceProgram();
+            replaceProgram(signedProgram);
         }
     }
     for (const QString& name : {files::Manifest, files::Firmware}) {
@@ -61,7 +62,7 @@ void ShutdownHousekeeping::dropDownload(const Download& d) {
     deleteFile(partPath(path));
 }
 
-void ShutdownHousekeeping::replaceProgram() {
+void ShutdownHousekeeping::replaceProgram(const NamedHash& signedProgram) {
     const QString program = settings_.localPath(files::Program);
     const QString newProgram = settings_.localPath(files::NewProgram);
     const QString oldProgram = settings_.localPath(files::OldProgram);
@@ -70,11 +71,26 @@ void ShutdownHousekeeping::replaceProgram() {
     }
     deleteFile(oldProgram);
     const bool movedAside = rename_(program, oldProgram);
-    if (rename_(newProgram, program)) {
-        // A program that came over FTP cannot be started until it may be run.
-        makeExecutable(program);
-        deleteFile(oldProgram);
-    } else if (movedAside) {
+    if (settings_.PublicKey.trimmed().isEmpty()) {
+        if (rename_(newProgram, program)) {
+            // A program that came over FTP cannot be started until it may be run.
+            makeExecutable(program);
+            deleteFile(oldProgram);
+            return;
+        }
+    } else if (!fileExists(program)) {
+        // The bytes that take the name are hashed now, from the file that is renamed: not
+        // those that were checked when it arrived, which may have been replaced since.
+        const InstallOutcome replaced = renameVerified(
+            newProgram, program, {signedProgram, true, false, true, betweenCheckAndUse_});
+        if (replaced.installed()) {
+            deleteFile(oldProgram);
+            return;
+        }
+        deleteFile(newProgram);
+        log_.add(notInstalledLine(files::NewProgram, replaced));
+    }
+    if (movedAside) {
         // The next start must find a program: the running one takes its name back, and
         // the new one waits for the next close.
         rename_(oldProgram, program);

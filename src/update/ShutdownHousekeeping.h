@@ -30,18 +30,24 @@ public:
                          RenameFile rename = renameFile);
 
     // Deletes every connected client of the list (its events stop at once). With a public
-    // key, the new program takes the running one's place only when `newProgramVerified`:
-    // its hash was checked against a signed manifest in this run.
-    void run(const std::vector<Download>& downloads, bool newProgramVerified = false);
+    // key, the new program takes the running one's place only when its bytes, read now,
+    // hash as `signedProgram`, the program's hash in the manifest verified in this run.
+    void run(const std::vector<Download>& downloads, const NamedHash& signedProgram = {});
+
+    // Runs between the new program's check and its renaming: tests replace it there.
+    void setBetweenCheckAndUse(std::function<void()> hook) {
+        betweenCheckAndUse_ = std::move(hook);
+    }
 
 private:
     void dropDownload(const Download& download);
-    void replaceProgram();
+    void replaceProgram(const NamedHash& signedProgram);
 
     UpdateSettings settings_;
     Log& log_;
     std::function<void()> beep_;
     RenameFile rename_;
+    std::function<void()> betweenCheckAndUse_;
 };
 
 } // namespace kr90x

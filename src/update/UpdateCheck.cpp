@@ -5,8 +5,8 @@
 #include "core/Log.h"
 #include "core/Texts.h"
 #include "ftp/FtpReplyText.h"
-#include "update/FtpStatusLog.h"
 #include "ftp/TFtpClient.h"
+#include "update/FtpStatusLog.h"
 #include "update/UpdateFiles.h"
 #include "update/UpdateSignature.h"
 #include "update/UpdateTrust.h"
@@ -41,7 +41,8 @@ UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, Upda
                          TFtpClient* client, UpdateSettings settings, Actions actions)
     : state_(state), log_(log), dialogs_(dialogs), trust_(trust), client_(client),
       settings_(std::move(settings)), actions_(std::move(actions)),
-      errorBox_(log, dialogs, QStringLiteral("Error de transmisión 1 !")) {}
+      errorBox_(log, dialogs, QStringLiteral("Error de transmisión 1 !")),
+      sequence_(settings_.SequenceFile) {}
 
 void UpdateCheck::activated() {
     if (automatic_) {
@@ -81,6 +82,7 @@ void UpdateCheck::currentDir() {
 }
 
 void UpdateCheck::onError(int code, const QByteArray& text) {
+    const bool failedTransfer = std::exchange(transferring_, false);
     // A signature that does not come is as good as a wrong one.
     if (kind_ == DownloadKind::Signature) {
         const QByteArray reply = oneLogLine(text);
@@ -91,8 +93,12 @@ void UpdateCheck::onError(int code, const QByteArray& text) {
     }
     // Refused before logging in: asking again at the next activation gets the same answer.
     // Before the box, whose closing activates the window.
-    if (!loggedIn_) {
+    // So is a transfer that failed: the box's closing would otherwise fetch it again.
+    if (!loggedIn_ || failedTransfer) {
         automatic_ = false;
+    }
+    if (failedTransfer) {
+        dropFailedTransfer();
     }
     errorBox_.show(code, text);
     if (readingManifest()) {
@@ -101,13 +107,24 @@ void UpdateCheck::onError(int code, const QByteArray& text) {
 }
 
 UpdateCheck::ExpectedHash UpdateCheck::expectedHash(const QString& file) const {
-    std::optional<QByteArray> sha256;
+    NamedHash hash;
     if (manifest_) {
-        sha256 = file == files::Firmware  ? manifest_->FirmwareSha256
-                 : file == files::Flasher ? manifest_->FlasherSha256
-                                          : manifest_->ProgramSha256;
+        hash = file == files::Firmware  ? manifest_->Firmware
+               : file == files::Flasher ? manifest_->Flasher
+                                        : manifest_->Program;
     }
-    return {manifestPending_ && !manifest_, sha256};
+    return {manifestPending_ && !manifest_, hash};
+}
+
+// What is left of a failed download is never used, and a session kept open after it
+// would only hold the server's connection until the close.
+void UpdateCheck::dropFailedTransfer() {
+    const QString file = kind_ == DownloadKind::Exe         ? files::NewProgram
+                         : kind_ == DownloadKind::Signature ? files::Signature
+                                                            : files::Manifest;
+    if (client_) {
+        dropFailedDownload(*client_, settings_, file);
+    }
 }
 
 void UpdateCheck::settle() {
@@ -122,6 +139,10 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
     }
     switch (code) {
     case SC::scClose: {
+        if (std::exchange(transferring_, false)) {
+            deleteFile(partPath(settings_.localPath(kind_ == DownloadKind::Exe ? files::NewProgram
+                                                                               : files::Manifest)));
+        }
         logFtpStatus(log_, dialogs_, *client_, code, info);
         if (readingManifest()) {
             settle();
@@ -144,14 +165,22 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
         }
         break;
     case SC::scTransferOK:
+        transferring_ = false;
         transferComplete();
         break;
-    case SC::scLogout:
     case SC::scTimeout:
+        if (std::exchange(transferring_, false)) {
+            automatic_ = false;
+            dropFailedTransfer();
+        }
+        [[fallthrough]];
+    case SC::scLogout:
         if (readingManifest()) {
             settle();
         }
-        logFtpStatus(log_, dialogs_, *client_, code, info);
+        if (client_) {
+            logFtpStatus(log_, dialogs_, *client_, code, info);
+        }
         break;
     default:
         logFtpStatus(log_, dialogs_, *client_, code, info);
@@ -161,8 +190,10 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
 
 bool UpdateCheck::fetch(const QString& remoteName, const QString& localName, qint64 maxBytes) {
     client_->MaxTransferBytes = maxBytes;
-    return client_->Retrieve(settings_.remotePath(remoteName),
-                             partPath(settings_.localPath(localName)), TFtpRetrieveMode::rmReplace);
+    transferring_ =
+        client_->Retrieve(settings_.remotePath(remoteName),
+                          partPath(settings_.localPath(localName)), TFtpRetrieveMode::rmReplace);
+    return transferring_;
 }
 
 void UpdateCheck::transferComplete() {
@@ -190,17 +221,15 @@ void UpdateCheck::programArrived() {
     // place of the running one.
     const InstallOutcome installed =
         installDownload(settings_.localPath(files::NewProgram),
-                        trust_.rules(expectedHash(files::Program).sha256, true, false));
+                        trust_.rules(expectedHash(files::Program).hash, true, false));
     logInstall(log_, files::Program, files::NewProgram, installed);
-    // A later refused download leaves this one in place: it stays verified.
-    newProgramVerified_ = newProgramVerified_ || installed.installed();
     client_->Logout();
     trust_.refuseIfForged(files::NewProgram, installed);
 }
 
 void UpdateCheck::plainManifestArrived() {
     const InstallOutcome got =
-        installDownload(settings_.localPath(files::Manifest), {std::nullopt, false, true});
+        installDownload(settings_.localPath(files::Manifest), {{}, false, true, false, {}});
     if (!logInstall(log_, files::Manifest, files::Manifest, got)) {
         settle();
         client_->Logout();
@@ -237,21 +266,43 @@ void UpdateCheck::signatureArrived() {
         refuseManifest(signatureProblem(verdict));
         return;
     }
+    const Manifest manifest = parseManifest(*text);
+    if (!freshManifest(manifest)) {
+        return;
+    }
     kind_ = DownloadKind::Version;
     const InstallOutcome got =
-        installDownload(settings_.localPath(files::Manifest), {std::nullopt, false, true});
+        installDownload(settings_.localPath(files::Manifest), {{}, false, true, false, {}});
     log_.add(QStringLiteral("Firma de version.ini correcta"));
     if (!logInstall(log_, files::Manifest, files::Manifest, got)) {
         settle();
         client_->Logout();
         return;
     }
-    manifestArrived(parseManifest(*text));
+    manifestArrived(manifest);
     settle();
 }
 
+// A genuine manifest counts only while it is the newest this program has seen and has not
+// expired. A lower sequence is somebody passing an old one off as current: refused like a
+// forgery. An expired one (or one from before manifests said how long they count) is the
+// publisher's to sign again: its log line is all there is.
+bool UpdateCheck::freshManifest(const Manifest& manifest) {
+    const std::uint64_t highest = sequence_.highest();
+    if (const std::optional<QString> why =
+            freshnessProblem(manifest, QDateTime::currentDateTimeUtc(), highest)) {
+        refuseManifest(*why, manifest.Sequence && *manifest.Sequence < highest);
+        return false;
+    }
+    if (!sequence_.raise(*manifest.Sequence)) {
+        log_.add(QStringLiteral("No se pudo guardar la secuencia de version.ini en ") +
+                 settings_.SequenceFile);
+    }
+    return true;
+}
+
 // Nothing of an unverified manifest is used: no version, no download, no hand-off.
-void UpdateCheck::refuseManifest(const QString& why) {
+void UpdateCheck::refuseManifest(const QString& why, bool tellUser) {
     deleteFile(partPath(settings_.localPath(files::Manifest)));
     deleteFile(partPath(settings_.localPath(files::Signature)));
     kind_ = DownloadKind::Version;
@@ -259,7 +310,11 @@ void UpdateCheck::refuseManifest(const QString& why) {
     if (client_) {
         client_->Logout();
     }
-    trust_.refuse(QStringLiteral("version.ini no es auténtico: ") + why);
+    if (tellUser) {
+        trust_.refuse(QStringLiteral("version.ini no es auténtico: ") + why);
+    } else {
+        log_.add(QStringLiteral("Actualización rechazada: ") + why);
+    }
 }
 
 void UpdateCheck::manifestArrived(const Manifest& manifest) {
@@ -288,7 +343,7 @@ void UpdateCheck::manifestArrived(const Manifest& manifest) {
 void UpdateCheck::fetchProgram(const Manifest& manifest) {
     // A signed manifest that does not vouch for the program would only have it fetched
     // to be thrown away.
-    if (trust_.required() && !parseSha256Hex(manifest.ProgramSha256.value_or(QByteArray()))) {
+    if (!canBeVouchedFor(trust_.rules(manifest.Program, true, false))) {
         client_->Logout();
         trust_.refuse(QStringLiteral("version.ini no da el SHA256 de ") + files::Program);
         return;

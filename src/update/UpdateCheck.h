@@ -1,8 +1,9 @@
 #pragma once
 
-#include "update/FtpStatusLog.h"
 #include "ftp/FtpTypes.h"
+#include "update/FtpStatusLog.h"
 #include "update/Manifest.h"
+#include "update/UpdateSequence.h"
 #include "update/UpdateSettings.h"
 
 #include <QPointer>
@@ -34,7 +35,7 @@ public:
     // check that has not read one in this run is still under way.
     struct ExpectedHash {
         bool pending = false;
-        std::optional<QByteArray> sha256;
+        NamedHash hash;
     };
 
     // What FtpClient1 is fetching: with a public key the manifest's signature follows it.
@@ -60,9 +61,6 @@ public:
     // For files::Program, files::Flasher or files::Firmware.
     ExpectedHash expectedHash(const QString& file) const;
     DownloadKind downloadKind() const { return kind_; }
-    // A new program was put in place next to the running one in this run, with its hash
-    // checked whenever a key is set.
-    bool newProgramVerified() const { return newProgramVerified_; }
 
 private:
     bool readingManifest() const {
@@ -74,7 +72,9 @@ private:
     void plainManifestArrived();
     void fetchSignature();
     void signatureArrived();
-    void refuseManifest(const QString& why);
+    void refuseManifest(const QString& why, bool tellUser = true);
+    bool freshManifest(const Manifest& manifest);
+    void dropFailedTransfer();
     void manifestArrived(const Manifest& manifest);
     void fetchProgram(const Manifest& manifest);
     void settle();
@@ -92,7 +92,8 @@ private:
     bool loggedIn_ = false;        // in the check under way
     bool manifestPending_ = false; // a check is under way and has not read the manifest
     bool automatic_ = true;        // activations still start the check
-    bool newProgramVerified_ = false;
+    bool transferring_ = false;    // a fetch of this check has not ended yet
+    UpdateSequence sequence_;
 };
 
 } // namespace kr90x

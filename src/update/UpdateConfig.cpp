@@ -1,7 +1,7 @@
 #include "update/UpdateConfig.h"
 
-#include "update/IniText.h"
 #include "ftp/TFtpClient.h"
+#include "update/IniText.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateSignature.h"
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "update/Sha256.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace kr90x {
@@ -33,16 +36,25 @@ void makeExecutable(const QString& path);
 
 // What a download must be to be put in place.
 struct InstallRules {
-    std::optional<QByteArray> sha256; // hexadecimal, as the manifest names it
+    NamedHash hash; // what the manifest names
     bool executable = false;
     // A program, tool or firmware of no bytes is no such thing; an empty manifest is one
     // without values.
     bool mayBeEmpty = false;
     // The manifest is signed: a file whose hash it does not name is not installed.
-    bool hashRequired = false;
+    bool signedOnly = false;
+    // Runs between the check of the bytes and their use: tests change the file there.
+    std::function<void()> betweenCheckAndUse;
 };
 
 enum class InstallResult { Installed, HashMismatch, HashMissing, Empty, Failed };
+
+// The one rule for the bytes the updates use: signed, only bytes whose hash the signed
+// manifest names; unsigned, the named hash when there is one, anything when there is
+// none. `actual` is the hash of the very bytes that will be used (nullopt: unreadable).
+InstallResult vouch(const InstallRules& rules, const std::optional<Sha256Digest>& actual);
+// Whether anything could pass: a file that no manifest vouches for is not fetched.
+bool canBeVouchedFor(const InstallRules& rules);
 
 struct InstallOutcome {
     InstallResult result = InstallResult::Failed;
@@ -55,8 +67,19 @@ struct InstallOutcome {
 };
 
 // Puts a complete download (at partPath(finalPath)) in place under finalPath, replacing
-// what had that name in one step. A download the rules refuse is deleted instead.
+// what had that name in one step. The file is opened once and its hash read from that
+// descriptor; what then gets the name must be that same file, else it is deleted and
+// refused. A download the rules refuse is deleted instead.
 InstallOutcome installDownload(const QString& finalPath, const InstallRules& rules);
+
+// Copies `from` into a new file `to` (which must not exist), hashing the very bytes it
+// writes, and keeps the copy only when the rules vouch for them: what is then run or
+// handed on is what was checked, whatever happens to `from` meanwhile.
+InstallOutcome copyVerified(const QString& from, const QString& to, const InstallRules& rules);
+
+// Gives `from` the name `to` (replacing it) only when its bytes still pass the rules at
+// that moment, and checks afterwards that the name holds the file that was checked.
+InstallOutcome renameVerified(const QString& from, const QString& to, const InstallRules& rules);
 
 // The log line of a download that was not put in place.
 QString notInstalledLine(const QString& fileName, const InstallOutcome& outcome);

@@ -35,9 +35,11 @@ UpdateSettings UpdateSettings::forRunningProgram(const QString& programDirectory
     for (const QString& path : updateConfigFiles()) {
         applyUpdateConfigFile(s, path);
     }
-    s.placeDownloads(build::kSelfUpdate,
-                     QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                         QStringLiteral("/orvo-kr90x"));
+    const QString dataFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/orvo-kr90x");
+    s.SequenceFile = dataFolder + QStringLiteral("/update.sequence");
+    s.placeDownloads(build::kSelfUpdate, dataFolder);
     return s;
 }
 

@@ -40,6 +40,9 @@ struct UpdateSettings {
     // place of the system's trust store.
     FtpTls Tls = FtpTls::Off;
     QString CaFile;
+    // Where the highest sequence of an accepted signed manifest is kept; empty: nowhere,
+    // so only the run's own manifests are compared.
+    QString SequenceFile;
     // What reading the settings found worth telling; the log tells it at every check.
     QStringList Warnings;
 

@@ -1,7 +1,5 @@
 #include "update/UpdateSignature.h"
 
-#include <QFile>
-
 #include <sodium.h>
 
 #include <stdexcept>
@@ -13,7 +11,6 @@ namespace {
 static_assert(kPublicKeyBytes == crypto_sign_PUBLICKEYBYTES);
 static_assert(kSecretKeyBytes == crypto_sign_SECRETKEYBYTES);
 static_assert(kSignatureBytes == crypto_sign_BYTES);
-static_assert(kSha256Bytes == crypto_hash_sha256_BYTES);
 
 // sodium_init picks the fastest implementations once; it is safe to call again.
 void needSodium() {
@@ -46,19 +43,6 @@ std::optional<std::vector<unsigned char>> base64Bytes(QByteArrayView text, qsize
         return std::nullopt;
     }
     return out;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 } // namespace
@@ -126,47 +110,6 @@ QString signatureProblem(SignatureVerdict verdict) {
         return QStringLiteral("la clave pública configurada no es válida");
     }
     return {};
-}
-
-std::optional<Sha256Digest> parseSha256Hex(QByteArrayView text) {
-    text = text.trimmed();
-    if (text.size() != 2 * kSha256Bytes) {
-        return std::nullopt;
-    }
-    Sha256Digest digest{};
-    for (qsizetype i = 0; i < kSha256Bytes; ++i) {
-        const int high = hexDigit(text[2 * i]);
-        const int low = hexDigit(text[2 * i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        digest[static_cast<size_t>(i)] = static_cast<unsigned char>(high << 4 | low);
-    }
-    return digest;
-}
-
-std::optional<QByteArray> fileSha256Hex(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    needSodium();
-    crypto_hash_sha256_state state;
-    crypto_hash_sha256_init(&state);
-    std::vector<unsigned char> block(1 << 16);
-    for (;;) {
-        const qint64 n = file.read(reinterpret_cast<char*>(block.data()), qint64(block.size()));
-        if (n < 0) {
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        crypto_hash_sha256_update(&state, block.data(), static_cast<unsigned long long>(n));
-    }
-    Sha256Digest digest{};
-    crypto_hash_sha256_final(&state, digest.data());
-    return QByteArray(reinterpret_cast<const char*>(digest.data()), kSha256Bytes).toHex();
 }
 
 std::pair<QByteArray, QByteArray> makeKeyPair() {

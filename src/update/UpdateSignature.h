@@ -16,13 +16,11 @@ namespace kr90x {
 inline constexpr qsizetype kPublicKeyBytes = 32;
 inline constexpr qsizetype kSecretKeyBytes = 64;
 inline constexpr qsizetype kSignatureBytes = 64;
-inline constexpr qsizetype kSha256Bytes = 32;
 // More than any signature file needs: a larger one is not fetched whole, and its
 // length alone refuses it.
 inline constexpr qint64 kMaxSignatureFileBytes = 4096;
 
 using UpdatePublicKey = std::array<unsigned char, kPublicKeyBytes>;
-using Sha256Digest = std::array<unsigned char, kSha256Bytes>;
 
 // A key's text: standard base64 with its padding of the key's bytes (44 characters for a
 // public key, 88 for a secret one); blanks around it are passed over, nothing else is.
@@ -37,12 +35,6 @@ SignatureVerdict verifyManifestSignature(QByteArrayView manifest, QByteArrayView
                                          QByteArrayView publicKeyText);
 // What a refused signature tells the log.
 QString signatureProblem(SignatureVerdict verdict);
-
-// A SHA-256 key of the manifest: 64 hexadecimal digits, either case; blanks around them
-// are passed over.
-std::optional<Sha256Digest> parseSha256Hex(QByteArrayView text);
-// The file's SHA-256 in lower-case hexadecimal; nullopt when it cannot be read.
-std::optional<QByteArray> fileSha256Hex(const QString& path);
 
 // Makes a key pair (public key, secret key), or signs: for the publisher's tool.
 std::pair<QByteArray, QByteArray> makeKeyPair();

@@ -8,9 +8,8 @@ namespace kr90x {
 UpdateTrust::UpdateTrust(Log& log, DialogService& dialogs, QByteArray publicKeyText)
     : log_(log), dialogs_(dialogs), publicKeyText_(publicKeyText.trimmed()) {}
 
-InstallRules UpdateTrust::rules(std::optional<QByteArray> sha256, bool executable,
-                                bool mayBeEmpty) const {
-    return {std::move(sha256), executable, mayBeEmpty, required()};
+InstallRules UpdateTrust::rules(const NamedHash& hash, bool executable, bool mayBeEmpty) const {
+    return {hash, executable, mayBeEmpty, required(), {}};
 }
 
 void UpdateTrust::refuse(const QString& why) {

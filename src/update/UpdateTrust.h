@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
-
 namespace kr90x {
 
 class DialogService;
@@ -24,7 +22,7 @@ public:
     const QByteArray& publicKeyText() const { return publicKeyText_; }
 
     // What a download must be to be put in place: with a key, its hash is a must.
-    InstallRules rules(std::optional<QByteArray> sha256, bool executable, bool mayBeEmpty) const;
+    InstallRules rules(const NamedHash& hash, bool executable, bool mayBeEmpty) const;
 
     // An update refused as not authentic: one log line each time, and once in the run a
     // box. Its closing activates the window and so starts the next check, which would

@@ -3,6 +3,8 @@
 // Update flows with the publisher's key: a key pair made for the test, manifests signed
 // with it, and settings that hold its public key.
 #include "UpdateFlowsFixture.h"
+#include "update/Manifest.h"
+#include "update/UpdateSequence.h"
 #include "update/UpdateSignature.h"
 
 namespace kr90x::test {
@@ -16,17 +18,31 @@ protected:
     const QByteArray newProgram = patternBytes(300000);
     const QByteArray firmware = patternBytes(50000);
     const std::pair<QByteArray, QByteArray> keys = makeKeyPair(); // public, secret
+    QTemporaryDir stateDir; // the program's data folder, where it keeps the sequence
+
+    QString sequenceFile() const { return stateDir.filePath("update.sequence"); }
 
     // Program 1.05 and firmware 14, each with its hash, and the flashing tool's.
     QByteArray signedManifest() const {
-        return manifest("105", "14", "SHA256=" + sha256Hex(newProgram) + "\r\n",
-                        "SHA256=" + sha256Hex(firmware) + "\r\n") +
-               "[OrvoFlash]\r\nSHA256=" + sha256Hex(kFlasher) + "\r\n";
+        return fresh(manifest("105", "14", "SHA256=" + sha256Hex(newProgram) + "\r\n",
+                              "SHA256=" + sha256Hex(firmware) + "\r\n") +
+                     "[OrvoFlash]\r\nSHA256=" + sha256Hex(kFlasher) + "\r\n");
+    }
+    // How long the publisher's tool says a manifest counts: by default a first one, for
+    // thirty days from now.
+    static QByteArray fresh(const QByteArray& text, int sequence = 1,
+                            qint64 validSeconds = 30 * 86400) {
+        return text + "[Freshness]\r\nSequence=" + QByteArray::number(sequence) +
+               "\r\nExpires=" + expiryText(QDateTime::currentDateTimeUtc().addSecs(validSeconds)) +
+               "\r\n";
     }
     QByteArray sign(const QByteArray& text) const { return signDetached(text, keys.second); }
     // The files a publisher offers after signing: the manifest, its signature, and what
     // the manifest names.
-    void servePublished(const QByteArray& manifestText, const QByteArray& program) {
+    void servePublished(QByteArray manifestText, const QByteArray& program) {
+        if (!manifestText.contains("[Freshness]")) {
+            manifestText = fresh(manifestText);
+        }
         serve("version.ini", manifestText);
         serve("version.ini.sig", sign(manifestText));
         serve("Orvo_KR90X.exe", program);
@@ -36,6 +52,7 @@ protected:
     UpdateSettings signedSettings() const {
         UpdateSettings s = settings();
         s.PublicKey = keyText(keys.first);
+        s.SequenceFile = sequenceFile();
         return s;
     }
     // A run whose tester reported firmware 12, with the old program and no flashing tool.
@@ -43,6 +60,20 @@ protected:
         put("Orvo_KR90X.exe", kOldProgram);
         state.DeviceFirmwareVersion = 12;
         makeForm(std::move(s));
+    }
+
+    // Signed, the tool runs as a copy in a folder of the program's own, with a copy of the
+    // firmware beside it, both as the manifest names them.
+    void expectStartedFromACheckedCopy(const QString& tool) const {
+        const QFileInfo info(tool);
+        EXPECT_TRUE(info.absolutePath().startsWith(programDir.path() + "/.OrvoFlash-"))
+            << tool.toStdString();
+        EXPECT_EQ(QFileInfo(info.absolutePath()).permissions() & 0x0077, 0);
+        QFile copy(tool);
+        QFile firmwareCopy(info.absolutePath() + "/OrvoKR90X.hex");
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && firmwareCopy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), kFlasher);
+        EXPECT_EQ(firmwareCopy.readAll(), firmware);
     }
 
     bool logHas(const QString& part) const {

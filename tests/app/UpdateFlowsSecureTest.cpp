@@ -47,14 +47,25 @@ TEST_P(SecureFlowTest, ProgramToolAndFirmwareArriveAndAreTaken) {
 
     form->FormActivate(form.get());
     ASSERT_TRUE(waitLogHas("Transferencia OrvoFlash.exe completada"));
-    ASSERT_TRUE(test::waitFor([&] { return !started.empty(); }, 10000));
+    ASSERT_TRUE(waitLogHas("Transferencia OrvoKR90X.hex completada"));
     ASSERT_TRUE(waitAllClosed());
+    test::drainEvents();
     EXPECT_FALSE(logHas("Actualización rechazada"));
     EXPECT_EQ(logHas("Firma de version.ini correcta"), GetParam().signedManifest);
     EXPECT_EQ(commandCount(retr("version.ini.sig")), GetParam().signedManifest ? 1 : 0);
     EXPECT_EQ(commandCount("AUTH TLS") > 0, GetParam().tls);
     EXPECT_EQ(read("OrvoKR90X.hex"), firmware);
-    EXPECT_EQ(started[0].first, local("OrvoFlash.exe"));
+    // The tool and the firmware come on connections of their own; a tool that has not
+    // arrived when the firmware is handed off is not there to start.
+    if (!GetParam().signedManifest) {
+        ASSERT_EQ(started.size(), 1u);
+        EXPECT_EQ(started[0].first, local("OrvoFlash.exe"));
+    } else if (!started.empty()) {
+        expectStartedFromACheckedCopy(started[0].first);
+    } else {
+        EXPECT_GT(log().indexOf("Transferencia OrvoFlash.exe completada"),
+                  log().indexOf("Transferencia OrvoKR90X.hex completada"));
+    }
     EXPECT_EQ(boxTexts().size(), 1); // the firmware's, before the tool starts
     close();
     EXPECT_EQ(read("Orvo_KR90X.exe"), newProgram);

@@ -175,7 +175,7 @@ TEST_P(LeftoverToolTest, IsStartedOnlyWhenItHashesAsSigned) {
     test::drainEvents();
     if (!GetParam().line) {
         ASSERT_EQ(started.size(), 1u);
-        EXPECT_EQ(started[0].first, local("OrvoFlash.exe"));
+        expectStartedFromACheckedCopy(started[0].first);
         return;
     }
     EXPECT_TRUE(started.empty());

@@ -190,7 +190,9 @@ TEST_F(UpdateFlowsTest, CloseBeforeLoginComesTwiceAndTheFlasherLogsInOnce) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtCloseAndFetchedAgainNextRun) {
+// A failed transfer leaves neither its part nor its session behind, and is not tried again
+// in the run: every check's close would start it, and its box, again.
+TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtOnceAndFetchedAgainNextRun) {
     startServer("cut226", "OrvoFlash.exe");
     serve("version.ini", manifest("104", "0"));
     serve("OrvoFlash.exe", kFlasher);
@@ -199,7 +201,14 @@ TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtCloseAndFetchedAgainNextRun) {
     ASSERT_TRUE(test::waitFor([&] { return !dialogs.boxes.empty(); }, 10000));
     EXPECT_EQ(boxTexts(), QStringList{"Error de transmisión 2 !"});
     EXPECT_FALSE(exists("OrvoFlash.exe"));
-    EXPECT_TRUE(form->FtpClientUpdater->Connected());
+    EXPECT_FALSE(exists("OrvoFlash.exe.part"));
+    EXPECT_FALSE(form->FtpClientUpdater->Connected());
+    form->FormActivate(form.get());
+    ASSERT_TRUE(waitLog("No es necesario actualizar"));
+    ASSERT_TRUE(test::waitFor([&] { return !form->FtpClient1->Connected(); }, 10000));
+    test::drainEvents();
+    EXPECT_EQ(commandCount(retr("OrvoFlash.exe")), 1);
+    EXPECT_EQ(boxTexts().size(), 1);
 
     close();
     EXPECT_FALSE(exists("OrvoFlash.exe"));
@@ -245,7 +254,7 @@ TEST_F(UpdateFlowsTest, UnreachableServerLeavesOneLineAndFirmwareIsTriedOnce) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(UpdateFlowsTest, FilesMissingOnTheServerGiveEachClientsBoxAndAreDroppedAtClose) {
+TEST_F(UpdateFlowsTest, FilesMissingOnTheServerGiveEachClientsBoxAndEndTheirSessions) {
     startServer();
     put("OrvoFlash.exe", kFlasher);
     makeForm();
@@ -257,13 +266,16 @@ TEST_F(UpdateFlowsTest, FilesMissingOnTheServerGiveEachClientsBoxAndAreDroppedAt
     for (const MessageBox& b : dialogs.boxes) {
         EXPECT_EQ(b.caption, QStringLiteral("Information"));
     }
-    EXPECT_TRUE(form->FtpClient1->Connected());
-    EXPECT_TRUE(form->FtpClientFirmware->Connected());
+    EXPECT_FALSE(form->FtpClient1->Connected());
+    EXPECT_FALSE(form->FtpClientFirmware->Connected());
+    EXPECT_EQ(commandCount("QUIT"), 2);
+    // The check's box, closed, activates the window: the failed check is not run again.
+    form->FormActivate(form.get());
+    test::drainEvents();
+    EXPECT_EQ(commandCount(retr("version.ini")), 1);
 
     close();
-    EXPECT_TRUE(form->FtpClient1.isNull());
-    EXPECT_TRUE(form->FtpClientFirmware.isNull());
-    EXPECT_FALSE(form->FtpClientUpdater.isNull()); // never connected
+    EXPECT_FALSE(form->FtpClient1.isNull()); // nothing left to discard
     EXPECT_FALSE(exists("version.ini"));
     EXPECT_FALSE(exists("OrvoKR90X.hex"));
     EXPECT_FALSE(exists("OrvoKR90X.hex.part"));

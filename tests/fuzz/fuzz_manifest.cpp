@@ -1,6 +1,7 @@
 // Arbitrary "version.ini" text for the manifest reader: it reads whatever comes, and a
 // value it reads is one that the text holds. The publisher's tool writes hash keys into
-// any such text: the reader then finds what was written, and nothing else changes.
+// any such text, and a sequence and an expiry: the reader then finds what was written,
+// and nothing else changes.
 #include "update/IniText.h"
 #include "update/Manifest.h"
 
@@ -11,11 +12,18 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArrayView text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const kr90x::Manifest m = kr90x::parseManifest(text);
-    for (const auto& hash : {m.ProgramSha256, m.FirmwareSha256, m.FlasherSha256}) {
-        if (hash && !text.contains(QByteArrayView(*hash))) {
+    const QByteArray lower = text.toByteArray().toLower();
+    for (const kr90x::NamedHash& hash : {m.Program, m.Firmware, m.Flasher}) {
+        if ((hash.digest && !hash.named) ||
+            (hash.digest && !lower.contains(kr90x::sha256Hex(*hash.digest)))) {
             std::abort();
         }
     }
+    if ((m.Sequence && !text.contains(QByteArray::number(qulonglong(*m.Sequence)))) ||
+        (m.Expires && !text.contains(kr90x::expiryText(*m.Expires)))) {
+        std::abort();
+    }
+    (void)kr90x::freshnessProblem(m, QDateTime::fromSecsSinceEpoch(0), 0);
     if (m.ProgramVersion != 0 && size < 3) {
         std::abort();
     }
@@ -31,13 +39,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* section : {kr90x::kProgramSection, kr90x::kFlasherSection}) {
         const QByteArray written = kr90x::iniWithValue(text, section, kr90x::kHashKey, hash);
         const kr90x::Manifest after = kr90x::parseManifest(written);
-        const auto& read =
-            section == kr90x::kFlasherSection ? after.FlasherSha256 : after.ProgramSha256;
-        if (read != hash || after.ProgramVersion != m.ProgramVersion ||
-            after.FirmwareVersion != m.FirmwareVersion ||
-            after.FirmwareSha256 != m.FirmwareSha256) {
+        const kr90x::NamedHash& read =
+            section == kr90x::kFlasherSection ? after.Flasher : after.Program;
+        if (read != kr90x::NamedHash::fromText(hash) || after.ProgramVersion != m.ProgramVersion ||
+            after.FirmwareVersion != m.FirmwareVersion || after.Firmware != m.Firmware ||
+            after.Sequence != m.Sequence || after.Expires != m.Expires) {
             std::abort();
         }
+    }
+    const QByteArray dated = kr90x::iniWithValue(
+        kr90x::iniWithValue(text, kr90x::kFreshnessSection, kr90x::kSequenceKey, "17"),
+        kr90x::kFreshnessSection, kr90x::kExpiresKey, "2030-01-02T03:04:05Z");
+    const kr90x::Manifest after = kr90x::parseManifest(dated);
+    if (after.Sequence != 17u || !after.Expires ||
+        kr90x::expiryText(*after.Expires) != "2030-01-02T03:04:05Z" ||
+        after.ProgramVersion != m.ProgramVersion || after.Program != m.Program) {
+        std::abort();
     }
     return 0;
 }

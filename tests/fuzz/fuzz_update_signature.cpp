@@ -1,6 +1,7 @@
 // Arbitrary bytes as the texts and files of signed updates: a key's text, a SHA-256 key
 // of the manifest, and a manifest with its signature file. Each parser takes only what it
 // documents, gives back what it took, and no signature of random bytes verifies.
+#include "update/Sha256.h"
 #include "update/UpdateSignature.h"
 
 #include <cstddef>

@@ -1,9 +1,11 @@
 // The publisher's tool: a key pair, a signed manifest with the hashes of the folder's
 // files, and its own check of a folder as the program would check it.
 #include "update/IniText.h"
+#include "update/Manifest.h"
 #include "update/UpdateSignature.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -112,6 +114,46 @@ TEST_F(UpdateSignToolTest, VerifyRefusesAManifestChangedAfterSigningOrAnotherKey
     EXPECT_EQ(tool({"verify", publicKey, folder.path()}).exitCode, 1);
     EXPECT_EQ(tool({"verify", "no key", folder.path()}).exitCode, 1);
     EXPECT_EQ(tool({"sign"}).exitCode, 2);
+}
+
+// Each signing gives a sequence one above the manifest's last and an expiry the given
+// days ahead; verify refuses an expired manifest as the program would.
+TEST_F(UpdateSignToolTest, SignCountsTheSequenceUpAndDatesTheManifest) {
+    const QByteArray publicKey = keygen();
+    write("version.ini", "[PC_Version]\r\nVersion=105\r\n");
+    ASSERT_EQ(tool({"sign", secret(), folder.path()}).exitCode, 0);
+    const Manifest first = parseManifest(read("version.ini"));
+    EXPECT_EQ(first.Sequence, 1u);
+    ASSERT_TRUE(first.Expires);
+    const qint64 days = QDateTime::currentDateTimeUtc().daysTo(*first.Expires);
+    EXPECT_TRUE(days == 89 || days == 90) << days;
+
+    ASSERT_EQ(tool({"sign", "--valid-days", "7", secret(), folder.path()}).exitCode, 0);
+    const Manifest second = parseManifest(read("version.ini"));
+    EXPECT_EQ(second.Sequence, 2u);
+    ASSERT_TRUE(second.Expires);
+    EXPECT_LE(QDateTime::currentDateTimeUtc().daysTo(*second.Expires), 7);
+    EXPECT_EQ(read("version.ini").count("Sequence="), 1);
+    EXPECT_EQ(tool({"verify", publicKey, folder.path()}).exitCode, 0);
+
+    for (const char* days : {"0", "-1", "3661", "x"}) {
+        EXPECT_EQ(tool({"sign", "--valid-days", days, secret(), folder.path()}).exitCode, 2)
+            << days;
+    }
+    // A sequence nobody can count up from is the publisher's to set.
+    write("version.ini", "[Freshness]\r\nSequence=many\r\n");
+    EXPECT_EQ(tool({"sign", secret(), folder.path()}).exitCode, 1);
+
+    // Signed by hand with an expiry that has passed: verify says so.
+    const QByteArray expired = "[PC_Version]\r\nVersion=105\r\n[Freshness]\r\nSequence="
+                               "3\r\nExpires=2020-01-01T00:00:00Z\r\n";
+    write("version.ini", expired);
+    QFile key(secret());
+    ASSERT_TRUE(key.open(QIODevice::ReadOnly));
+    write("version.ini.sig", signDetached(expired, *parseSecretKey(key.readAll())));
+    const Run verify = tool({"verify", publicKey, folder.path()});
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_TRUE(verify.output.contains("caducó")) << verify.output.constData();
 }
 
 } // namespace

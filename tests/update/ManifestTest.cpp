@@ -12,8 +12,10 @@ TEST(ManifestTest, ReadsBothVersionsWhateverTheCaseOfNamesAndTheLineEnds) {
                                      "[Other]\nVersion=7\n[kr90x_VERSION]\rversion=14");
     EXPECT_EQ(m.ProgramVersion, 105);
     EXPECT_EQ(m.FirmwareVersion, 14);
-    EXPECT_FALSE(m.ProgramSha256);
-    EXPECT_FALSE(m.FirmwareSha256);
+    EXPECT_FALSE(m.Program.named);
+    EXPECT_FALSE(m.Firmware.named);
+    EXPECT_FALSE(m.Sequence);
+    EXPECT_FALSE(m.Expires);
 }
 
 TEST(ManifestTest, ValuesAreDecimalOrHexAndAnythingElseReadsZero) {
@@ -59,11 +61,17 @@ TEST(ManifestTest, FirstSectionAndKeyOfANameCount) {
     EXPECT_EQ(m.ProgramVersion, 105);
 }
 
-TEST(ManifestTest, HashKeysAreKeptAsWrittenWhenPresent) {
-    const Manifest m = parseManifest("[PC_Version]\nSha256 = AbC\n[KR90X_Version]\nSHA256=\n");
-    EXPECT_EQ(m.ProgramSha256, QByteArray("AbC"));
-    // Present but empty: a hash that no file has.
-    EXPECT_EQ(m.FirmwareSha256, QByteArray());
+TEST(ManifestTest, HashKeysAreParsedOnceAndAKeyThatIsNoHashStaysNamed) {
+    const QByteArray hex(64, 'A');
+    const Manifest m = parseManifest("[PC_Version]\nSha256 = AbC\n[KR90X_Version]\nSHA256=\n"
+                                     "[OrvoFlash]\nsha256= " +
+                                     hex + " \n");
+    // Present but no hash: one that no file has.
+    EXPECT_TRUE(m.Program.named);
+    EXPECT_FALSE(m.Program.digest);
+    EXPECT_TRUE(m.Firmware.named);
+    EXPECT_FALSE(m.Firmware.digest);
+    EXPECT_EQ(m.Flasher.digest, parseSha256Hex(hex.toLower()));
 }
 
 TEST(ManifestTest, FileIsReadFromDisk) {

@@ -3,14 +3,12 @@
 #include "core/Log.h"
 #include "update/UpdateFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstring>
 
 using namespace kr90x;
 
@@ -125,66 +123,60 @@ TEST_F(ShutdownHousekeepingTest, ProgramThatDoesNotUpdateItselfLeavesItsFolderAl
     EXPECT_EQ(read("Orvo_KR90X.exe"), QByteArray("program"));
 }
 
-// Signed, only a new program this run's check verified replaces the running one: one left
-// from an earlier run, or put there by anybody, goes.
-TEST_F(ShutdownHousekeepingTest, WithAKeyOnlyANewProgramVerifiedInThisRunIsPutInPlace) {
+namespace {
+
+NamedHash signedHashOf(const QByteArray& bytes) {
+    return NamedHash::fromText(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+} // namespace
+
+// Signed, the new program replaces the running one only when its bytes, read at the close,
+// hash as this run's signed manifest says: one left from an earlier run, put there by
+// anybody, or swapped after it arrived, goes.
+TEST_F(ShutdownHousekeepingTest, WithAKeyOnlyTheBytesTheSignedManifestNamesArePutInPlace) {
     UpdateSettings s;
     s.ProgramDirectory = dir.path();
     s.PublicKey = "key";
-    for (const bool verified : {false, true}) {
+    const struct {
+        NamedHash signedHash;
+        QByteArray program;
+        QString logLine;
+    } cases[] = {
+        {{}, "program", "Orvo_KR90X_Nuevo.exe no verificado en esta sesión, borrado"},
+        {signedHashOf("other"), "program", "SHA256 incorrecto, borrado: Orvo_KR90X_Nuevo.exe"},
+        {signedHashOf("new"), "new", {}},
+    };
+    for (const auto& c : cases) {
         put("Orvo_KR90X.exe", "program");
         put("Orvo_KR90X_Nuevo.exe", "new");
         log.clear();
         ShutdownHousekeeping(s, log, [this] {
             ++beeps;
-        }).run({{nullptr, files::NewProgram}}, verified);
-        EXPECT_EQ(files(), QStringList{"Orvo_KR90X.exe"}) << verified;
-        EXPECT_EQ(read("Orvo_KR90X.exe"), verified ? "new" : "program");
-        EXPECT_EQ(log.lines(),
-                  verified ? QStringList()
-                           : QStringList{"Orvo_KR90X_Nuevo.exe no verificado en esta sesión, "
-                                         "borrado"});
+        }).run({{nullptr, files::NewProgram}}, c.signedHash);
+        EXPECT_EQ(files(), QStringList{"Orvo_KR90X.exe"}) << c.logLine.toStdString();
+        EXPECT_EQ(read("Orvo_KR90X.exe"), c.program);
+        EXPECT_EQ(log.lines(), c.logLine.isEmpty() ? QStringList() : QStringList{c.logLine});
     }
-    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(beeps, 2);
 }
 
-class InstallDownloadTest : public ShutdownHousekeepingTest {
-protected:
-    QString target() const { return dir.filePath("OrvoKR90X.hex"); }
-    InstallOutcome install(const QByteArray& part, const InstallRules& rules) {
-        put("OrvoKR90X.hex.part", part);
-        return installDownload(target(), rules);
-    }
-};
-
-TEST_F(InstallDownloadTest, WholeFileReplacesThePreviousOneAndNoPartIsLeft) {
-    put("OrvoKR90X.hex", "previous");
-    const QByteArray abcHash = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
-    EXPECT_TRUE(install("abc", {abcHash, true, false}).installed());
-    EXPECT_EQ(read("OrvoKR90X.hex"), QByteArray("abc"));
-    EXPECT_TRUE(QFileInfo(target()).permissions() & QFileDevice::ExeOwner);
-    EXPECT_EQ(files(), QStringList{"OrvoKR90X.hex"});
-}
-
-TEST_F(InstallDownloadTest, RefusedDownloadsAreDeletedAndSaySo) {
-    put("OrvoKR90X.hex", "previous");
-    const InstallOutcome mismatch = install("abc", {QByteArray("00"), false, false});
-    EXPECT_EQ(mismatch.result, InstallResult::HashMismatch);
-    EXPECT_EQ(notInstalledLine(files::Firmware, mismatch),
-              "SHA256 incorrecto, borrado: OrvoKR90X.hex");
-    const InstallOutcome empty = install({}, {});
-    EXPECT_EQ(empty.result, InstallResult::Empty);
-    EXPECT_EQ(notInstalledLine(files::Firmware, empty), "Fichero vacío, borrado: OrvoKR90X.hex");
-    EXPECT_EQ(files(), QStringList{"OrvoKR90X.hex"});
-    EXPECT_EQ(read("OrvoKR90X.hex"), QByteArray("previous"));
-    EXPECT_TRUE(install({}, {std::nullopt, false, true}).installed()); // an empty manifest
-}
-
-TEST_F(InstallDownloadTest, RenameThatFailsGivesTheSystemsReason) {
-    ASSERT_TRUE(QDir(dir.path()).mkpath("OrvoKR90X.hex/inside")); // a folder holds the name
-    const InstallOutcome failed = install("abc", {});
-    EXPECT_EQ(failed.result, InstallResult::Failed);
-    EXPECT_EQ(notInstalledLine(files::Firmware, failed),
-              "Error al instalar OrvoKR90X.hex: " + QString(std::strerror(EISDIR)));
-    EXPECT_FALSE(exists("OrvoKR90X.hex.part"));
+// Another file renamed over the new program between its check and its renaming is what
+// would take the name: it is found out and the running program comes back.
+TEST_F(ShutdownHousekeepingTest, NewProgramSwappedBetweenItsCheckAndItsRenamingIsRefused) {
+    UpdateSettings s;
+    s.ProgramDirectory = dir.path();
+    s.PublicKey = "key";
+    put("Orvo_KR90X.exe", "program");
+    put("Orvo_KR90X_Nuevo.exe", "new");
+    put("planted", "planted");
+    ShutdownHousekeeping close(s, log, [] {});
+    close.setBetweenCheckAndUse([this] {
+        ASSERT_TRUE(QFile::remove(dir.filePath("Orvo_KR90X_Nuevo.exe")));
+        ASSERT_TRUE(QFile::rename(dir.filePath("planted"), dir.filePath("Orvo_KR90X_Nuevo.exe")));
+    });
+    close.run({{nullptr, files::NewProgram}}, signedHashOf("new"));
+    EXPECT_EQ(files(), QStringList{"Orvo_KR90X.exe"});
+    EXPECT_EQ(read("Orvo_KR90X.exe"), QByteArray("program"));
+    EXPECT_EQ(log.lines(), QStringList{"SHA256 incorrecto, borrado: Orvo_KR90X_Nuevo.exe"});
 }

@@ -2,6 +2,7 @@
 // that every way a signature can be wrong is refused.
 #include "update/UpdateSignature.h"
 #include "update/IniText.h"
+#include "update/Sha256.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -109,9 +110,11 @@ TEST(Sha256KeyTest, AFilesHashIsTheKnownOne) {
     f.write("abc");
     f.close();
     // FIPS 180-2, appendix B.1.
-    EXPECT_EQ(fileSha256Hex(f.fileName()),
+    const std::optional<Sha256Digest> digest = fileSha256(f.fileName());
+    ASSERT_TRUE(digest);
+    EXPECT_EQ(sha256Hex(*digest),
               QByteArray("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
-    EXPECT_FALSE(fileSha256Hex(dir.filePath("missing")));
+    EXPECT_FALSE(fileSha256(dir.filePath("missing")));
 }
 
 // The publisher's tool writes the hash keys with this; the program reads them with
