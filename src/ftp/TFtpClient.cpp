@@ -36,7 +36,7 @@ TFtpClient::~TFtpClient() {
 // ---- operations
 
 bool TFtpClient::Login() {
-    if (state_ >= PS::psIdle) {
+    if (loggedIn_) {
         return false;
     }
     if (!ftpArgumentSafe(UserName) || !ftpArgumentSafe(Password) || !ftpArgumentSafe(Account)) {
@@ -139,8 +139,8 @@ bool TFtpClient::Retrieve(const QByteArray& RemotePathName, const QString& Local
 }
 
 bool TFtpClient::Abort() {
-    if (state_ <= PS::psIdle) {
-        return false; // nothing outstanding
+    if (!commandOutstanding()) {
+        return false;
     }
     AbortXfer = true;
     // A server may read the control connection only between transfers (vsftpd does):

@@ -106,6 +106,11 @@ signals:
 private:
     enum class CloseCause { ByClient, ByConnection };
 
+    // A transfer or a command of a logged-in client awaits its outcome.
+    bool commandOutstanding() const {
+        return state_ == TFtpProcessState::psGet || state_ == TFtpProcessState::psCmd;
+    }
+
     // Control connection and replies.
     void openControlConnection();
     void onControlConnected();

@@ -23,11 +23,9 @@ void TFtpClient::closeStep(CloseCause cause, QByteArray reason) {
             closeStep(CloseCause::ByConnection, std::exchange(reason, {}));
         }
     }
-    loggedIn_ = false;
     CmdStack.clear();
-    queueStatus(state_ >= TFtpProcessState::psIdle ? TFtpStatusCode::scLogout
-                                                   : TFtpStatusCode::scClose,
-                std::move(reason));
+    queueStatus(loggedIn_ ? TFtpStatusCode::scLogout : TFtpStatusCode::scClose, std::move(reason));
+    loggedIn_ = false;
     state_ = TFtpProcessState::psClosed;
 }
 

@@ -175,9 +175,6 @@ void TFtpClient::handleReply(const FtpReply& reply) {
         break;
     case TFtpProcessState::psClosed:
         break;
-    default:
-        errorRule(reply);
-        break;
     }
 }
 
@@ -330,7 +327,7 @@ void TFtpClient::errorRule(const FtpReply& reply) {
         closeStep(CloseCause::ByClient, reason);
         return;
     }
-    if (state_ > TFtpProcessState::psIdle) {
+    if (commandOutstanding()) {
         returnToIdle();
     }
     if (reply.code == 202 || reply.code >= 300) {

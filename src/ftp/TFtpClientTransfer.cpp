@@ -179,7 +179,7 @@ void TFtpClient::dataFailed(int code, QByteArray text) {
     }
     AbortXfer = true;
     const bool finalReplyDue = transfer_ && !transfer_->finalReplySeen;
-    if (state_ > TFtpProcessState::psIdle) {
+    if (commandOutstanding()) {
         returnToIdle();
     }
     lateTransferReply_ = finalReplyDue;
