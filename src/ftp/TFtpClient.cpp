@@ -74,7 +74,7 @@ bool TFtpClient::Logout() {
         return false;
     }
     if (control_->state() != QAbstractSocket::ConnectedState) {
-        closeStep(CloseCause::ByClient);
+        closeStep();
         return true;
     }
     quitSent_ = true;
@@ -94,7 +94,7 @@ bool TFtpClient::Logout() {
     }
     // A server that never closes must not hold the caller forever.
     if (self && self->control_) {
-        closeStep(CloseCause::ByClient);
+        closeStep();
     }
     return true;
 }
@@ -193,7 +193,7 @@ void TFtpClient::onPoll() {
     const qint64 now = clock_.elapsed();
     if (connectDeadline_ && now >= *connectDeadline_) {
         connectDeadline_.reset();
-        closeStep(CloseCause::ByClient);
+        closeStep();
         if (!NoEvents) {
             emit OnFtpError(this, kFtpErrorConnectTimeout, QByteArray());
         }
@@ -206,7 +206,7 @@ void TFtpClient::onPoll() {
         if (state_ != PS::psIdle && state_ != PS::psClosed) {
             AbortXfer = true;
             if (state_ == PS::psLogin) {
-                closeStep(CloseCause::ByClient);
+                closeStep();
             } else {
                 returnToIdle();
             }

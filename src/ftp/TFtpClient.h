@@ -104,8 +104,6 @@ signals:
     void OnFtpError(kr90x::TFtpClient* Sender, int ErrorCode, const QByteArray& ErrorText);
 
 private:
-    enum class CloseCause { ByClient, ByConnection };
-
     // A transfer or a command of a logged-in client awaits its outcome.
     bool commandOutstanding() const {
         return state_ == TFtpProcessState::psGet || state_ == TFtpProcessState::psCmd;
@@ -153,7 +151,7 @@ private:
     static bool isTlsError(QAbstractSocket::SocketError error);
 
     // Close step, return to idle.
-    void closeStep(CloseCause cause, QByteArray reason = {});
+    void closeStep(QByteArray reason = {});
     void returnToIdle();
     void closeControlConnection();
     void dropSocket(QTcpSocket*& socket);

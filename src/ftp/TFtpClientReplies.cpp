@@ -146,7 +146,7 @@ void TFtpClient::controlLost(QAbstractSocket::SocketError error) {
             queueError(socketErrorNumber(error), reason);
         }
     }
-    closeStep(CloseCause::ByConnection, reason);
+    closeStep(reason);
 }
 
 void TFtpClient::handleReply(const FtpReply& reply) {
@@ -184,7 +184,7 @@ void TFtpClient::handleGreeting(const FtpReply& reply) {
         // Something else answers on that port (a web server, say): it will never log us
         // in, and waiting for it would only end in the time-out.
         queueError(kFtpErrorNotFtp, oneLogLine(reply.finalLine));
-        closeStep(CloseCause::ByClient);
+        closeStep();
         return;
     }
     handleReply(reply);
@@ -324,7 +324,7 @@ void TFtpClient::errorRule(const FtpReply& reply) {
                 queueError(reply.code, reply.text);
             }
         }
-        closeStep(CloseCause::ByClient, reason);
+        closeStep(reason);
         return;
     }
     if (commandOutstanding()) {
