@@ -66,6 +66,7 @@ bool TFtpClient::Login() {
         sendCommand("USER " + UserName);
     }
     state_ = PS::psLogin;
+    loginRefused_ = false;
     return true;
 }
 

@@ -108,6 +108,10 @@ private:
     bool commandOutstanding() const {
         return state_ == TFtpProcessState::psGet || state_ == TFtpProcessState::psCmd;
     }
+    // A login awaits its outcome: a refusal has ended it, though the client stays in
+    // psLogin for the next try.
+    bool loginOutstanding() const { return state_ == TFtpProcessState::psLogin && !loginRefused_; }
+    bool operationOutstanding() const { return loginOutstanding() || commandOutstanding(); }
 
     // Control connection and replies.
     void openControlConnection();
@@ -167,6 +171,7 @@ private:
 
     TFtpProcessState state_ = TFtpProcessState::psClosed;
     bool loggedIn_ = false;
+    bool loginRefused_ = false;
     qint64 BytesTransferred_ = 0;
     std::optional<qint64> progressCount_; // while an scProgress handler runs
     bool AbortXfer = false;

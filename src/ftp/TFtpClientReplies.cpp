@@ -55,6 +55,7 @@ void TFtpClient::openControlConnection() {
 
     reader_.reset();
     CmdStack.clear();
+    loginRefused_ = false;
     lateTransferReply_ = false;
     established_ = false;
     greeted_ = false;
@@ -142,7 +143,7 @@ void TFtpClient::controlLost(QAbstractSocket::SocketError error) {
     }
     if (established_ && !quitSent_) {
         reason = oneLogLine(control_->errorString().toLocal8Bit());
-        if (state_ == TFtpProcessState::psGet) {
+        if (commandOutstanding()) {
             queueError(socketErrorNumber(error), reason);
         }
     }
@@ -191,6 +192,10 @@ void TFtpClient::handleGreeting(const FtpReply& reply) {
 }
 
 void TFtpClient::handleLoginReply(const FtpReply& reply) {
+    if (reply.code == 421) {
+        errorRule(reply); // the server ends the session, whatever step the login is at
+        return;
+    }
     if (tls_.negotiating()) {
         tlsStep(tls_.reply(reply.code));
         return;
@@ -313,24 +318,39 @@ void TFtpClient::handleIdleReply(const FtpReply& reply) {
     errorRule(reply);
 }
 
+// A final reply that the state's own table does not take. It ends what is outstanding,
+// with an error: each operation has one outcome, and a reply that is no success is a
+// failure.
 void TFtpClient::errorRule(const FtpReply& reply) {
+    if (reply.code < 200) {
+        return; // a preliminary reply ends nothing
+    }
     CmdStack.clear();
+    const bool outstanding = operationOutstanding();
     if (reply.code == 221 || reply.code == 421) {
         QByteArray reason;
         if (reply.code == 421) {
-            // The server's reason would otherwise be lost with the connection.
+            // The server's reason would otherwise be lost with the connection. It fails
+            // only what it cuts off: a server that ends an idle session (its idle
+            // time-out) fails nothing the user asked for.
             reason = oneLogLine(wholeReply(reply));
-            if (state_ == TFtpProcessState::psGet) {
+            if (outstanding) {
                 queueError(reply.code, reply.text);
             }
         }
         closeStep(reason);
         return;
     }
+    if (loginOutstanding()) {
+        // Refused: the connection waits for the next Login, and no time-out ends it.
+        loginRefused_ = true;
+        transferDeadline_.reset();
+        updatePolling();
+    }
     if (commandOutstanding()) {
         returnToIdle();
     }
-    if (reply.code == 202 || reply.code >= 300) {
+    if (outstanding || reply.code == 202 || reply.code >= 300) {
         queueError(reply.code, reply.text);
     }
 }

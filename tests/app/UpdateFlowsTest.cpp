@@ -171,9 +171,9 @@ TEST_F(UpdateFlowsTest, RefusedConnectionClosesAndStillLooksForTheFlasher) {
     EXPECT_FALSE(form->FtpClientUpdater->Connected());
 }
 
-// 421 to USER: FtpClient1's session ends with one close, which calls for the flashing
-// tool once; the tool's own login meets the same 421.
-TEST_F(UpdateFlowsTest, CloseBeforeLoginComesOnceAndTheFlasherLogsInOnce) {
+// 421 to USER fails the login and ends the session with one close, which calls for the
+// flashing tool once; the tool's own login meets the same 421. Each client's box tells.
+TEST_F(UpdateFlowsTest, Reply421BeforeLoginGivesEachClientOneBoxAndOneClose) {
     startServer("login421");
     makeForm();
     form->FormActivate(form.get());
@@ -185,7 +185,7 @@ TEST_F(UpdateFlowsTest, CloseBeforeLoginComesOnceAndTheFlasherLogsInOnce) {
     EXPECT_EQ(commandCount("USER orvo"), 2);
     EXPECT_FALSE(form->FtpClient1->Connected());
     EXPECT_FALSE(form->FtpClientUpdater->Connected());
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(boxTexts(), (QStringList{"Error de transmisión 1 !", "Error de transmisión 2 !"}));
 }
 
 TEST_F(UpdateFlowsTest, CutShortFlasherIsDroppedAtCloseAndFetchedAgainNextRun) {

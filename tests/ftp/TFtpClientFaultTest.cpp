@@ -47,12 +47,12 @@ TEST_F(FtpFaultTest, GreetingArrivingInSlowPiecesIsReadAsOneReply) {
     EXPECT_EQ(rec.events[0].text, "slow start\r\n");
 }
 
-TEST_F(FtpFaultTest, Reply421DuringLoginClosesOnce) {
+TEST_F(FtpFaultTest, Reply421DuringLoginFailsItAndClosesOnce) {
     startServer("login421");
     client.Login();
     ASSERT_TRUE(waitFor([&] { return rec.seen(SC::scClose); }));
     ASSERT_TRUE(deliverQueued(client));
-    EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "scClose"}));
+    EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "error 421", "scClose"}));
     EXPECT_EQ(rec.events[1].state, PS::psClosed);
     EXPECT_EQ(client.ProcessState(), PS::psClosed);
 }
@@ -76,6 +76,26 @@ TEST_F(FtpFaultTest, Reply332WithoutAnAccountIsAnErrorAndSendsNoEmptyAcct) {
     EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "error 332"}));
     EXPECT_EQ(rec.events.back().state, PS::psLogin);
     EXPECT_TRUE(server.commands().filter("ACCT").isEmpty());
+}
+
+// The refusal is the login's outcome: no time-out comes after it, and the connection
+// waits for the next Login. A second client, whose longer time-out runs out on a silent
+// server, shows that the first one's would have run out by then.
+TEST_F(FtpFaultTest, RefusedLoginIsNotTimedOutLater) {
+    startServer("acct332");
+    client.TransferTimeout = 4;
+    client.Login();
+    ASSERT_TRUE(waitFor([&] { return rec.seenError(); }));
+    FtpTestServer silent;
+    ASSERT_TRUE(silent.start("silent").isEmpty());
+    TFtpClient witness;
+    configure(witness, silent);
+    witness.TransferTimeout = 3 * client.TransferTimeout;
+    EventRecorder witnessRec(witness);
+    witness.Login();
+    ASSERT_TRUE(waitFor([&] { return witnessRec.seen(SC::scTimeout); }));
+    EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "error 332"}));
+    EXPECT_TRUE(client.Connected());
 }
 
 TEST_F(FtpFaultTest, Reply332IsAnsweredWithTheAccountWhenThereIsOne) {
