@@ -204,11 +204,15 @@ void TFtpClient::onPoll() {
     }
     if (transferDeadline_ && now >= *transferDeadline_) {
         transferDeadline_.reset();
-        if (state_ != PS::psIdle && state_ != PS::psClosed) {
-            AbortXfer = true;
+        if (operationOutstanding()) {
+            // A login that times out ends its session; the session outlives a transfer or
+            // a command that does, and their late answers are dropped.
             if (state_ == PS::psLogin) {
                 closeStep();
+            } else if (state_ == PS::psGet) {
+                abortTransfer();
             } else {
+                late_.commandUnanswered();
                 returnToIdle();
             }
             if (!NoEvents) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/FtpCommandStack.h"
+#include "ftp/FtpLateReplies.h"
 #include "ftp/FtpReplyReader.h"
 #include "ftp/FtpSocketErrors.h"
 #include "ftp/FtpTlsNegotiation.h"
@@ -126,7 +127,6 @@ private:
     void handleGetReply(const FtpReply& reply);
     void handleCmdReply(const FtpReply& reply);
     void handleIdleReply(const FtpReply& reply);
-    void handleAbortAnswer(const FtpReply& reply);
     void errorRule(const FtpReply& reply);
     void sendCommand(const QByteArray& line, bool armTimer = true);
     void sendNext();
@@ -140,6 +140,7 @@ private:
     void readDataBlocks(int maxBlocks);
     void finishTransferIfComplete();
     void stopTransfer(int code, QByteArray text);
+    void abortTransfer();
     void dataFailed(int code, QByteArray text);
     void closeDataConnection();
     void closeLocalFile();
@@ -191,9 +192,7 @@ private:
     FtpCommandStack CmdStack;
     std::vector<char> DataBuffer;
 
-    // The next reply may still belong to a transfer that has ended on our side (the
-    // second answer to an ABOR, the final reply after a reset): it is dropped once.
-    bool lateTransferReply_ = false;
+    FtpLateReplies late_; // for what ended on our side
     bool readQueued_ = false;
 
     QEventLoop* logoutSlice_ = nullptr; // the slice Logout is running, if any

@@ -24,6 +24,7 @@ void TFtpClient::closeStep(QByteArray reason) {
     transfer_.reset();
     closeControlConnection();
     CmdStack.clear();
+    late_.clear();
     state_ = TFtpProcessState::psClosed;
     if (std::exchange(loggedIn_, false)) {
         queueStatus(TFtpStatusCode::scLogout, std::move(reason));

@@ -13,11 +13,6 @@ namespace {
 
 constexpr qint64 kControlChunk = 4096;
 
-// The replies that may still come for a transfer that has ended on our side.
-bool endsATransfer(int code) {
-    return code == 225 || code == 226 || code == 250 || code == 425 || code == 426 || code == 451;
-}
-
 // All of a reply, its final line included, for the log.
 QByteArray wholeReply(const FtpReply& reply) {
     return reply.text == reply.finalLine ? reply.text : reply.text + reply.finalLine;
@@ -56,7 +51,7 @@ void TFtpClient::openControlConnection() {
     reader_.reset();
     CmdStack.clear();
     loginRefused_ = false;
-    lateTransferReply_ = false;
+    late_.clear();
     established_ = false;
     greeted_ = false;
     quitSent_ = false;
@@ -151,10 +146,7 @@ void TFtpClient::controlLost(QAbstractSocket::SocketError error) {
 }
 
 void TFtpClient::handleReply(const FtpReply& reply) {
-    // Replies come in the order of the commands: the first one after a transfer that
-    // ended on our side is either that transfer's late answer or the answer to our next
-    // command, which never ends a transfer.
-    if (std::exchange(lateTransferReply_, false) && endsATransfer(reply.code)) {
+    if (late_.drop(reply.code)) {
         return;
     }
     if (!greeted_) {
@@ -232,10 +224,6 @@ void TFtpClient::handleLoginReply(const FtpReply& reply) {
 }
 
 void TFtpClient::handleGetReply(const FtpReply& reply) {
-    if (transfer_ && transfer_->stopped) {
-        handleAbortAnswer(reply);
-        return;
-    }
     if (reply.code < 200) {
         if ((reply.code == 150 || reply.code == 125) && transfer_) {
             transfer_->announcedSize = parseAnnouncedSize(reply.text);
@@ -279,30 +267,6 @@ void TFtpClient::handleCmdReply(const FtpReply& reply) {
     } else {
         errorRule(reply);
     }
-}
-
-// After the client stopped a transfer itself it has sent ABOR and waits for its answer
-// before it is idle again. RFC 959: 426 then 226 when the transfer was still running, a
-// single 225 or 226 when it was not. A 226 without a 426 before it may also be the
-// transfer's own end, with the answer to ABOR still to come.
-void TFtpClient::handleAbortAnswer(const FtpReply& reply) {
-    if (reply.code < 200) {
-        return;
-    }
-    if (reply.code == 221 || reply.code == 421) {
-        errorRule(reply);
-        return;
-    }
-    if (reply.code == 426) {
-        transfer_->abortAcknowledged = true;
-        return;
-    }
-    const bool maybeTransferEnd = (reply.code == 226 || reply.code == 250) &&
-                                  !transfer_->abortAcknowledged && !transfer_->finalReplySeen;
-    const FtpTransfer::Stop stop = *transfer_->stopped;
-    returnToIdle();
-    lateTransferReply_ = maybeTransferEnd;
-    queueError(stop.code, stop.text);
 }
 
 void TFtpClient::handleIdleReply(const FtpReply& reply) {
