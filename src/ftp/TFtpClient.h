@@ -36,6 +36,13 @@ QList<QSslCertificate> readCaCertificates(const QString& path);
 // each with its own copy of its text. Handlers may call any operation, and may delete the
 // client: from then on no event of it is delivered.
 //
+// Handlers may count on one outcome per operation, nothing of it coming later: a login
+// ends with scLogin, an error (a refusal, the connect time-out's -1) or scTimeout, or
+// only with the session's close; a transfer with scTransferOK, an error or scTimeout; a
+// command with its result, an error or scTimeout. A session, however it ends, raises one
+// scClose, after one scLogout when the user was logged in. A 421 is an error only to an
+// operation it cuts off.
+//
 // The client's work is kept in four files: the operations, time-outs and events here;
 // the control connection and the reply table (TFtpClientReplies.cpp); the data connection
 // and the transfer (TFtpClientTransfer.cpp); the close step and the return to idle
