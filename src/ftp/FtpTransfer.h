@@ -21,15 +21,6 @@ struct FtpTransfer {
     bool finalReplySeen = false;
     std::optional<qint64> announcedSize; // "(N bytes)" of the 150 reply
     bool sizeCheck = true;               // a restarted transfer announces the whole size
-    // Stopped by the client itself (local file error, too many bytes): the error event
-    // waits for the server's answer to the ABOR, so that the answer cannot be taken for
-    // the answer to a later command.
-    struct Stop {
-        int code;
-        QByteArray text;
-    };
-    std::optional<Stop> stopped;
-    bool abortAcknowledged = false; // the 426 of that ABOR has come
 
     // The most bytes the transfer may bring: the announced size, and never more than
     // `ceiling`.

@@ -36,18 +36,10 @@ const char* processStateName(TFtpProcessState state) {
         return "psLogin";
     case TFtpProcessState::psIdle:
         return "psIdle";
-    case TFtpProcessState::psDir:
-        return "psDir";
     case TFtpProcessState::psGet:
         return "psGet";
-    case TFtpProcessState::psPut:
-        return "psPut";
-    case TFtpProcessState::psRen:
-        return "psRen";
     case TFtpProcessState::psCmd:
         return "psCmd";
-    case TFtpProcessState::psMkDir:
-        return "psMkDir";
     }
     return "?";
 }

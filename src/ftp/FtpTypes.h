@@ -7,17 +7,9 @@
 
 namespace kr90x {
 
-enum class TFtpProcessState {
-    psClosed,
-    psLogin,
-    psIdle,
-    psDir,
-    psGet,
-    psPut,
-    psRen,
-    psCmd,
-    psMkDir
-};
+// What the client is doing. The rules name the states they mean: no check goes by their
+// order.
+enum class TFtpProcessState { psClosed, psLogin, psIdle, psGet, psCmd };
 
 // Handlers receive these by number too, so the order is fixed.
 enum class TFtpStatusCode {

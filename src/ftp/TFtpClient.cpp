@@ -36,7 +36,7 @@ TFtpClient::~TFtpClient() {
 // ---- operations
 
 bool TFtpClient::Login() {
-    if (state_ >= PS::psIdle) {
+    if (loggedIn_) {
         return false;
     }
     if (!ftpArgumentSafe(UserName) || !ftpArgumentSafe(Password) || !ftpArgumentSafe(Account)) {
@@ -66,6 +66,7 @@ bool TFtpClient::Login() {
         sendCommand("USER " + UserName);
     }
     state_ = PS::psLogin;
+    loginRefused_ = false;
     return true;
 }
 
@@ -74,7 +75,7 @@ bool TFtpClient::Logout() {
         return false;
     }
     if (control_->state() != QAbstractSocket::ConnectedState) {
-        closeStep(CloseCause::ByClient);
+        closeStep();
         return true;
     }
     quitSent_ = true;
@@ -94,7 +95,7 @@ bool TFtpClient::Logout() {
     }
     // A server that never closes must not hold the caller forever.
     if (self && self->control_) {
-        closeStep(CloseCause::ByClient);
+        closeStep();
     }
     return true;
 }
@@ -139,8 +140,8 @@ bool TFtpClient::Retrieve(const QByteArray& RemotePathName, const QString& Local
 }
 
 bool TFtpClient::Abort() {
-    if (state_ <= PS::psIdle) {
-        return false; // nothing outstanding
+    if (!commandOutstanding()) {
+        return false;
     }
     AbortXfer = true;
     // A server may read the control connection only between transfers (vsftpd does):
@@ -193,7 +194,7 @@ void TFtpClient::onPoll() {
     const qint64 now = clock_.elapsed();
     if (connectDeadline_ && now >= *connectDeadline_) {
         connectDeadline_.reset();
-        closeStep(CloseCause::ByClient);
+        closeStep();
         if (!NoEvents) {
             emit OnFtpError(this, kFtpErrorConnectTimeout, QByteArray());
         }
@@ -203,11 +204,15 @@ void TFtpClient::onPoll() {
     }
     if (transferDeadline_ && now >= *transferDeadline_) {
         transferDeadline_.reset();
-        if (state_ != PS::psIdle && state_ != PS::psClosed) {
-            AbortXfer = true;
+        if (operationOutstanding()) {
+            // A login that times out ends its session; the session outlives a transfer or
+            // a command that does, and their late answers are dropped.
             if (state_ == PS::psLogin) {
-                closeStep(CloseCause::ByClient);
+                closeStep();
+            } else if (state_ == PS::psGet) {
+                abortTransfer();
             } else {
+                late_.commandUnanswered();
                 returnToIdle();
             }
             if (!NoEvents) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/FtpCommandStack.h"
+#include "ftp/FtpLateReplies.h"
 #include "ftp/FtpReplyReader.h"
 #include "ftp/FtpSocketErrors.h"
 #include "ftp/FtpTlsNegotiation.h"
@@ -34,6 +35,13 @@ QList<QSslCertificate> readCaCertificates(const QString& path);
 // excepted); outcomes arrive as OnFtpStatus / OnFtpError, queued in the order they arise,
 // each with its own copy of its text. Handlers may call any operation, and may delete the
 // client: from then on no event of it is delivered.
+//
+// Handlers may count on one outcome per operation, nothing of it coming later: a login
+// ends with scLogin, an error (a refusal, the connect time-out's -1) or scTimeout, or
+// only with the session's close; a transfer with scTransferOK, an error or scTimeout; a
+// command with its result, an error or scTimeout. A session, however it ends, raises one
+// scClose, after one scLogout when the user was logged in. A 421 is an error only to an
+// operation it cuts off.
 //
 // The client's work is kept in four files: the operations, time-outs and events here;
 // the control connection and the reply table (TFtpClientReplies.cpp); the data connection
@@ -104,7 +112,14 @@ signals:
     void OnFtpError(kr90x::TFtpClient* Sender, int ErrorCode, const QByteArray& ErrorText);
 
 private:
-    enum class CloseCause { ByClient, ByConnection };
+    // A transfer or a command of a logged-in client awaits its outcome.
+    bool commandOutstanding() const {
+        return state_ == TFtpProcessState::psGet || state_ == TFtpProcessState::psCmd;
+    }
+    // A login awaits its outcome: a refusal has ended it, though the client stays in
+    // psLogin for the next try.
+    bool loginOutstanding() const { return state_ == TFtpProcessState::psLogin && !loginRefused_; }
+    bool operationOutstanding() const { return loginOutstanding() || commandOutstanding(); }
 
     // Control connection and replies.
     void openControlConnection();
@@ -119,7 +134,6 @@ private:
     void handleGetReply(const FtpReply& reply);
     void handleCmdReply(const FtpReply& reply);
     void handleIdleReply(const FtpReply& reply);
-    void handleAbortAnswer(const FtpReply& reply);
     void errorRule(const FtpReply& reply);
     void sendCommand(const QByteArray& line, bool armTimer = true);
     void sendNext();
@@ -133,6 +147,7 @@ private:
     void readDataBlocks(int maxBlocks);
     void finishTransferIfComplete();
     void stopTransfer(int code, QByteArray text);
+    void abortTransfer();
     void dataFailed(int code, QByteArray text);
     void closeDataConnection();
     void closeLocalFile();
@@ -148,7 +163,7 @@ private:
     static bool isTlsError(QAbstractSocket::SocketError error);
 
     // Close step, return to idle.
-    void closeStep(CloseCause cause, QByteArray reason = {});
+    void closeStep(QByteArray reason = {});
     void returnToIdle();
     void closeControlConnection();
     void dropSocket(QTcpSocket*& socket);
@@ -164,6 +179,7 @@ private:
 
     TFtpProcessState state_ = TFtpProcessState::psClosed;
     bool loggedIn_ = false;
+    bool loginRefused_ = false;
     qint64 BytesTransferred_ = 0;
     std::optional<qint64> progressCount_; // while an scProgress handler runs
     bool AbortXfer = false;
@@ -183,9 +199,7 @@ private:
     FtpCommandStack CmdStack;
     std::vector<char> DataBuffer;
 
-    // The next reply may still belong to a transfer that has ended on our side (the
-    // second answer to an ABOR, the final reply after a reset): it is dropped once.
-    bool lateTransferReply_ = false;
+    FtpLateReplies late_; // for what ended on our side
     bool readQueued_ = false;
 
     QEventLoop* logoutSlice_ = nullptr; // the slice Logout is running, if any

@@ -5,30 +5,33 @@
 #include <QTcpSocket>
 
 #include <limits>
+#include <utility>
 
 namespace kr90x {
 
-void TFtpClient::closeStep(CloseCause cause, QByteArray reason) {
+// Every end of a session comes here once, whoever ended it: the client (QUIT answered, a
+// time-out, a server that is none), the server or the network. The session's one scClose
+// follows one scLogout when the user was logged in; the update flows count on the scClose
+// after scLogout. The first of them carries the reason.
+void TFtpClient::closeStep(QByteArray reason) {
+    if (state_ == TFtpProcessState::psClosed && !control_) {
+        return; // that session has ended already
+    }
     transferDeadline_.reset();
     connectDeadline_.reset();
     updatePolling();
     closeDataConnection();
     transfer_.reset();
-    if (control_) {
-        closeControlConnection();
-        // The closing of our own connection notifies once more: that run still sees the
-        // old state, and carries the reason. The update flows count on the pair of
-        // events this gives.
-        if (cause == CloseCause::ByClient) {
-            closeStep(CloseCause::ByConnection, std::exchange(reason, {}));
-        }
-    }
-    loggedIn_ = false;
+    closeControlConnection();
     CmdStack.clear();
-    queueStatus(state_ >= TFtpProcessState::psIdle ? TFtpStatusCode::scLogout
-                                                   : TFtpStatusCode::scClose,
-                std::move(reason));
+    late_.clear();
     state_ = TFtpProcessState::psClosed;
+    if (std::exchange(loggedIn_, false)) {
+        queueStatus(TFtpStatusCode::scLogout, std::move(reason));
+        queueStatus(TFtpStatusCode::scClose);
+    } else {
+        queueStatus(TFtpStatusCode::scClose, std::move(reason));
+    }
 }
 
 void TFtpClient::returnToIdle() {

@@ -13,11 +13,6 @@ namespace {
 
 constexpr qint64 kControlChunk = 4096;
 
-// The replies that may still come for a transfer that has ended on our side.
-bool endsATransfer(int code) {
-    return code == 225 || code == 226 || code == 250 || code == 425 || code == 426 || code == 451;
-}
-
 // All of a reply, its final line included, for the log.
 QByteArray wholeReply(const FtpReply& reply) {
     return reply.text == reply.finalLine ? reply.text : reply.text + reply.finalLine;
@@ -55,7 +50,8 @@ void TFtpClient::openControlConnection() {
 
     reader_.reset();
     CmdStack.clear();
-    lateTransferReply_ = false;
+    loginRefused_ = false;
+    late_.clear();
     established_ = false;
     greeted_ = false;
     quitSent_ = false;
@@ -142,18 +138,15 @@ void TFtpClient::controlLost(QAbstractSocket::SocketError error) {
     }
     if (established_ && !quitSent_) {
         reason = oneLogLine(control_->errorString().toLocal8Bit());
-        if (state_ == TFtpProcessState::psGet) {
+        if (commandOutstanding()) {
             queueError(socketErrorNumber(error), reason);
         }
     }
-    closeStep(CloseCause::ByConnection, reason);
+    closeStep(reason);
 }
 
 void TFtpClient::handleReply(const FtpReply& reply) {
-    // Replies come in the order of the commands: the first one after a transfer that
-    // ended on our side is either that transfer's late answer or the answer to our next
-    // command, which never ends a transfer.
-    if (std::exchange(lateTransferReply_, false) && endsATransfer(reply.code)) {
+    if (late_.drop(reply.code)) {
         return;
     }
     if (!greeted_) {
@@ -175,9 +168,6 @@ void TFtpClient::handleReply(const FtpReply& reply) {
         break;
     case TFtpProcessState::psClosed:
         break;
-    default:
-        errorRule(reply);
-        break;
     }
 }
 
@@ -187,13 +177,17 @@ void TFtpClient::handleGreeting(const FtpReply& reply) {
         // Something else answers on that port (a web server, say): it will never log us
         // in, and waiting for it would only end in the time-out.
         queueError(kFtpErrorNotFtp, oneLogLine(reply.finalLine));
-        closeStep(CloseCause::ByClient);
+        closeStep();
         return;
     }
     handleReply(reply);
 }
 
 void TFtpClient::handleLoginReply(const FtpReply& reply) {
+    if (reply.code == 421) {
+        errorRule(reply); // the server ends the session, whatever step the login is at
+        return;
+    }
     if (tls_.negotiating()) {
         tlsStep(tls_.reply(reply.code));
         return;
@@ -230,10 +224,6 @@ void TFtpClient::handleLoginReply(const FtpReply& reply) {
 }
 
 void TFtpClient::handleGetReply(const FtpReply& reply) {
-    if (transfer_ && transfer_->stopped) {
-        handleAbortAnswer(reply);
-        return;
-    }
     if (reply.code < 200) {
         if ((reply.code == 150 || reply.code == 125) && transfer_) {
             transfer_->announcedSize = parseAnnouncedSize(reply.text);
@@ -279,30 +269,6 @@ void TFtpClient::handleCmdReply(const FtpReply& reply) {
     }
 }
 
-// After the client stopped a transfer itself it has sent ABOR and waits for its answer
-// before it is idle again. RFC 959: 426 then 226 when the transfer was still running, a
-// single 225 or 226 when it was not. A 226 without a 426 before it may also be the
-// transfer's own end, with the answer to ABOR still to come.
-void TFtpClient::handleAbortAnswer(const FtpReply& reply) {
-    if (reply.code < 200) {
-        return;
-    }
-    if (reply.code == 221 || reply.code == 421) {
-        errorRule(reply);
-        return;
-    }
-    if (reply.code == 426) {
-        transfer_->abortAcknowledged = true;
-        return;
-    }
-    const bool maybeTransferEnd = (reply.code == 226 || reply.code == 250) &&
-                                  !transfer_->abortAcknowledged && !transfer_->finalReplySeen;
-    const FtpTransfer::Stop stop = *transfer_->stopped;
-    returnToIdle();
-    lateTransferReply_ = maybeTransferEnd;
-    queueError(stop.code, stop.text);
-}
-
 void TFtpClient::handleIdleReply(const FtpReply& reply) {
     const int code = reply.code;
     if (code == 125 || code == 150) {
@@ -316,24 +282,39 @@ void TFtpClient::handleIdleReply(const FtpReply& reply) {
     errorRule(reply);
 }
 
+// A final reply that the state's own table does not take. It ends what is outstanding,
+// with an error: each operation has one outcome, and a reply that is no success is a
+// failure.
 void TFtpClient::errorRule(const FtpReply& reply) {
+    if (reply.code < 200) {
+        return; // a preliminary reply ends nothing
+    }
     CmdStack.clear();
+    const bool outstanding = operationOutstanding();
     if (reply.code == 221 || reply.code == 421) {
         QByteArray reason;
         if (reply.code == 421) {
-            // The server's reason would otherwise be lost with the connection.
+            // The server's reason would otherwise be lost with the connection. It fails
+            // only what it cuts off: a server that ends an idle session (its idle
+            // time-out) fails nothing the user asked for.
             reason = oneLogLine(wholeReply(reply));
-            if (state_ == TFtpProcessState::psGet) {
+            if (outstanding) {
                 queueError(reply.code, reply.text);
             }
         }
-        closeStep(CloseCause::ByClient, reason);
+        closeStep(reason);
         return;
     }
-    if (state_ > TFtpProcessState::psIdle) {
+    if (loginOutstanding()) {
+        // Refused: the connection waits for the next Login, and no time-out ends it.
+        loginRefused_ = true;
+        transferDeadline_.reset();
+        updatePolling();
+    }
+    if (commandOutstanding()) {
         returnToIdle();
     }
-    if (reply.code == 202 || reply.code >= 300) {
+    if (outstanding || reply.code == 202 || reply.code >= 300) {
         queueError(reply.code, reply.text);
     }
 }

@@ -125,7 +125,7 @@ void TFtpClient::tlsFailed(const QByteArray& why) {
     // The password is never sent where the server could not be checked.
     const QByteArray reason = "TLS: " + (tlsFailure_.isEmpty() ? why : tlsFailure_);
     CmdStack.clear();
-    closeStep(CloseCause::ByClient, reason);
+    closeStep(reason);
 }
 
 bool TFtpClient::isTlsError(QAbstractSocket::SocketError error) {

@@ -178,11 +178,12 @@ void TFtpClient::dataFailed(int code, QByteArray text) {
         return;
     }
     AbortXfer = true;
-    const bool finalReplyDue = transfer_ && !transfer_->finalReplySeen;
-    if (state_ > TFtpProcessState::psIdle) {
+    if (transfer_ && !transfer_->finalReplySeen) {
+        late_.transferEndMayCome();
+    }
+    if (commandOutstanding()) {
         returnToIdle();
     }
-    lateTransferReply_ = finalReplyDue;
     queueError(code, std::move(text));
 }
 
@@ -191,7 +192,7 @@ void TFtpClient::dataFailed(int code, QByteArray text) {
 // must match the size it announced, or the caller would install a truncated file.
 void TFtpClient::finishTransferIfComplete() {
     if (state_ != TFtpProcessState::psGet || !transfer_ || !transfer_->dataClosed ||
-        !transfer_->finalReplySeen || transfer_->stopped) {
+        !transfer_->finalReplySeen) {
         return;
     }
     if (AbortXfer) {
@@ -210,15 +211,32 @@ void TFtpClient::finishTransferIfComplete() {
     queueStatus(TFtpStatusCode::scTransferOK);
 }
 
-// The client stops the transfer itself (the local file failed, or too many bytes came);
-// the error is reported once the server has answered the ABOR (handleAbortAnswer).
+// The client stops the transfer itself: the local file failed, or too many bytes came.
 void TFtpClient::stopTransfer(int code, QByteArray text) {
-    transfer_->stopped = FtpTransfer::Stop{code, std::move(text)};
+    abortTransfer();
+    queueError(code, std::move(text));
+}
+
+// Ends the transfer on our side while the server may still be at it: the client is idle
+// at once, and what the server still answers for the transfer is dropped as it comes.
+void TFtpClient::abortTransfer() {
     AbortXfer = true;
+    // A server may read the control connection only between transfers (vsftpd does): it
+    // answers ABOR once the data connection is gone, so that goes first.
     closeDataConnection();
     closeLocalFile();
-    transfer_->dataClosed = true;
-    sendCommand("ABOR");
+    // The commands go one at a time, RETR last: while some still wait their turn, the one
+    // sent last is unanswered and RETR was never sent.
+    if (!CmdStack.empty()) {
+        late_.commandUnanswered();
+    } else if (transfer_ && !transfer_->finalReplySeen) {
+        late_.transferEndMayCome();
+    }
+    CmdStack.clear();
+    // Its answer is waited for by no one, so it is not timed.
+    sendCommand("ABOR", false);
+    late_.abortSent();
+    returnToIdle();
 }
 
 void TFtpClient::closeDataConnection() {

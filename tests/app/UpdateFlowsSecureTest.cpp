@@ -119,7 +119,7 @@ TEST_F(SecureUpdateTest, ABadCertificateEndsTheCheckWithOneLineAndTouchesNothing
     makeSignedRun(secureSettings(false, true));
 
     form->FormActivate(form.get());
-    ASSERT_TRUE(waitLog("Conexión cerrada", 2));
+    ASSERT_TRUE(waitLog("Conexión cerrada"));
     ASSERT_TRUE(waitAllClosed());
     test::drainEvents();
     const QStringList tlsLines = log().filter("TLS: ");

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/FtpTestServer.h"
 #include "ftp/TFtpClient.h"
+#include "support/FtpTestServer.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -96,6 +96,15 @@ inline void configure(TFtpClient& client, const FtpTestServer& server) {
 // Bounded wait on a condition while the event loop runs.
 inline bool waitFor(const std::function<bool()>& condition, int boundMs = 20000) {
     return QTest::qWaitFor(condition, boundMs);
+}
+
+// Runs the event loop until what the client has queued so far is delivered: its events
+// queued before this call come before the marker this queues.
+inline bool deliverQueued(TFtpClient& client) {
+    bool delivered = false;
+    QMetaObject::invokeMethod(
+        &client, [&] { delivered = true; }, Qt::QueuedConnection);
+    return waitFor([&] { return delivered; });
 }
 
 inline bool loginAndWait(TFtpClient& client, EventRecorder& rec) {

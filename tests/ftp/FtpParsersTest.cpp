@@ -1,5 +1,6 @@
-// The parsers of server text and the command stack, without sockets.
+// The parsers of server text, the command stack and the late replies, without sockets.
 #include "ftp/FtpCommandStack.h"
+#include "ftp/FtpLateReplies.h"
 #include "ftp/FtpReplyReader.h"
 #include "ftp/FtpReplyText.h"
 #include "ftp/FtpSocketErrors.h"
@@ -174,6 +175,55 @@ TEST(FtpCommandStack, ServesLastInFirstOutAndRefusesThe33rdLine) {
         EXPECT_STREQ(e.what(), "FTP Command stack full");
     }
     EXPECT_TRUE(stack.empty());
+}
+
+// What is still due when the client has gone on, and the replies that then come: all of
+// them are dropped, and the answer to the client's next command is not.
+struct LateCase {
+    const char* what;
+    bool commandUnanswered;
+    bool transferEndMayCome;
+    bool abortSent;
+    std::vector<int> late;
+};
+
+TEST(FtpLateReplies, DropsWhatIsDueAndNotTheNextAnswer) {
+    for (const LateCase& c : {
+             LateCase{"ABOR while the server sends", false, true, true, {150, 426, 226}},
+             LateCase{"ABOR after the server sent it all", false, true, true, {226, 225}},
+             LateCase{"ABOR, the transfer's end never comes", false, true, true, {225}},
+             LateCase{"ABOR after the transfer's 226 came", false, false, true, {225}},
+             LateCase{"ABOR, the server still thinks it sends", false, false, true, {426, 226}},
+             LateCase{"ABOR before RETR, PASV unanswered", true, false, true, {227, 225}},
+             LateCase{"a command given up on", true, false, false, {257}},
+             LateCase{"the data connection failed", false, true, false, {426}},
+             LateCase{"the data connection failed, no end comes", false, true, false, {}},
+         }) {
+        SCOPED_TRACE(c.what);
+        FtpLateReplies late;
+        if (c.commandUnanswered) {
+            late.commandUnanswered();
+        }
+        if (c.transferEndMayCome) {
+            late.transferEndMayCome();
+        }
+        if (c.abortSent) {
+            late.abortSent();
+        }
+        for (int code : c.late) {
+            EXPECT_TRUE(late.drop(code)) << code;
+        }
+        EXPECT_FALSE(late.drop(200)); // TYPE I, for the next transfer
+        EXPECT_FALSE(late.pending());
+    }
+}
+
+TEST(FtpLateReplies, TheServerEndingTheSessionIsNeverDropped) {
+    FtpLateReplies late;
+    late.transferEndMayCome();
+    late.abortSent();
+    EXPECT_FALSE(late.drop(421));
+    EXPECT_FALSE(late.pending());
 }
 
 } // namespace

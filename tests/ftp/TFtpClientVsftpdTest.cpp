@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 using namespace kr90x;
 using namespace kr90x::test;
 using PS = TFtpProcessState;
@@ -65,6 +67,43 @@ TEST_F(VsftpdClientTest, AbortDuringATransferIsAnsweredAtOnce) {
     ASSERT_TRUE(waitFor([&] { return rec.seen(SC::scCurrentDir); }));
     EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "scLogin", "error 426", "scCurrentDir"}));
     EXPECT_TRUE(server.commands().contains("ABOR"));
+}
+
+// vsftpd takes a read lock on the file it sends, and waits for it: a file the test holds
+// a write lock on keeps RETR unanswered for as long as the test says. The client gives up
+// at its time-out and sends ABOR; vsftpd reads it only once the RETR is over, which
+// answers late (150, then 426 or 226), and then answers the ABOR. None of that raises
+// anything, and the session's next transfer gets its own answers.
+TEST_F(VsftpdClientTest, TimeOutDuringATransferAbortsItAndTheSessionGoesOn) {
+    const QByteArray content = patternBytes(1 << 20);
+    server.putFile("held.bin", content);
+    QFile held(server.serverFile("held.bin"));
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(held.handle(), F_SETLK, &lock), 0);
+
+    ASSERT_TRUE(loginAndWait(client, rec));
+    client.TransferTimeout = 4;
+    ASSERT_TRUE(client.Retrieve(server.remotePath("held.bin"), server.localFile("held.bin"),
+                                TFtpRetrieveMode::rmReplace));
+    ASSERT_TRUE(waitFor([&] { return rec.seen(SC::scTimeout) || rec.seenError(); }));
+    EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "scLogin", "scTimeout"}));
+    EXPECT_EQ(rec.events.back().state, PS::psIdle);
+    EXPECT_TRUE(client.Connected());
+
+    held.close(); // and with it the lock: vsftpd goes on with the RETR
+    client.TransferTimeout = 1092;
+    ASSERT_TRUE(client.Retrieve(server.remotePath("held.bin"), server.localFile("again.bin"),
+                                TFtpRetrieveMode::rmReplace));
+    ASSERT_TRUE(waitFor([&] { return rec.sequence().size() > 3; }));
+    EXPECT_EQ(rec.sequence(), (Seq{"scOpen", "scLogin", "scTimeout", "scTransferOK"}));
+    EXPECT_EQ(readFile(server.localFile("again.bin")), content);
+    const QStringList commands = server.commands();
+    EXPECT_EQ(commands.count("ABOR"), 1);
+    EXPECT_EQ(commands.value(commands.indexOf("ABOR") - 1),
+              "RETR " + QString::fromLatin1(server.remotePath("held.bin")));
 }
 
 } // namespace

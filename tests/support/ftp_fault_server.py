@@ -10,8 +10,8 @@ its data connections show --data-cert instead: a certificate problem on the data
 connections alone, which a server with one certificate (vsftpd) cannot make.
 
 With --fault-file, a data fault hits only the files of that name; others go out whole.
-The faults "hold" and "flood500" wait for the release file before they go on, so that a
-test decides when, not a clock.
+The faults "hold", "flood500" and "late_pasv" wait for the release file before they go
+on, so that a test decides when, not a clock.
 """
 import argparse
 import logging
@@ -49,7 +49,23 @@ class FaultHandler(FTPHandler):
     def pre_process_command(self, line, cmd, arg):
         with open(self.command_log, "a") as f:
             f.write(line + "\n")
+        # "late_pasv": from PASV on nothing is answered until the release, and then all
+        # in order, as a server that is stuck on a command answers.
+        if self.fault == "late_pasv" and (cmd == "PASV" or self._held):
+            self._held.append((line, cmd, arg))
+            if len(self._held) == 1:
+                self._answer_held()
+            return
         return super().pre_process_command(line, cmd, arg)
+
+    def _answer_held(self):
+        if not os.path.exists(self.release_file):
+            self.ioloop.call_later(0.02, self._answer_held)
+            return
+        held, self._held = self._held, []
+        self.fault = ""
+        for line, cmd, arg in held:
+            super().pre_process_command(line, cmd, arg)
 
     def respond(self, resp, logfun=logging.debug):
         if resp.startswith("227 ") and self.fault in ("pasv_multiline", "pasv_bad"):
@@ -72,6 +88,7 @@ class FaultHandler(FTPHandler):
 
     # --- greeting
     def handle(self):
+        self._held = []
         self.on_connect()
         if self.fault == "multiline_greeting":
             self.push("220-Welcome to the test server\r\n220-second line\r\n"
