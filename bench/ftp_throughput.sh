@@ -111,8 +111,11 @@ for srv in pyftpdlib vsftpd vsftpd-tls; do
     done
     m_ours=$(median "${ours[@]}")
     m_theirs=$(median "${theirs[@]}")
-    printf '%-10s ftpget %7.1f MiB/s (%.3f s)  curl %7.1f MiB/s (%.3f s)  ratio %.2f (target >= 1.0)\n' \
+    # vsftpd is what workshops' servers run: there ftpget must keep a clear lead.
+    target=1.0
+    [ "$srv" = pyftpdlib ] || target=1.1
+    printf '%-10s ftpget %7.1f MiB/s (%.3f s)  curl %7.1f MiB/s (%.3f s)  ratio %.2f (target >= %s)\n' \
         "$srv" "$(awk "BEGIN{print $size_mib / $m_ours}")" "$m_ours" \
         "$(awk "BEGIN{print $size_mib / $m_theirs}")" "$m_theirs" \
-        "$(awk "BEGIN{print $m_theirs / $m_ours}")"
+        "$(awk "BEGIN{print $m_theirs / $m_ours}")" "$target"
 done
