@@ -64,25 +64,30 @@ bool fill(const QString& path, int count) {
     db.setDatabaseName(path);
     bool ok = db.open() && db.transaction();
     QSqlQuery q(db);
-    // Copies of the first record a day apart, compressions in between.
-    ok = ok &&
-         q.exec(QStringLiteral(
-                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                    "INSERT INTO records (measured_at, test_function, function_name, unit, "
-                    "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, cylinder_5, "
-                    "cylinder_6, sample_count, samples, peak, last_value, firmware_version, "
-                    "program_version, plate, customer) "
-                    "SELECT measured_at - i * 86400000, CASE WHEN i % 3 = 0 THEN 0 ELSE 2 END, "
-                    "CASE WHEN i % 3 = 0 THEN 'Petrol Compression' ELSE function_name END, "
-                    "unit, decimals, "
-                    "CASE WHEN i % 3 = 0 THEN 12.5 END, CASE WHEN i % 3 = 0 THEN 13.0 END, "
-                    "CASE WHEN i % 3 = 0 THEN 9.8 END, CASE WHEN i % 3 = 0 THEN 11.0 END, "
-                    "CASE WHEN i % 3 = 0 THEN 12.0 END, CASE WHEN i % 3 = 0 THEN 11.5 END, "
-                    "sample_count, CASE WHEN i % 3 = 0 THEN NULL ELSE samples END, peak, "
-                    "last_value, firmware_version, program_version, 'PL-' || i, "
-                    "'Customer ' || (i % 250) FROM records, n")
-                    .arg(count - 1)) &&
-         db.commit();
+    // Copies of the first record a day apart, compressions in between; the curves' samples
+    // in their own table, as the store keeps them.
+    ok =
+        ok &&
+        q.exec(QStringLiteral(
+                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                   "INSERT INTO records (measured_at, test_function, function_name, unit, "
+                   "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, cylinder_5, "
+                   "cylinder_6, sample_count, peak, last_value, firmware_version, "
+                   "program_version, plate, customer) "
+                   "SELECT measured_at - i * 86400000, CASE WHEN i % 3 = 0 THEN 0 ELSE 2 END, "
+                   "CASE WHEN i % 3 = 0 THEN 'Petrol Compression' ELSE function_name END, "
+                   "unit, decimals, "
+                   "CASE WHEN i % 3 = 0 THEN 12.5 END, CASE WHEN i % 3 = 0 THEN 13.0 END, "
+                   "CASE WHEN i % 3 = 0 THEN 9.8 END, CASE WHEN i % 3 = 0 THEN 11.0 END, "
+                   "CASE WHEN i % 3 = 0 THEN 12.0 END, CASE WHEN i % 3 = 0 THEN 11.5 END, "
+                   "CASE WHEN i % 3 = 0 THEN NULL ELSE sample_count END, peak, "
+                   "last_value, firmware_version, program_version, 'PL-' || i, "
+                   "'Customer ' || (i % 250) FROM records, n")
+                   .arg(count - 1)) &&
+        q.exec(QStringLiteral("INSERT INTO record_samples (record_id, samples) "
+                              "SELECT id, (SELECT samples FROM record_samples WHERE record_id = 1) "
+                              "FROM records WHERE id > 1 AND cylinder_1 IS NULL")) &&
+        db.commit();
     q.finish();
     db.close();
     db = QSqlDatabase();

@@ -95,6 +95,7 @@ int main(int argc, char* argv[]) {
         kr90x::UpdateSettings::forRunningProgram(QCoreApplication::applicationDirPath()));
     dialogs.setParentWindow(&form);
     form.log().setSink([&logFile](const QString& line) { logFile.add(line); });
+    form.records().setVirtualTester(commandLine.virtualTester.has_value());
     form.records().openStore(kr90x::records::RecordStore::defaultPath());
 
     QObject::connect(&termination, &kr90x::TerminationSignals::requested, &form, [&form] {

@@ -1,5 +1,6 @@
 #include "app/RecordReportLines.h"
 
+#include "records/RecordsModel.h"
 #include "reports/Templates.h"
 
 #include <QStringList>
@@ -26,8 +27,9 @@ QString spreadLine(const CylinderValues& cylinders, const FormatSettings& format
 
 namespace {
 
+// As the records list shows it, to the second: the grey curve's caption names one record.
 QString measuredText(const records::Measurement& m) {
-    return m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return records::RecordsModel::dateText(m.measuredAt);
 }
 
 } // namespace
@@ -54,8 +56,10 @@ std::vector<std::pair<QString, QString>> recordReportParams(const records::Measu
     static_assert(std::size(vehicle) == std::size(reports::kVehicleParams));
 
     std::vector<std::pair<QString, QString>> params;
-    params.emplace_back(QString::fromLatin1(reports::kMeasuredAtParam),
-                        QStringLiteral("Measured: ") + measuredText(m));
+    params.emplace_back(
+        QString::fromLatin1(reports::kMeasuredAtParam),
+        QStringLiteral("Measured: ") + measuredText(m) +
+            (m.virtualTester ? QStringLiteral(" on the virtual tester") : QString()));
     for (std::size_t i = 0; i < std::size(vehicle); ++i) {
         const QString& value = *vehicle[i].second;
         params.emplace_back(QString::fromLatin1(reports::kVehicleParams[i]),

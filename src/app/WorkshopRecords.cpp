@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QUuid>
 
 namespace kr90x {
 namespace {
@@ -111,6 +112,8 @@ records::Measurement WorkshopRecords::measured(int function) const {
     m.decimals = f.decimals;
     m.firmwareVersion = parts_.state.DeviceFirmwareVersion;
     m.programVersion = QString::number(kProgramVersion, 'f', 2);
+    m.virtualTester = virtualTester_;
+    m.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     return m;
 }
 

@@ -63,6 +63,10 @@ public:
     // The result left the screen (Home, or a new read): its lines go with it.
     void resultHidden();
 
+    // The results come from the program's virtual tester (--virtual-tester): so they are
+    // marked, in the list and on the report.
+    void setVirtualTester(bool on) { virtualTester_ = on; }
+
     // Keeps the results from now on in the database at `path`. What keeps it from being
     // used is told once the event loop runs, over the shown window.
     void openStore(const QString& path);
@@ -124,6 +128,7 @@ private:
     QPushButton* recordsButton_ = nullptr;
     QLabel* resultLabel_ = nullptr;
     bool onScreen_ = false; // the result is shown, not hidden by Home or a new read
+    bool virtualTester_ = false;
     QPointer<RecordsWindow> window_;
 };
 

@@ -42,6 +42,10 @@ struct Measurement {
     std::int32_t firmwareVersion = 0;
     QString programVersion;
     VehicleDetails vehicle;
+    bool virtualTester = false; // measured on the program's virtual tester, not a real one
+    // Made where it was measured and kept with it: a save that is tried again (after a
+    // busy database, from the outbox) never keeps it twice.
+    QString uid;
 
     bool isCompression() const { return cylinders.has_value(); }
 };

@@ -6,23 +6,27 @@
 
 namespace kr90x::records::columns {
 
-QString bounded(const QString& columns, int maxText) {
-    static const QStringList texts =
-        QStringLiteral("function_name unit program_version plate vin make_model odometer "
-                       "customer technician notes")
-            .split(QLatin1Char(' '));
+QString names(Col first, Col last) {
     QStringList out;
-    for (const QString& c : columns.split(QStringLiteral(", "))) {
-        if (c == QLatin1String("samples")) {
-            out << QStringLiteral("CASE WHEN length(samples) <= %1 THEN samples END")
-                       .arg(kMaxSampleBlobBytes);
-        } else if (texts.contains(c)) {
-            out << QStringLiteral("substr(%1, 1, %2)").arg(c).arg(maxText);
-        } else {
-            out << c;
-        }
+    for (int i = at(first); i <= at(last); ++i) {
+        out << QLatin1String(kColumns[static_cast<std::size_t>(i)].name);
     }
     return out.join(QStringLiteral(", "));
+}
+
+QString bounded(int maxText, Col first, Col last) {
+    QStringList out;
+    for (int i = at(first); i <= at(last); ++i) {
+        const ColumnSpec& c = kColumns[static_cast<std::size_t>(i)];
+        out << (c.text ? QStringLiteral("substr(%1, 1, %2)").arg(QLatin1String(c.name)).arg(maxText)
+                       : QLatin1String(c.name));
+    }
+    return out.join(QStringLiteral(", "));
+}
+
+QString boundedSamples() {
+    return QStringLiteral("CASE WHEN length(samples) <= %1 THEN samples END")
+        .arg(kMaxSampleBlobBytes);
 }
 
 QString placeholders(int n) {

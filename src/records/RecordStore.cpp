@@ -5,12 +5,17 @@
 #include "records/SampleBlob.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QVariant>
 
 #include <atomic>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kr90x::records {
 namespace {
@@ -25,20 +30,36 @@ QString text(const QString& s) {
 }
 
 void bindVehicle(QSqlQuery& q, const VehicleDetails& v) {
-    for (const QString* field :
-         {&v.plate, &v.vin, &v.makeModel, &v.odometer, &v.customer, &v.technician, &v.notes}) {
-        q.addBindValue(text(*field));
+    for (const VehicleField& f : kVehicleFields) {
+        q.addBindValue(text(v.*f.member));
     }
 }
 
-VehicleDetails vehicleAt(const QSqlQuery& q, int first) {
+// The row's values come after `offset` columns (the id, in the list).
+VehicleDetails vehicleAt(const QSqlQuery& q, int offset) {
     VehicleDetails v;
-    int i = first;
-    for (QString* text :
-         {&v.plate, &v.vin, &v.makeModel, &v.odometer, &v.customer, &v.technician, &v.notes}) {
-        *text = q.value(i++).toString();
+    for (const VehicleField& f : kVehicleFields) {
+        v.*f.member = q.value(offset + at(f.col)).toString();
     }
     return v;
+}
+
+// Folder 0700, file 0600: the records name customers and their vehicles. SQLite gives its
+// write-ahead log and shared-memory files the database file's own permissions.
+bool makePrivate(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return false;
+    }
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    }
+    return true;
 }
 
 QDateTime timeOf(const QVariant& msSinceEpoch) {
@@ -137,13 +158,14 @@ bool RecordStore::open(const QString& path, int targetVersion) {
     newerSchema_ = false;
     fault_ = Fault::None;
     detail_.clear();
-    if (dialect_.engine() == Engine::SQLite && !QDir().mkpath(QFileInfo(path).absolutePath())) {
+    if (dialect_.engine() == Engine::SQLite && !makePrivate(path)) {
         return fail(Fault::CannotOpen, QStringLiteral("no folder %1").arg(QFileInfo(path).path()));
     }
     if (!connect(false)) {
         return false;
     }
-    // The version first, before anything is written: a newer database is not touched.
+    // Everything is checked before anything is written: a newer database, a damaged one
+    // or one of another program is left exactly as it was.
     const std::variant<int, QSqlError> read = dialect_.schemaVersion(db_);
     if (const QSqlError* error = std::get_if<QSqlError>(&read)) {
         const QSqlError e = *error; // close() ends the connection it came from
@@ -152,13 +174,10 @@ bool RecordStore::open(const QString& path, int targetVersion) {
     }
     const int version = std::get<int>(read);
     if (version > kSchemaVersion) {
-        close();
-        if (!connect(true)) {
-            return false;
-        }
-        newerSchema_ = true;
-        mode_ = Mode::ReadOnly;
-        return true;
+        return openNewer();
+    }
+    if (!checkTables(version)) {
+        return false;
     }
     QSqlQuery q(db_);
     for (const QString& statement : dialect_.writeSetup()) {
@@ -168,12 +187,49 @@ bool RecordStore::open(const QString& path, int targetVersion) {
             return fail(error);
         }
     }
-    if (const QSqlError error = migrate(db_, dialect_, version, targetVersion);
-        error.type() != QSqlError::NoError) {
+    const std::variant<int, QSqlError> migrated = migrate(db_, dialect_, targetVersion);
+    if (const QSqlError* error = std::get_if<QSqlError>(&migrated)) {
+        const QSqlError e = *error;
         close();
-        return fail(error);
+        return fail(e);
+    }
+    // Another, newer program brought it further meanwhile.
+    if (std::get<int>(migrated) > kSchemaVersion) {
+        return openNewer();
     }
     mode_ = Mode::ReadWrite;
+    return true;
+}
+
+bool RecordStore::openNewer() {
+    close();
+    if (!connect(true)) {
+        return false;
+    }
+    newerSchema_ = true;
+    mode_ = Mode::ReadOnly;
+    return true;
+}
+
+// A database without a version is ours only when it is empty; one with a version must
+// hold the records.
+bool RecordStore::checkTables(int version) {
+    const std::variant<QStringList, QSqlError> found = dialect_.tables(db_);
+    if (const QSqlError* error = std::get_if<QSqlError>(&found)) {
+        const QSqlError e = *error;
+        close();
+        return fail(e);
+    }
+    const QStringList& tables = std::get<QStringList>(found);
+    if (version == 0 && !tables.isEmpty()) {
+        close();
+        return fail(Fault::Damaged, QStringLiteral("it holds the tables of another program: ") +
+                                        tables.join(QStringLiteral(", ")));
+    }
+    if (version > 0 && !tables.contains(QStringLiteral("records"))) {
+        close();
+        return fail(Fault::Damaged, QStringLiteral("no records table"));
+    }
     return true;
 }
 
@@ -190,11 +246,31 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
     if (!requireWritable()) {
         return std::nullopt;
     }
+    if (!db_.transaction()) {
+        fail(db_.lastError());
+        return std::nullopt;
+    }
+    const std::optional<RecordId> id = insert(m);
+    if (!id || !db_.commit()) {
+        const QSqlError error = id ? db_.lastError() : QSqlError();
+        db_.rollback();
+        if (error.type() != QSqlError::NoError) {
+            fail(error);
+        }
+        return std::nullopt;
+    }
+    return id;
+}
+
+// Inside the caller's transaction. A result whose uid is there already was kept by an
+// earlier try: its record is the one.
+std::optional<RecordId> RecordStore::insert(const Measurement& m) {
     QSqlQuery q(db_);
     // A statement that cannot be prepared says why (busy, damaged); binding to it would
     // only say that the parameters do not match.
-    if (!q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) RETURNING id")
-                       .arg(columns::kRecord, columns::placeholders(columns::kVehicleFirst + 7)))) {
+    if (!q.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2) ON CONFLICT (uid) DO "
+                                  "NOTHING RETURNING id")
+                       .arg(columns::names(), columns::placeholders(kColumnCount)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -206,41 +282,56 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
     for (std::size_t n = 0; n < kCylinders; ++n) {
         q.addBindValue(m.cylinders ? QVariant((*m.cylinders)[n]) : nullDouble());
     }
-    if (m.cylinders) {
-        q.addBindValue(QVariant(QMetaType::fromType<int>()));
-        q.addBindValue(QVariant(QMetaType::fromType<QByteArray>()));
-        q.addBindValue(nullDouble());
-        q.addBindValue(nullDouble());
-    } else {
-        const CurveFigures figures = curveFigures(m.samples);
-        q.addBindValue(static_cast<int>(m.samples.size()));
-        q.addBindValue(encodeSamples(m.samples, m.decimals));
-        q.addBindValue(figures.peak);
-        q.addBindValue(figures.last);
-    }
+    const CurveFigures figures = curveFigures(m.samples);
+    q.addBindValue(m.cylinders ? QVariant(QMetaType::fromType<int>())
+                               : QVariant(static_cast<int>(m.samples.size())));
+    q.addBindValue(m.cylinders ? nullDouble() : QVariant(figures.peak));
+    q.addBindValue(m.cylinders ? nullDouble() : QVariant(figures.last));
     q.addBindValue(m.firmwareVersion);
     q.addBindValue(text(m.programVersion));
     bindVehicle(q, m.vehicle);
-
-    if (!db_.transaction()) {
-        fail(db_.lastError());
+    q.addBindValue(m.virtualTester ? 1 : 0);
+    q.addBindValue(m.uid.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m.uid));
+    if (!q.exec()) {
+        fail(q.lastError());
         return std::nullopt;
     }
-    if (!q.exec() || !q.next()) {
-        const QSqlError error = q.lastError();
+    if (!q.next()) {
         q.finish();
-        db_.rollback();
-        fail(error);
-        return std::nullopt;
+        return idOf(m.uid);
     }
     const RecordId id = q.value(0).toLongLong();
     q.finish(); // the statement must be done before its transaction can end
-    if (!db_.commit()) {
-        const QSqlError error = db_.lastError();
-        db_.rollback();
-        fail(error);
+    if (!m.cylinders) {
+        QSqlQuery s(db_);
+        if (!s.prepare(QStringLiteral("INSERT INTO record_samples (record_id, samples) "
+                                      "VALUES (?, ?)"))) {
+            fail(s.lastError());
+            return std::nullopt;
+        }
+        s.addBindValue(id);
+        s.addBindValue(encodeSamples(m.samples, m.decimals));
+        if (!s.exec()) {
+            fail(s.lastError());
+            return std::nullopt;
+        }
+    }
+    return id;
+}
+
+std::optional<RecordId> RecordStore::idOf(const QString& uid) {
+    QSqlQuery q(db_);
+    if (uid.isEmpty() || !q.prepare(QStringLiteral("SELECT id FROM records WHERE uid = ?"))) {
+        fail(q.lastError());
         return std::nullopt;
     }
+    q.addBindValue(uid);
+    if (!q.exec() || !q.next()) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
+    const RecordId id = q.value(0).toLongLong();
+    q.finish();
     return id;
 }
 
@@ -249,9 +340,9 @@ bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
         return false;
     }
     QSqlQuery q(db_);
-    if (!q.prepare(QStringLiteral("UPDATE records SET plate = ?, vin = ?, make_model = ?, "
-                                  "odometer = ?, customer = ?, technician = ?, notes = ? "
-                                  "WHERE id = ?"))) {
+    if (!q.prepare(QStringLiteral("UPDATE records SET (%1) = (%2) WHERE id = ?")
+                       .arg(columns::names(Col::Plate, Col::Notes),
+                            columns::placeholders(int(kVehicleFields.size()))))) {
         return fail(q.lastError());
     }
     bindVehicle(q, vehicle);
@@ -270,18 +361,21 @@ bool RecordStore::remove(std::span<const RecordId> ids) {
     if (!db_.transaction()) {
         return fail(db_.lastError());
     }
-    QSqlQuery q(db_);
-    if (!q.prepare(QStringLiteral("DELETE FROM records WHERE id = ?"))) {
-        const QSqlError error = q.lastError();
-        db_.rollback();
-        return fail(error);
-    }
-    for (RecordId id : ids) {
-        q.addBindValue(id);
-        if (!q.exec()) {
+    for (const char* statement :
+         {"DELETE FROM record_samples WHERE record_id = ?", "DELETE FROM records WHERE id = ?"}) {
+        QSqlQuery q(db_);
+        if (!q.prepare(QLatin1String(statement))) {
             const QSqlError error = q.lastError();
             db_.rollback();
             return fail(error);
+        }
+        for (RecordId id : ids) {
+            q.addBindValue(id);
+            if (!q.exec()) {
+                const QSqlError error = q.lastError();
+                db_.rollback();
+                return fail(error);
+            }
         }
     }
     if (!db_.commit()) {
@@ -299,43 +393,45 @@ std::optional<std::vector<RecordSummary>> RecordStore::list() {
     }
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    if (!q.exec(
-            QStringLiteral("SELECT id, measured_at, test_function, %1, "
-                           "decimals, cylinder_1, cylinder_2, cylinder_3, cylinder_4, "
-                           "cylinder_5, cylinder_6, peak, last_value, %2 FROM records "
-                           "ORDER BY measured_at DESC, id DESC")
-                .arg(columns::bounded(QStringLiteral("function_name, unit"), columns::kMaxListText),
-                     columns::bounded(columns::kVehicle, columns::kMaxListText)))) {
+    if (!q.exec(QStringLiteral("SELECT id, %1 FROM records ORDER BY measured_at DESC, id DESC")
+                    .arg(columns::bounded(columns::kMaxListText)))) {
         fail(q.lastError());
         return std::nullopt;
     }
     std::vector<RecordSummary> rows;
     while (q.next()) {
-        RecordSummary r;
-        r.id = q.value(0).toLongLong();
-        r.measuredAt = timeOf(q.value(1));
-        r.function = q.value(2).toInt();
-        r.functionName = q.value(3).toString();
-        r.unit = q.value(4).toString();
-        r.decimals = decimalsOf(q.value(5));
-        r.compression = !q.value(6).isNull();
-        if (r.compression) {
-            CylinderValues cylinders{};
-            for (std::size_t n = 0; n < kCylinders; ++n) {
-                cylinders[n] = q.value(6 + static_cast<int>(n)).toDouble();
-            }
-            const CompressionSpread s = compressionSpread(cylinders);
-            r.first = s.lowest;
-            r.second = s.highest;
-            r.spreadPercent = s.spreadPercent;
-        } else {
-            r.first = q.value(12).toDouble();
-            r.second = q.value(13).toDouble();
-        }
-        r.vehicle = vehicleAt(q, 14);
-        rows.push_back(std::move(r));
+        rows.push_back(summaryAt(q));
     }
     return rows;
+}
+
+// A row of "SELECT id, <every column>".
+RecordSummary RecordStore::summaryAt(const QSqlQuery& q) {
+    auto value = [&](Col c) { return q.value(1 + at(c)); };
+    RecordSummary r;
+    r.id = q.value(0).toLongLong();
+    r.measuredAt = timeOf(value(Col::MeasuredAt));
+    r.function = value(Col::TestFunction).toInt();
+    r.functionName = value(Col::FunctionName).toString();
+    r.unit = value(Col::Unit).toString();
+    r.decimals = decimalsOf(value(Col::Decimals));
+    r.compression = !value(Col::Cylinder1).isNull();
+    if (r.compression) {
+        CylinderValues cylinders{};
+        for (std::size_t n = 0; n < kCylinders; ++n) {
+            cylinders[n] = q.value(1 + at(Col::Cylinder1) + static_cast<int>(n)).toDouble();
+        }
+        const CompressionSpread s = compressionSpread(cylinders);
+        r.first = s.lowest;
+        r.second = s.highest;
+        r.spreadPercent = s.spreadPercent;
+    } else {
+        r.first = value(Col::Peak).toDouble();
+        r.second = value(Col::LastValue).toDouble();
+    }
+    r.vehicle = vehicleAt(q, 1);
+    r.virtualTester = value(Col::VirtualTester).toInt() != 0;
+    return r;
 }
 
 std::optional<Measurement> RecordStore::load(RecordId id) {
@@ -344,8 +440,8 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
         return std::nullopt;
     }
     QSqlQuery q(db_);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE id = ?")
-                       .arg(columns::bounded(columns::kRecord, columns::kMaxRecordText)))) {
+    if (!q.prepare(QStringLiteral("SELECT id, %1 FROM records WHERE id = ?")
+                       .arg(columns::bounded(columns::kMaxRecordText)))) {
         fail(q.lastError());
         return std::nullopt;
     }
@@ -358,31 +454,53 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
         fail(Fault::Gone, QStringLiteral("record %1").arg(id));
         return std::nullopt;
     }
+    auto value = [&](Col c) { return q.value(1 + at(c)); };
     Measurement m;
-    m.measuredAt = timeOf(q.value(0));
-    m.function = q.value(1).toInt();
-    m.functionName = q.value(2).toString();
-    m.unit = q.value(3).toString();
-    m.decimals = decimalsOf(q.value(4));
-    if (!q.value(columns::kCylinder).isNull()) {
+    m.measuredAt = timeOf(value(Col::MeasuredAt));
+    m.function = value(Col::TestFunction).toInt();
+    m.functionName = value(Col::FunctionName).toString();
+    m.unit = value(Col::Unit).toString();
+    m.decimals = decimalsOf(value(Col::Decimals));
+    m.firmwareVersion = value(Col::FirmwareVersion).toInt();
+    m.programVersion = value(Col::ProgramVersion).toString();
+    m.vehicle = vehicleAt(q, 1);
+    m.virtualTester = value(Col::VirtualTester).toInt() != 0;
+    m.uid = value(Col::Uid).toString();
+    if (!value(Col::Cylinder1).isNull()) {
         CylinderValues cylinders{};
         for (std::size_t n = 0; n < kCylinders; ++n) {
-            cylinders[n] = q.value(columns::kCylinder + static_cast<int>(n)).toDouble();
+            cylinders[n] = q.value(1 + at(Col::Cylinder1) + static_cast<int>(n)).toDouble();
         }
         m.cylinders = cylinders;
-    } else {
-        std::optional<std::vector<double>> samples =
-            decodeSamples(q.value(columns::kSamples).toByteArray());
-        if (!samples) {
-            fail(Fault::Damaged, QStringLiteral("the samples of record %1").arg(id));
-            return std::nullopt;
-        }
-        m.samples = std::move(*samples);
+        return m;
     }
-    m.firmwareVersion = q.value(15).toInt();
-    m.programVersion = q.value(16).toString();
-    m.vehicle = vehicleAt(q, columns::kVehicleFirst);
+    q.finish();
+    std::optional<std::vector<double>> samples = loadSamples(id);
+    if (!samples) {
+        return std::nullopt;
+    }
+    m.samples = std::move(*samples);
     return m;
+}
+
+std::optional<std::vector<double>> RecordStore::loadSamples(RecordId id) {
+    QSqlQuery q(db_);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM record_samples WHERE record_id = ?")
+                       .arg(columns::boundedSamples()))) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
+    q.addBindValue(id);
+    if (!q.exec()) {
+        fail(q.lastError());
+        return std::nullopt;
+    }
+    std::optional<std::vector<double>> samples =
+        q.next() ? decodeSamples(q.value(0).toByteArray()) : std::nullopt;
+    if (!samples) {
+        fail(Fault::Damaged, QStringLiteral("the samples of record %1").arg(id));
+    }
+    return samples;
 }
 
 } // namespace kr90x::records

@@ -5,6 +5,7 @@
 #include "records/SqlDialect.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <optional>
@@ -27,6 +28,7 @@ struct RecordSummary {
     double second = 0;
     std::optional<double> spreadPercent; // compression only
     VehicleDetails vehicle;
+    bool virtualTester = false;
 };
 
 // The workshop records in one database: every completed result, saved in one
@@ -58,7 +60,8 @@ public:
     // The last failure in a sentence a mechanic can act on.
     QString lastError() const;
 
-    // The new record's number, or none when it could not be saved.
+    // The new record's number, or none when it could not be saved. A measurement whose uid
+    // is kept already is not kept again: its record's number is the answer.
     std::optional<RecordId> save(const Measurement& m);
     bool updateVehicle(RecordId id, const VehicleDetails& vehicle);
     bool remove(std::span<const RecordId> ids);
@@ -69,6 +72,12 @@ public:
 
 private:
     bool connect(bool readOnly);
+    bool openNewer();
+    bool checkTables(int version);
+    std::optional<RecordId> insert(const Measurement& m);
+    std::optional<RecordId> idOf(const QString& uid);
+    std::optional<std::vector<double>> loadSamples(RecordId id);
+    static RecordSummary summaryAt(const QSqlQuery& q);
     bool fail(const QSqlError& error);
     bool fail(Fault fault, const QString& detail);
     bool requireWritable();

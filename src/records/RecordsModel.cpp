@@ -8,7 +8,12 @@ RecordsModel::RecordsModel(const FormatSettings& format, QObject* parent)
     : QAbstractTableModel(parent), format_(format) {}
 
 QString RecordsModel::dateText(const QDateTime& utc) {
-    return utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString RecordsModel::testerText(const RecordSummary& r) {
+    // A real tester is the rule; only the exception is written out.
+    return r.virtualTester ? QStringLiteral("Virtual") : QString();
 }
 
 QString RecordsModel::summaryText(const RecordSummary& r) const {
@@ -33,7 +38,8 @@ void RecordsModel::setRecords(std::vector<RecordSummary> records) {
     for (const RecordSummary& r : records_) {
         const VehicleDetails& v = r.vehicle;
         haystacks_.push_back(QStringList{dateText(r.measuredAt), r.functionName, v.plate, v.vin,
-                                         v.makeModel, v.odometer, v.customer, v.technician, v.notes}
+                                         v.makeModel, v.odometer, v.customer, v.technician, v.notes,
+                                         testerText(r)}
                                  .join(QLatin1Char('\n'))
                                  .toCaseFolded());
     }
@@ -100,6 +106,8 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
         return r.vehicle.customer;
     case Summary:
         return summaryText(r);
+    case Tester:
+        return testerText(r);
     default:
         return {};
     }
@@ -109,8 +117,8 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal) {
         return {};
     }
-    static const char* const names[ColumnCount] = {"Date", "Test function", "Plate", "Customer",
-                                                   "Summary"};
+    static const char* const names[ColumnCount] = {"Date",     "Test function", "Plate",
+                                                   "Customer", "Summary",       "Tester"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(names[section]) : QVariant();
 }
 

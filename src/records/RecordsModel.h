@@ -14,7 +14,7 @@ namespace kr90x::records {
 class RecordsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Date, Function, Plate, Customer, Summary, ColumnCount };
+    enum Column { Date, Function, Plate, Customer, Summary, Tester, ColumnCount };
 
     // `format` is the owner's and is read at every call, like the charts do.
     explicit RecordsModel(const FormatSettings& format, QObject* parent = nullptr);
@@ -40,6 +40,8 @@ public:
     // The texts a row shows.
     static QString dateText(const QDateTime& utc);
     QString summaryText(const RecordSummary& r) const;
+    // "Virtual" for a result of the virtual tester.
+    static QString testerText(const RecordSummary& r);
 
 private:
     void applyFilter();

@@ -40,36 +40,71 @@ QStringList migrationTo(int version, const SqlDialect& dialect) {
     case 2:
         // The records window lists newest first.
         return {QStringLiteral("CREATE INDEX records_by_time ON records (measured_at, id)")};
+    case 3:
+        // A curve's samples stood inside its row, before the vehicle's details: listing
+        // records read through every curve. They move to a table of their own. Each result
+        // gets the id it was given where it was measured (a retry never saves it twice),
+        // and whether a virtual tester measured it.
+        return {QStringLiteral("CREATE TABLE record_samples (record_id %1, samples %2 NOT NULL)")
+                    .arg(dialect.rowKeyColumn(), dialect.bytesType()),
+                QStringLiteral("INSERT INTO record_samples (record_id, samples) "
+                               "SELECT id, samples FROM records WHERE samples IS NOT NULL"),
+                QStringLiteral("ALTER TABLE records DROP COLUMN samples"),
+                QStringLiteral(
+                    "ALTER TABLE records ADD COLUMN virtual_tester INTEGER NOT NULL DEFAULT 0"),
+                QStringLiteral("ALTER TABLE records ADD COLUMN uid TEXT"),
+                QStringLiteral("CREATE UNIQUE INDEX records_by_uid ON records (uid)")};
     default:
         return {};
     }
 }
 
-QSqlError migrate(QSqlDatabase& db, const SqlDialect& dialect, int from, int to) {
-    for (int version = from + 1; version <= to; ++version) {
-        if (!db.transaction()) {
-            return db.lastError();
-        }
-        QSqlQuery q(db);
-        QSqlError error;
-        for (const QString& statement : migrationTo(version, dialect)) {
-            if (!q.exec(statement)) {
-                error = q.lastError();
-                break;
+std::variant<int, QSqlError> migrate(QSqlDatabase& db, const SqlDialect& dialect, int to) {
+    QSqlQuery q(db);
+    struct Restore {
+        QSqlDatabase& db;
+        const SqlDialect& dialect;
+        ~Restore() {
+            for (const QString& statement : dialect.afterExclusive()) {
+                QSqlQuery(db).exec(statement);
             }
         }
-        if (error.type() == QSqlError::NoError) {
-            error = dialect.setSchemaVersion(db, version);
-        }
-        if (error.type() == QSqlError::NoError && !db.commit()) {
-            error = db.lastError();
-        }
-        if (error.type() != QSqlError::NoError) {
-            db.rollback();
-            return error;
+    } restore{db, dialect};
+    for (const QString& statement : dialect.beginExclusive()) {
+        if (!q.exec(statement)) {
+            return q.lastError();
         }
     }
-    return {};
+    auto fail = [&](QSqlError error) -> std::variant<int, QSqlError> {
+        q.finish();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return error;
+    };
+    const std::variant<int, QSqlError> found = dialect.schemaVersion(db);
+    if (const QSqlError* error = std::get_if<QSqlError>(&found)) {
+        return fail(*error);
+    }
+    const int version = std::get<int>(found);
+    if (version >= to) {
+        q.finish();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return version;
+    }
+    for (int step = version + 1; step <= to; ++step) {
+        for (const QString& statement : migrationTo(step, dialect)) {
+            if (!q.exec(statement)) {
+                return fail(q.lastError());
+            }
+        }
+    }
+    if (QSqlError error = dialect.setSchemaVersion(db, to); error.type() != QSqlError::NoError) {
+        return fail(error);
+    }
+    q.finish();
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        return fail(q.lastError());
+    }
+    return to;
 }
 
 } // namespace kr90x::records

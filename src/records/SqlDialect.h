@@ -29,7 +29,16 @@ public:
     QString connectOptions(bool readOnly) const;
     // Column types: a generated whole-number key, and bytes.
     QString keyColumn() const;
+    // A key given by the row it belongs to.
+    QString rowKeyColumn() const;
     QString bytesType() const;
+    // Opens a transaction that holds the right to write from its first statement on, so
+    // that what it reads stays true until it commits (migrations).
+    QStringList beginExclusive() const;
+    // Undoes what beginExclusive set for the connection, once the transaction is over.
+    QStringList afterExclusive() const;
+    // Tables that are not ours in a database of version 0: a file of another program.
+    std::variant<QStringList, QSqlError> tables(QSqlDatabase& db) const;
     // Statements that set up each new connection for writing (SQLite: write-ahead log,
     // every commit on disk before it is reported).
     QStringList writeSetup() const;

