@@ -110,7 +110,20 @@ void RecordsWindow::setRecords(std::vector<records::RecordSummary> records, bool
 }
 
 void RecordsWindow::showCount() {
-    setStatus(QStringLiteral("%1 of %2 records").arg(model_.rowCount()).arg(model_.totalCount()));
+    QString text =
+        QStringLiteral("%1 of %2 records").arg(model_.rowCount()).arg(model_.totalCount());
+    if (waiting_ > 0) {
+        text += waiting_ == 1 ? QStringLiteral("; 1 result waits to be kept")
+                              : QStringLiteral("; %1 results wait to be kept").arg(waiting_);
+    }
+    setStatus(text);
+}
+
+void RecordsWindow::setWaiting(int count) {
+    if (count != waiting_) {
+        waiting_ = count;
+        showCount();
+    }
 }
 
 void RecordsWindow::setStatus(const QString& text) {

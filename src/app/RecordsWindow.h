@@ -34,6 +34,8 @@ public:
     // `writable`: records can be deleted.
     void setRecords(std::vector<records::RecordSummary> records, bool writable);
     void setStatus(const QString& text);
+    // Results waiting in the outbox to be kept: said beside the count, 0 says nothing.
+    void setWaiting(int count);
 
     std::vector<records::RecordId> selectedIds() const;
     void select(const std::vector<records::RecordId>& ids);
@@ -57,6 +59,7 @@ private:
     records::RecordsModel model_;
     Actions actions_;
     bool writable_ = false;
+    int waiting_ = 0;
 };
 
 } // namespace kr90x

@@ -168,7 +168,7 @@ void TForm1::connectHandlers() {
 void TForm1::createRecords() {
     records_ = std::make_unique<WorkshopRecords>(
         WorkshopRecords::Parts{state_, dialogs_, *readStart_, *results_, *curve_, *Chart2,
-                               *RepProject1, *RepProject2, *this});
+                               *RepProject1, *RepProject2, *this, log_});
     btnVehicle = records_->vehicleButton();
     btnRecords = records_->recordsButton();
     setTabOrder(btnHome, btnVehicle);

@@ -74,15 +74,28 @@ RecordsWindow* WorkshopRecords::recordsWindow() const {
 void WorkshopRecords::openStore(const QString& path) {
     path_ = path;
     QString message;
-    if (!store_.open(path)) {
+    const bool opened = store_.open(path);
+    if (!opened && store_.lastFault() == records::Fault::CannotOpen) {
         failing_ = true;
         message = QStringLiteral("The workshop records cannot be used: %1.\nMeasurements are "
                                  "shown and printed as usual, but not kept.")
                       .arg(store_.lastError());
+    } else if (!opened) {
+        failing_ = true;
+        message = QStringLiteral("The workshop records cannot be used: %1.\nMeasurements are "
+                                 "shown and printed as usual; they wait beside the records "
+                                 "until those can be used again.")
+                      .arg(store_.lastError());
     } else if (store_.newerSchema()) {
         message = QStringLiteral("The workshop records were written by a newer version of "
                                  "this program.\nThey are opened read-only: they can be looked "
-                                 "at and exported, but nothing new is kept in them.");
+                                 "at and exported. New measurements wait beside them until "
+                                 "this program is brought up to date.");
+    }
+    if (!path.isEmpty()) {
+        // What waits from an earlier run is sent from the start, off the window's thread.
+        keeper_ = std::make_unique<records::BackgroundKeeper>(path, keeperTiming_);
+        connectKeeper();
     }
     if (!message.isEmpty()) {
         QTimer::singleShot(0, this, [this, message] { parts_.dialogs.information(message); });
@@ -167,9 +180,18 @@ bool WorkshopRecords::storeUsable() {
 }
 
 void WorkshopRecords::keep(Current& c) {
+    // Behind the results that wait: the records take them in the order they came.
+    if (keeper_ && keeper_->holdsAny()) {
+        handOver(c);
+        return;
+    }
     const bool tried = storeUsable();
     if (tried) {
         c.id = store_.save(c.measurement);
+    }
+    if (!c.id && keeper_) {
+        handOver(c);
+        return;
     }
     if (!c.id) {
         if (tried || (!path_.isEmpty() && !store_.newerSchema())) {
@@ -180,6 +202,64 @@ void WorkshopRecords::keep(Current& c) {
     }
     failing_ = false;
     refreshWindow();
+}
+
+// The keeper tries again off the window's thread, and keeps what still cannot be written
+// in the outbox: the result is not lost, and the window does not wait.
+void WorkshopRecords::handOver(Current& c) {
+    c.handedOver = true;
+    keeper_->save(c.measurement);
+}
+
+void WorkshopRecords::connectKeeper() {
+    connect(keeper_.get(), &records::BackgroundKeeper::saved, this,
+            [this](const QString& uid, qint64 id) { keptLater(uid, id); });
+    connect(keeper_.get(), &records::BackgroundKeeper::waitingChanged, this,
+            [this](int count, const QString& reason) { waitingChanged(count, reason); });
+    connect(keeper_.get(), &records::BackgroundKeeper::lost, this,
+            [this](const QString&, const QString& reason) {
+                if (!std::exchange(failing_, true)) {
+                    parts_.dialogs.information(
+                        QStringLiteral("The measurement is shown, but it could not be kept in "
+                                       "the workshop records: %1.\nThe program goes on without "
+                                       "it.")
+                            .arg(reason));
+                }
+            });
+    connect(keeper_.get(), &records::BackgroundKeeper::vehicleKept, this,
+            [this](const QString&, bool ok, const QString& reason) {
+                if (!ok) {
+                    parts_.dialogs.information(
+                        QStringLiteral("The vehicle details are on the report, but they could "
+                                       "not be kept in the workshop records: %1.")
+                            .arg(reason));
+                }
+            });
+}
+
+void WorkshopRecords::keptLater(const QString& uid, records::RecordId id) {
+    if (current_ && current_->measurement.uid == uid) {
+        current_->id = id;
+        current_->handedOver = false;
+    }
+    failing_ = false;
+    refreshWindow();
+}
+
+// One log line when results start to wait and one when none waits any more, never one per
+// result: the records window shows how many wait.
+void WorkshopRecords::waitingChanged(int count, const QString& reason) {
+    if (count > 0 && !waitingLogged_) {
+        waitingLogged_ = true;
+        parts_.log.add(QStringLiteral("Workshop records: results wait in the outbox (%1)")
+                           .arg(reason.isEmpty() ? QStringLiteral("not written yet") : reason));
+    } else if (count == 0 && waitingLogged_) {
+        waitingLogged_ = false;
+        parts_.log.add(QStringLiteral("Workshop records: every waiting result is kept"));
+    }
+    if (window_) {
+        window_->setWaiting(count);
+    }
 }
 
 // One message for a failure; the same failure again is not told again until the store
@@ -208,21 +288,23 @@ void WorkshopRecords::editVehicle() {
     // Replies are still handled while the dialog is open: a result completed meanwhile
     // takes the place of this one, and the details belong to the one they were typed for.
     const std::uint64_t generation = generation_;
-    const std::optional<records::RecordId> id = shown->id;
+    const Current before = *shown;
     parts_.dialogs.showModalWindow(dialog);
     if (dialog.result() != QDialog::Accepted) {
         return;
     }
     lastVehicle_ = dialog.details();
     if (generation != generation_) {
-        vehicleOfReplaced(id, lastVehicle_);
+        vehicleOfReplaced(before, lastVehicle_);
         return;
     }
     Current& c = *current_;
     c.measurement.vehicle = lastVehicle_;
     setReportParams(c.measurement);
     showResultLines(c.measurement);
-    if (!c.id) {
+    if (!c.id && c.handedOver) {
+        keeper_->updateVehicle(c.measurement.uid, c.measurement.vehicle);
+    } else if (!c.id) {
         if (!c.removed) {
             keep(c); // not kept yet: another try, now with its vehicle
         }
@@ -236,8 +318,14 @@ void WorkshopRecords::editVehicle() {
     }
 }
 
-void WorkshopRecords::vehicleOfReplaced(std::optional<records::RecordId> id,
+void WorkshopRecords::vehicleOfReplaced(const Current& replaced,
                                         const records::VehicleDetails& vehicle) {
+    // Kept meanwhile, or still waiting: the keeper finds it by its uid.
+    if (replaced.handedOver && keeper_) {
+        keeper_->updateVehicle(replaced.measurement.uid, vehicle);
+        return;
+    }
+    const std::optional<records::RecordId> id = replaced.id;
     if (!id) {
         parts_.dialogs.information(QStringLiteral(
             "A new result came in while the vehicle details were entered. The measurement they "
@@ -286,6 +374,7 @@ void WorkshopRecords::refreshWindow() {
     if (!window_) {
         return;
     }
+    window_->setWaiting(waitingResults());
     if (std::optional<std::vector<records::RecordSummary>> rows = store_.list()) {
         window_->setRecords(std::move(*rows), store_.writable());
     } else {

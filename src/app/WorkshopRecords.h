@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecordsExport.h"
+#include "records/BackgroundKeeper.h"
 #include "records/RecordStore.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,6 +18,8 @@ class QPushButton;
 class QWidget;
 
 namespace kr90x {
+
+class Log;
 
 struct AppState;
 struct CompressionResult;
@@ -50,6 +54,7 @@ public:
         reports::TRepProject& compressionReport;
         reports::TRepProject& pressureReport;
         QWidget& window;
+        Log& log;
     };
 
     explicit WorkshopRecords(Parts parts);
@@ -66,6 +71,10 @@ public:
     // The results come from the program's virtual tester (--virtual-tester): so they are
     // marked, in the list and on the report.
     void setVirtualTester(bool on) { virtualTester_ = on; }
+    // How the background keeper paces its tries; tests shorten them before openStore.
+    void setKeeperTiming(records::KeeperTiming timing) { keeperTiming_ = timing; }
+    // Results waiting in the outbox to be kept.
+    int waitingResults() const { return keeper_ ? keeper_->waiting() : 0; }
 
     // Keeps the results from now on in the database at `path`. What keeps it from being
     // used is told once the event loop runs, over the shown window.
@@ -97,7 +106,8 @@ private:
     struct Current {
         records::Measurement measurement;
         std::optional<records::RecordId> id;
-        bool removed = false; // deleted from the records while on screen: not kept again
+        bool removed = false;    // deleted from the records while on screen: not kept again
+        bool handedOver = false; // with the background keeper, which keeps it when it can
     };
     Current* current();
     // A result just read, with what is known around it now.
@@ -106,11 +116,14 @@ private:
     void setReportParams(const records::Measurement& m);
     void showResultLines(const records::Measurement& m);
     void keep(Current& c);
+    void handOver(Current& c);
+    void connectKeeper();
+    void keptLater(const QString& uid, records::RecordId id);
+    void waitingChanged(int count, const QString& reason);
     bool storeUsable();
     void tellFailure(const QString& what);
     void refreshWindow();
-    void vehicleOfReplaced(std::optional<records::RecordId> id,
-                           const records::VehicleDetails& vehicle);
+    void vehicleOfReplaced(const Current& replaced, const records::VehicleDetails& vehicle);
     void guarded(const std::function<void()>& action);
     FetchedRecord fetch(records::RecordId id);
     // The record, or none after telling why it cannot be used.
@@ -119,6 +132,9 @@ private:
     Parts parts_;
     records::RecordStore store_;
     QString path_;
+    // Keeps what the records could not take at once; made with the store.
+    std::unique_ptr<records::BackgroundKeeper> keeper_;
+    records::KeeperTiming keeperTiming_;
     std::optional<Current> current_;
     std::uint64_t generation_ = 0; // counts the results that took current_'s place
     records::VehicleDetails lastVehicle_;
@@ -129,6 +145,7 @@ private:
     QLabel* resultLabel_ = nullptr;
     bool onScreen_ = false; // the result is shown, not hidden by Home or a new read
     bool virtualTester_ = false;
+    bool waitingLogged_ = false; // the log says that results wait
     QPointer<RecordsWindow> window_;
 };
 

@@ -1,28 +1,24 @@
 #include "records/RecordStore.h"
 
 #include "core/Cylinders.h"
+#include "records/PrivateFile.h"
 #include "records/RecordColumns.h"
+#include "records/RecordRow.h"
 #include "records/SampleBlob.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace kr90x::records {
 namespace {
-
-QVariant nullDouble() {
-    return QVariant(QMetaType::fromType<double>());
-}
 
 // Qt binds a null text as SQL NULL; the text columns hold '' for "not given".
 QString text(const QString& s) {
@@ -44,23 +40,7 @@ VehicleDetails vehicleAt(const QSqlQuery& q, int offset) {
     return v;
 }
 
-// Folder 0700, file 0600: the records name customers and their vehicles. SQLite gives its
-// write-ahead log and shared-memory files the database file's own permissions.
-bool makePrivate(const QString& path) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        return false;
-    }
-    QFile::setPermissions(folder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0) {
-        ::fchmod(fd, 0600);
-        ::close(fd);
-    }
-    return true;
-}
+constexpr qint64 kSetupWaitMs = 10000;
 
 QDateTime timeOf(const QVariant& msSinceEpoch) {
     return QDateTime::fromMSecsSinceEpoch(msSinceEpoch.toLongLong(), Qt::UTC);
@@ -158,7 +138,7 @@ bool RecordStore::open(const QString& path, int targetVersion) {
     newerSchema_ = false;
     fault_ = Fault::None;
     detail_.clear();
-    if (dialect_.engine() == Engine::SQLite && !makePrivate(path)) {
+    if (dialect_.engine() == Engine::SQLite && !makePrivateFile(path)) {
         return fail(Fault::CannotOpen, QStringLiteral("no folder %1").arg(QFileInfo(path).path()));
     }
     if (!connect(false)) {
@@ -181,13 +161,25 @@ bool RecordStore::open(const QString& path, int targetVersion) {
     }
     QSqlQuery q(db_);
     for (const QString& statement : dialect_.writeSetup()) {
-        if (!q.exec(statement)) {
+        // Switching a file to its write-ahead log takes it whole for a moment: another
+        // program doing the same, or migrating, is waited for, a bounded time. SQLite
+        // answers such a moment at once, without waiting by itself.
+        QElapsedTimer waited;
+        waited.start();
+        while (!q.exec(statement)) {
             const QSqlError error = q.lastError();
-            close();
-            return fail(error);
+            if (dialect_.classify(error) != Fault::Busy || waited.elapsed() > kSetupWaitMs) {
+                close();
+                return fail(error);
+            }
+            QThread::msleep(10);
         }
     }
-    const std::variant<int, QSqlError> migrated = migrate(db_, dialect_, targetVersion);
+    // Up to date already: nothing to lock. Otherwise the migration reads the version again
+    // under the write lock, and waits for another program doing the same.
+    const std::variant<int, QSqlError> migrated =
+        version >= targetVersion ? std::variant<int, QSqlError>(version)
+                                 : migrate(db_, dialect_, targetVersion);
     if (const QSqlError* error = std::get_if<QSqlError>(&migrated)) {
         const QSqlError e = *error;
         close();
@@ -274,24 +266,7 @@ std::optional<RecordId> RecordStore::insert(const Measurement& m) {
         fail(q.lastError());
         return std::nullopt;
     }
-    q.addBindValue(m.measuredAt.toMSecsSinceEpoch());
-    q.addBindValue(m.function);
-    q.addBindValue(text(m.functionName));
-    q.addBindValue(text(m.unit));
-    q.addBindValue(m.decimals);
-    for (std::size_t n = 0; n < kCylinders; ++n) {
-        q.addBindValue(m.cylinders ? QVariant((*m.cylinders)[n]) : nullDouble());
-    }
-    const CurveFigures figures = curveFigures(m.samples);
-    q.addBindValue(m.cylinders ? QVariant(QMetaType::fromType<int>())
-                               : QVariant(static_cast<int>(m.samples.size())));
-    q.addBindValue(m.cylinders ? nullDouble() : QVariant(figures.peak));
-    q.addBindValue(m.cylinders ? nullDouble() : QVariant(figures.last));
-    q.addBindValue(m.firmwareVersion);
-    q.addBindValue(text(m.programVersion));
-    bindVehicle(q, m.vehicle);
-    q.addBindValue(m.virtualTester ? 1 : 0);
-    q.addBindValue(m.uid.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m.uid));
+    bindRecord(q, m);
     if (!q.exec()) {
         fail(q.lastError());
         return std::nullopt;
@@ -321,13 +296,17 @@ std::optional<RecordId> RecordStore::insert(const Measurement& m) {
 
 std::optional<RecordId> RecordStore::idOf(const QString& uid) {
     QSqlQuery q(db_);
-    if (uid.isEmpty() || !q.prepare(QStringLiteral("SELECT id FROM records WHERE uid = ?"))) {
+    if (!q.prepare(QStringLiteral("SELECT id FROM records WHERE uid = ?"))) {
         fail(q.lastError());
         return std::nullopt;
     }
     q.addBindValue(uid);
-    if (!q.exec() || !q.next()) {
+    if (!q.exec()) {
         fail(q.lastError());
+        return std::nullopt;
+    }
+    if (uid.isEmpty() || !q.next()) {
+        fail(Fault::Gone, QStringLiteral("result %1").arg(uid));
         return std::nullopt;
     }
     const RecordId id = q.value(0).toLongLong();
@@ -454,24 +433,8 @@ std::optional<Measurement> RecordStore::load(RecordId id) {
         fail(Fault::Gone, QStringLiteral("record %1").arg(id));
         return std::nullopt;
     }
-    auto value = [&](Col c) { return q.value(1 + at(c)); };
-    Measurement m;
-    m.measuredAt = timeOf(value(Col::MeasuredAt));
-    m.function = value(Col::TestFunction).toInt();
-    m.functionName = value(Col::FunctionName).toString();
-    m.unit = value(Col::Unit).toString();
-    m.decimals = decimalsOf(value(Col::Decimals));
-    m.firmwareVersion = value(Col::FirmwareVersion).toInt();
-    m.programVersion = value(Col::ProgramVersion).toString();
-    m.vehicle = vehicleAt(q, 1);
-    m.virtualTester = value(Col::VirtualTester).toInt() != 0;
-    m.uid = value(Col::Uid).toString();
-    if (!value(Col::Cylinder1).isNull()) {
-        CylinderValues cylinders{};
-        for (std::size_t n = 0; n < kCylinders; ++n) {
-            cylinders[n] = q.value(1 + at(Col::Cylinder1) + static_cast<int>(n)).toDouble();
-        }
-        m.cylinders = cylinders;
+    Measurement m = measurementAt(q, 1);
+    if (m.cylinders) {
         return m;
     }
     q.finish();

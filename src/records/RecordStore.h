@@ -64,6 +64,8 @@ public:
     // is kept already is not kept again: its record's number is the answer.
     std::optional<RecordId> save(const Measurement& m);
     bool updateVehicle(RecordId id, const VehicleDetails& vehicle);
+    // The record of the result of that uid, if it is kept.
+    std::optional<RecordId> idOf(const QString& uid);
     bool remove(std::span<const RecordId> ids);
     // Every record, newest first.
     std::optional<std::vector<RecordSummary>> list();
@@ -75,7 +77,6 @@ private:
     bool openNewer();
     bool checkTables(int version);
     std::optional<RecordId> insert(const Measurement& m);
-    std::optional<RecordId> idOf(const QString& uid);
     std::optional<std::vector<double>> loadSamples(RecordId id);
     static RecordSummary summaryAt(const QSqlQuery& q);
     bool fail(const QSqlError& error);

@@ -2,6 +2,7 @@
 // the record back after a restart, compared, deleted and exported, and a store that
 // cannot be used never keeping a result from showing.
 #include "RecordsWindowFixture.h"
+#include "support/WaitFor.h"
 
 #include "charts/CompressionChart.h"
 #include "charts/PressureChart.h"
@@ -255,7 +256,9 @@ TEST_F(RecordsTest, ADamagedStoreIsToldAtTheStartAndResultsStillShow) {
     EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
-TEST_F(RecordsTest, AStoreThatCannotBeWrittenIsToldAtTheFirstSaveAndStillListed) {
+// Results the records cannot take wait in the outbox beside them: no box per result, one
+// log line for the change, the count in the records window, and all kept once it is free.
+TEST_F(RecordsTest, AStoreThatCannotBeWrittenKeepsTheResultsWaitingAndStillListed) {
     openStore();
     receive(kPetrolReply);
     form.reset(); // the file closed, its log folded in
@@ -265,32 +268,53 @@ TEST_F(RecordsTest, AStoreThatCannotBeWrittenIsToldAtTheFirstSaveAndStillListed)
     }
     form = std::make_unique<TForm1>(state, dialogs, hid, UpdateSettings{});
     form->show();
+    form->records().setKeeperTiming({5, 1, 50});
     openStore();
     receive(kPetrolReply);
     receive(kPetrolReply);
     EXPECT_FALSE(form->chart1->isHidden());
     EXPECT_TRUE(form->btnReport->isEnabled());
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("cannot be written to")))
-        << dialogs.boxes[0].text.toStdString();
-    EXPECT_EQ(recordsWindow().model().rowCount(), 1) << "what was kept before is still there";
+    ASSERT_TRUE(test::waitFor([&] { return form->records().waitingResults() == 2; }, 10000));
+    EXPECT_TRUE(dialogs.boxes.empty());
+    const QStringList waiting = form->log().lines().filter(QStringLiteral("Workshop records"));
+    ASSERT_EQ(waiting.size(), 1) << waiting.join('\n').toStdString();
+    EXPECT_TRUE(waiting[0].contains(QStringLiteral("cannot be written to")))
+        << waiting[0].toStdString();
+    RecordsWindow& w = recordsWindow();
+    EXPECT_EQ(w.model().rowCount(), 1) << "what was kept before is still there";
+    EXPECT_EQ(w.status->text(), QStringLiteral("1 of 1 records; 2 results wait to be kept"));
 }
 
-TEST_F(RecordsTest, ALockedStoreIsToldOnceAndUsedAgainWhenFree) {
+TEST_F(RecordsTest, ResultsTakenWhileAnotherProgramHoldsTheRecordsAreAllKept) {
+    form->records().setKeeperTiming({5, 1, 20});
     openStore();
     {
         test::RawDatabase other(storePath());
         other.exec(QStringLiteral("BEGIN IMMEDIATE"));
         receive(kPetrolReply);
+        oilCurve({400, 410});
         receive(kPetrolReply);
         EXPECT_FALSE(form->chart1->isHidden());
-        ASSERT_EQ(dialogs.boxes.size(), 1u);
-        EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("in use by another program")));
+        ASSERT_TRUE(test::waitFor([&] { return form->records().waitingResults() == 3; }, 10000));
+        // The vehicle typed meanwhile goes with the result that waits.
+        enterVehicle([](VehicleDialog& v) { v.plate->setText(QStringLiteral("WAIT-3")); });
         other.exec(QStringLiteral("ROLLBACK"));
     }
-    receive(kPetrolReply);
-    EXPECT_EQ(kept().size(), 1u);
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    ASSERT_TRUE(test::waitFor(
+        [&] { return kept().size() == 3 && kept()[0].vehicle.plate == QStringLiteral("WAIT-3"); },
+        10000));
+    ASSERT_TRUE(test::waitFor([&] { return form->records().waitingResults() == 0; }, 10000));
+    const std::vector<records::RecordSummary> rows = kept(); // newest first
+    EXPECT_EQ(rows[1].functionName, QStringLiteral("Oil pressure"));
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(form->log().lines().filter(QStringLiteral("Workshop records")),
+              (QStringList{QStringLiteral("Workshop records: results wait in the outbox (the "
+                                          "records database is in use by another program "
+                                          "(database is locked Unable to fetch row))"),
+                           QStringLiteral("Workshop records: every waiting result is kept")}));
+    // The result on screen knows its record now: its details go to it directly.
+    ASSERT_TRUE(form->records().currentRecord());
+    EXPECT_EQ(*form->records().currentRecord(), rows[0].id);
 }
 
 TEST_F(RecordsTest, ANewerRecordsFileIsOpenedReadOnlyWithAMessage) {

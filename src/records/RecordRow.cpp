@@ -1,0 +1,75 @@
+#include "records/RecordRow.h"
+
+#include "records/RecordColumns.h"
+#include "records/SampleBlob.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace kr90x::records {
+namespace {
+
+QVariant nullOf(QMetaType type) {
+    return QVariant(type);
+}
+
+// Qt binds a null text as SQL NULL; the text columns hold '' for "not given".
+QString text(const QString& s) {
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
+} // namespace
+
+void bindRecord(QSqlQuery& q, const Measurement& m) {
+    const QVariant noDouble = nullOf(QMetaType::fromType<double>());
+    q.addBindValue(m.measuredAt.toMSecsSinceEpoch());
+    q.addBindValue(m.function);
+    q.addBindValue(text(m.functionName));
+    q.addBindValue(text(m.unit));
+    q.addBindValue(m.decimals);
+    for (std::size_t n = 0; n < kCylinders; ++n) {
+        q.addBindValue(m.cylinders ? QVariant((*m.cylinders)[n]) : noDouble);
+    }
+    const CurveFigures figures = curveFigures(m.samples);
+    q.addBindValue(m.cylinders ? nullOf(QMetaType::fromType<int>())
+                               : QVariant(static_cast<int>(m.samples.size())));
+    q.addBindValue(m.cylinders ? noDouble : QVariant(figures.peak));
+    q.addBindValue(m.cylinders ? noDouble : QVariant(figures.last));
+    q.addBindValue(m.firmwareVersion);
+    q.addBindValue(text(m.programVersion));
+    for (const VehicleField& f : kVehicleFields) {
+        q.addBindValue(text(m.vehicle.*f.member));
+    }
+    q.addBindValue(m.virtualTester ? 1 : 0);
+    q.addBindValue(m.uid.isEmpty() ? nullOf(QMetaType::fromType<QString>()) : QVariant(m.uid));
+}
+
+Measurement measurementAt(const QSqlQuery& q, int offset) {
+    auto value = [&](Col c) { return q.value(offset + at(c)); };
+    Measurement m;
+    m.measuredAt = QDateTime::fromMSecsSinceEpoch(value(Col::MeasuredAt).toLongLong(), Qt::UTC);
+    m.function = value(Col::TestFunction).toInt();
+    m.functionName = value(Col::FunctionName).toString();
+    m.unit = value(Col::Unit).toString();
+    // A decimals count out of range is damage that must not reach the formatting.
+    m.decimals = std::clamp(value(Col::Decimals).toInt(), 0, kMaxDecimals);
+    if (!value(Col::Cylinder1).isNull()) {
+        CylinderValues cylinders{};
+        for (std::size_t n = 0; n < kCylinders; ++n) {
+            cylinders[n] = q.value(offset + at(Col::Cylinder1) + static_cast<int>(n)).toDouble();
+        }
+        m.cylinders = cylinders;
+    }
+    m.firmwareVersion = value(Col::FirmwareVersion).toInt();
+    m.programVersion = value(Col::ProgramVersion).toString();
+    for (const VehicleField& f : kVehicleFields) {
+        m.vehicle.*f.member = value(f.col).toString();
+    }
+    m.virtualTester = value(Col::VirtualTester).toInt() != 0;
+    m.uid = value(Col::Uid).toString();
+    return m;
+}
+
+} // namespace kr90x::records
