@@ -177,9 +177,9 @@ bool RecordStore::open(const QString& path, int targetVersion) {
     }
     // Up to date already: nothing to lock. Otherwise the migration reads the version again
     // under the write lock, and waits for another program doing the same.
-    const std::variant<int, QSqlError> migrated =
-        version >= targetVersion ? std::variant<int, QSqlError>(version)
-                                 : migrate(db_, dialect_, targetVersion);
+    const std::variant<int, QSqlError> migrated = version >= targetVersion
+                                                      ? std::variant<int, QSqlError>(version)
+                                                      : migrate(db_, dialect_, targetVersion);
     if (const QSqlError* error = std::get_if<QSqlError>(&migrated)) {
         const QSqlError e = *error;
         close();
