@@ -105,6 +105,67 @@ TEST_F(RecordsTest, AReadIsKeptWithItsVehicleOnTheReportAndComesBackAfterARestar
                                                     "result or open a record first."));
 }
 
+// A text the records cannot keep whole is refused where it is typed, never cut later.
+TEST_F(RecordsTest, VehicleDetailsThatCannotBeKeptWholeAreRefusedWhereTyped) {
+    openStore();
+    receive(kPetrolReply);
+    const auto tryDetails = [&](const std::function<void(VehicleDialog&)>& fill) {
+        QString problem;
+        bool accepted = false;
+        dialogs.onModal = [&](QDialog& d) {
+            auto& v = dynamic_cast<VehicleDialog&>(d);
+            fill(v);
+            v.accept();
+            accepted = v.result() == QDialog::Accepted;
+            problem = v.problemLabel->isHidden() ? QString() : v.problemLabel->text();
+        };
+        form->btnVehicle->click();
+        dialogs.onModal = nullptr;
+        return std::pair{accepted, problem};
+    };
+    const auto [tooLong, why] =
+        tryDetails([](VehicleDialog& v) { v.plate->setText(QString(21, QLatin1Char('P'))); });
+    EXPECT_FALSE(tooLong);
+    EXPECT_TRUE(why.startsWith(QStringLiteral("Registration plate: at most 20 characters can be "
+                                              "kept; this has 21.")))
+        << why.toStdString();
+    const auto [withNul, nulWhy] = tryDetails([](VehicleDialog& v) {
+        v.customer->setText(QStringLiteral("Ann") + QChar(u'\0') + QStringLiteral("Lee"));
+    });
+    EXPECT_FALSE(withNul);
+    EXPECT_TRUE(nulWhy.startsWith(QStringLiteral("Customer: holds a control character")));
+    EXPECT_FALSE(tryDetails([](VehicleDialog& v) {
+                     v.notes->setPlainText(QString(4001, QLatin1Char('n')));
+                 }).first);
+    EXPECT_EQ(kept()[0].vehicle, records::VehicleDetails{}) << "nothing refused was kept";
+    // Twenty characters outside the Basic Multilingual Plane are twenty, and lines are fine.
+    QString emoji;
+    for (int i = 0; i < 20; ++i) {
+        emoji += QString::fromUcs4(U"\U0001F697", 1);
+    }
+    EXPECT_TRUE(tryDetails([&](VehicleDialog& v) {
+                    v.plate->setText(emoji);
+                    v.notes->setPlainText(QStringLiteral("one\ntwo"));
+                }).first);
+    EXPECT_EQ(kept()[0].vehicle.plate, emoji);
+
+    // A longer text stored by another program is shown whole and not written back cut.
+    {
+        test::RawDatabase raw(storePath());
+        raw.exec(QStringLiteral("UPDATE records SET notes = '%1'").arg(QString(5000, 'x')));
+    }
+    RecordsWindow& w = recordsWindow();
+    choose(w, {kept()[0].id});
+    w.openButton->click();
+    QString shown;
+    const auto [cut, cutWhy] =
+        tryDetails([&](VehicleDialog& v) { shown = v.notes->toPlainText(); });
+    EXPECT_EQ(shown.size(), 5000);
+    EXPECT_FALSE(cut);
+    EXPECT_TRUE(cutWhy.startsWith(QStringLiteral("Notes: at most 4000 characters")));
+    EXPECT_EQ(form->records().store().load(kept()[0].id)->vehicle.notes.size(), 5000);
+}
+
 // A workshop trying the program must never take a virtual result for a real one.
 TEST_F(RecordsTest, ResultsOfTheVirtualTesterAreMarkedInTheListAndOnTheReport) {
     openStore();
