@@ -76,7 +76,10 @@ RecordsWindow::RecordsWindow(const FormatSettings& format, Actions actions, QWid
 
     connect(search, &QLineEdit::textChanged, this, [this](const QString& text) {
         const std::vector<records::RecordId> chosen = selectedIds();
-        model_.setFilter(text);
+        if (!model_.setFilter(text) && store_) {
+            setStatus(QStringLiteral("The records cannot be read: ") + store_->lastError());
+            return;
+        }
         select(chosen);
         showCount();
     });
@@ -100,13 +103,19 @@ RecordsWindow::RecordsWindow(const FormatSettings& format, Actions actions, QWid
     updateButtons();
 }
 
-void RecordsWindow::setRecords(std::vector<records::RecordSummary> records, bool writable) {
+bool RecordsWindow::refresh(records::RecordStore& store, bool writable) {
     const std::vector<records::RecordId> chosen = selectedIds();
     writable_ = writable;
-    model_.setRecords(std::move(records));
+    store_ = &store;
+    if (!model_.setStore(&store)) {
+        setStatus(QStringLiteral("The records cannot be read: ") + store.lastError());
+        updateButtons();
+        return false;
+    }
     select(chosen);
     showCount();
     updateButtons();
+    return true;
 }
 
 void RecordsWindow::showCount() {

@@ -32,7 +32,9 @@ public:
 
     // The list anew; the chosen records stay chosen where they are still there.
     // `writable`: records can be deleted.
-    void setRecords(std::vector<records::RecordSummary> records, bool writable);
+    // Lists the store's records again (after a save, a change, a delete), keeping the
+    // rows chosen. False when they cannot be read; the status line says why.
+    bool refresh(records::RecordStore& store, bool writable);
     void setStatus(const QString& text);
     // Results waiting in the outbox to be kept: said beside the count, 0 says nothing.
     void setWaiting(int count);
@@ -59,6 +61,7 @@ private:
     records::RecordsModel model_;
     Actions actions_;
     bool writable_ = false;
+    records::RecordStore* store_ = nullptr; // the list's, for its errors
     int waiting_ = 0;
 };
 

@@ -375,12 +375,7 @@ void WorkshopRecords::refreshWindow() {
         return;
     }
     window_->setWaiting(waitingResults());
-    if (std::optional<std::vector<records::RecordSummary>> rows = store_.list()) {
-        window_->setRecords(std::move(*rows), store_.writable());
-    } else {
-        window_->setRecords({}, false);
-        window_->setStatus(QStringLiteral("The records cannot be read: ") + store_.lastError());
-    }
+    window_->refresh(store_, store_.writable());
 }
 
 void WorkshopRecords::guarded(const std::function<void()>& action) {

@@ -89,7 +89,7 @@ std::optional<std::vector<Outbox::Waiting>> Outbox::oldest(int max) {
         Waiting w{q.value(0).toLongLong(), measurementAt(q, 1), false};
         if (!w.measurement.cylinders) {
             std::optional<std::vector<double>> samples =
-                decodeSamples(q.value(1 + kColumnCount).toByteArray());
+                decodeSamples(q.value(1 + kReadColumnCount).toByteArray());
             w.damaged = !samples;
             w.measurement.samples = std::move(samples).value_or(std::vector<double>{});
         }

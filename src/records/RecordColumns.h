@@ -37,10 +37,13 @@ enum class Col : int {
     Notes,
     VirtualTester,
     Uid,
+    SearchText,
     Count
 };
 
 inline constexpr int kColumnCount = static_cast<int>(Col::Count);
+// The columns a record is read back with: all but the search text.
+inline constexpr int kReadColumnCount = static_cast<int>(Col::Uid) + 1;
 constexpr int at(Col c) {
     return static_cast<int>(c);
 }
@@ -77,6 +80,9 @@ inline constexpr std::array<ColumnSpec, kColumnCount> kColumns{{
     {Col::Notes, "notes", true},
     {Col::VirtualTester, "virtual_tester", false},
     {Col::Uid, "uid", true},
+    // What the list's search looks through, case-folded where it was written (SQL's own
+    // folding knows ASCII only).
+    {Col::SearchText, "search_text", true},
 }};
 
 constexpr bool columnsInOrder() {
@@ -119,9 +125,9 @@ inline constexpr int kMaxListText = 1000;
 inline constexpr int kMaxRecordText = 65536;
 
 // The names of the columns from `first` to `last`, joined by ", ".
-QString names(Col first = Col::MeasuredAt, Col last = Col::Uid);
-// The same columns for a SELECT, texts cut to `maxText` characters before anything is
-// copied out of the database. Plain SQL both engines know.
+QString names(Col first = Col::MeasuredAt, Col last = Col::SearchText);
+// The columns a record is read with, for a SELECT: texts cut to `maxText` characters
+// before anything is copied out of the database. Plain SQL both engines know.
 QString bounded(int maxText, Col first = Col::MeasuredAt, Col last = Col::Uid);
 // A curve's samples for a SELECT: a blob longer than any decodeSamples takes reads as
 // NULL (damage), before it is copied.

@@ -2,6 +2,7 @@
 
 #include "records/RecordColumns.h"
 #include "records/SampleBlob.h"
+#include "records/SearchText.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -44,6 +45,7 @@ void bindRecord(QSqlQuery& q, const Measurement& m) {
     }
     q.addBindValue(m.virtualTester ? 1 : 0);
     q.addBindValue(m.uid.isEmpty() ? nullOf(QMetaType::fromType<QString>()) : QVariant(m.uid));
+    q.addBindValue(searchText(m.measuredAt, m.functionName, m.vehicle, m.virtualTester));
 }
 
 Measurement measurementAt(const QSqlQuery& q, int offset) {

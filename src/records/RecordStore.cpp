@@ -5,6 +5,7 @@
 #include "records/RecordColumns.h"
 #include "records/RecordRow.h"
 #include "records/SampleBlob.h"
+#include "records/SearchText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,25 +32,11 @@ void bindVehicle(QSqlQuery& q, const VehicleDetails& v) {
     }
 }
 
-// The row's values come after `offset` columns (the id, in the list).
-VehicleDetails vehicleAt(const QSqlQuery& q, int offset) {
-    VehicleDetails v;
-    for (const VehicleField& f : kVehicleFields) {
-        v.*f.member = q.value(offset + at(f.col)).toString();
-    }
-    return v;
-}
-
+// How long opening waits for another program switching the file to its write-ahead log.
 constexpr qint64 kSetupWaitMs = 10000;
 
 QDateTime timeOf(const QVariant& msSinceEpoch) {
     return QDateTime::fromMSecsSinceEpoch(msSinceEpoch.toLongLong(), Qt::UTC);
-}
-
-// Stored numbers are read back as they are; a decimals count out of range is damage
-// that must not reach the formatting.
-int decimalsOf(const QVariant& v) {
-    return std::clamp(v.toInt(), 0, kMaxDecimals);
 }
 
 } // namespace
@@ -318,18 +305,35 @@ bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
     if (!requireWritable()) {
         return false;
     }
+    // The search text goes with the details: it is made from the row's date and function.
+    QSqlQuery row(db_);
+    if (!row.prepare(QStringLiteral("SELECT measured_at, function_name, virtual_tester FROM "
+                                    "records WHERE id = ?"))) {
+        return fail(row.lastError());
+    }
+    row.addBindValue(id);
+    if (!row.exec()) {
+        return fail(row.lastError());
+    }
+    // Another program sharing the file may have deleted it: the details went nowhere.
+    if (!row.next()) {
+        return fail(Fault::Gone, QStringLiteral("record %1").arg(id));
+    }
+    const QString search = searchText(timeOf(row.value(0)), row.value(1).toString(), vehicle,
+                                      row.value(2).toInt() != 0);
+    row.finish();
     QSqlQuery q(db_);
-    if (!q.prepare(QStringLiteral("UPDATE records SET (%1) = (%2) WHERE id = ?")
+    if (!q.prepare(QStringLiteral("UPDATE records SET (%1, search_text) = (%2) WHERE id = ?")
                        .arg(columns::names(Col::Plate, Col::Notes),
-                            columns::placeholders(int(kVehicleFields.size()))))) {
+                            columns::placeholders(int(kVehicleFields.size()) + 1)))) {
         return fail(q.lastError());
     }
     bindVehicle(q, vehicle);
+    q.addBindValue(search);
     q.addBindValue(id);
     if (!q.exec()) {
         return fail(q.lastError());
     }
-    // Another program sharing the file may have deleted it: the details went nowhere.
     return q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id));
 }
 
@@ -363,54 +367,6 @@ bool RecordStore::remove(std::span<const RecordId> ids) {
         return fail(error);
     }
     return true;
-}
-
-std::optional<std::vector<RecordSummary>> RecordStore::list() {
-    if (mode_ == Mode::Closed) {
-        fail(Fault::CannotOpen, {});
-        return std::nullopt;
-    }
-    QSqlQuery q(db_);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, %1 FROM records ORDER BY measured_at DESC, id DESC")
-                    .arg(columns::bounded(columns::kMaxListText)))) {
-        fail(q.lastError());
-        return std::nullopt;
-    }
-    std::vector<RecordSummary> rows;
-    while (q.next()) {
-        rows.push_back(summaryAt(q));
-    }
-    return rows;
-}
-
-// A row of "SELECT id, <every column>".
-RecordSummary RecordStore::summaryAt(const QSqlQuery& q) {
-    auto value = [&](Col c) { return q.value(1 + at(c)); };
-    RecordSummary r;
-    r.id = q.value(0).toLongLong();
-    r.measuredAt = timeOf(value(Col::MeasuredAt));
-    r.function = value(Col::TestFunction).toInt();
-    r.functionName = value(Col::FunctionName).toString();
-    r.unit = value(Col::Unit).toString();
-    r.decimals = decimalsOf(value(Col::Decimals));
-    r.compression = !value(Col::Cylinder1).isNull();
-    if (r.compression) {
-        CylinderValues cylinders{};
-        for (std::size_t n = 0; n < kCylinders; ++n) {
-            cylinders[n] = q.value(1 + at(Col::Cylinder1) + static_cast<int>(n)).toDouble();
-        }
-        const CompressionSpread s = compressionSpread(cylinders);
-        r.first = s.lowest;
-        r.second = s.highest;
-        r.spreadPercent = s.spreadPercent;
-    } else {
-        r.first = value(Col::Peak).toDouble();
-        r.second = value(Col::LastValue).toDouble();
-    }
-    r.vehicle = vehicleAt(q, 1);
-    r.virtualTester = value(Col::VirtualTester).toInt() != 0;
-    return r;
 }
 
 std::optional<Measurement> RecordStore::load(RecordId id) {

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <span>
@@ -69,6 +70,12 @@ public:
     bool remove(std::span<const RecordId> ids);
     // Every record, newest first.
     std::optional<std::vector<RecordSummary>> list();
+    // The records whose search text holds every one of `words` (case-folded; none: every
+    // record), newest first: how many, `limit` of them from `offset`, and the place of one
+    // among them (-1: not there).
+    std::optional<int> count(const QStringList& words);
+    std::optional<std::vector<RecordSummary>> page(const QStringList& words, int offset, int limit);
+    std::optional<int> position(RecordId id, const QStringList& words);
     // One record whole; none when it is gone or damaged (lastFault() tells which).
     std::optional<Measurement> load(RecordId id);
 

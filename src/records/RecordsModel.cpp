@@ -1,5 +1,7 @@
 #include "records/RecordsModel.h"
 
+#include "records/SearchText.h"
+
 #include <algorithm>
 
 namespace kr90x::records {
@@ -8,7 +10,7 @@ RecordsModel::RecordsModel(const FormatSettings& format, QObject* parent)
     : QAbstractTableModel(parent), format_(format) {}
 
 QString RecordsModel::dateText(const QDateTime& utc) {
-    return utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return recordDateText(utc);
 }
 
 QString RecordsModel::testerText(const RecordSummary& r) {
@@ -30,60 +32,84 @@ QString RecordsModel::summaryText(const RecordSummary& r) const {
         .arg(value(r.first), value(r.second), spread);
 }
 
-void RecordsModel::setRecords(std::vector<RecordSummary> records) {
-    beginResetModel();
-    records_ = std::move(records);
-    haystacks_.clear();
-    haystacks_.reserve(records_.size());
-    for (const RecordSummary& r : records_) {
-        const VehicleDetails& v = r.vehicle;
-        haystacks_.push_back(QStringList{dateText(r.measuredAt), r.functionName, v.plate, v.vin,
-                                         v.makeModel, v.odometer, v.customer, v.technician, v.notes,
-                                         testerText(r)}
-                                 .join(QLatin1Char('\n'))
-                                 .toCaseFolded());
-    }
-    applyFilter();
-    endResetModel();
+bool RecordsModel::setStore(RecordStore* store) {
+    store_ = store;
+    return refresh();
 }
 
-void RecordsModel::setFilter(const QString& text) {
+bool RecordsModel::refresh() {
+    beginResetModel();
+    const bool ok = recount();
+    endResetModel();
+    return ok;
+}
+
+bool RecordsModel::setFilter(const QString& text) {
     if (text == filter_) {
-        return;
+        return true;
     }
-    beginResetModel();
     filter_ = text;
-    applyFilter();
-    endResetModel();
+    words_ = searchWords(text);
+    return refresh();
 }
 
-void RecordsModel::applyFilter() {
-    const QStringList words = filter_.toCaseFolded().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    shown_.clear();
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        const QString& haystack = haystacks_[i];
-        if (std::all_of(words.begin(), words.end(),
-                        [&](const QString& w) { return haystack.contains(w); })) {
-            shown_.push_back(static_cast<int>(i));
-        }
+bool RecordsModel::recount() {
+    pages_.clear();
+    recent_.clear();
+    count_ = total_ = 0;
+    if (!store_) {
+        return true;
     }
+    const std::optional<int> total = store_->count({});
+    const std::optional<int> shown = words_.isEmpty() ? total : store_->count(words_);
+    if (!total || !shown) {
+        return false;
+    }
+    total_ = *total;
+    count_ = *shown;
+    return true;
 }
 
-const RecordSummary& RecordsModel::record(int row) const {
-    return records_[static_cast<std::size_t>(shown_.at(static_cast<std::size_t>(row)))];
+const RecordSummary* RecordsModel::row(int row) const {
+    if (!store_ || row < 0 || row >= count_) {
+        return nullptr;
+    }
+    const int page = row / kPageRows;
+    auto found = pages_.find(page);
+    if (found == pages_.end()) {
+        std::optional<std::vector<RecordSummary>> rows =
+            store_->page(words_, page * kPageRows, kPageRows);
+        if (!rows) {
+            return nullptr;
+        }
+        if (pages_.size() >= kKeptPages) {
+            pages_.erase(recent_.back());
+            recent_.pop_back();
+        }
+        found = pages_.emplace(page, std::move(*rows)).first;
+    } else {
+        recent_.remove(page);
+    }
+    recent_.push_front(page);
+    const std::size_t at = static_cast<std::size_t>(row % kPageRows);
+    return at < found->second.size() ? &found->second[at] : nullptr;
+}
+
+RecordSummary RecordsModel::record(int r) const {
+    const RecordSummary* found = row(r);
+    return found ? *found : RecordSummary{};
 }
 
 int RecordsModel::rowOf(RecordId id) const {
-    for (std::size_t row = 0; row < shown_.size(); ++row) {
-        if (records_[static_cast<std::size_t>(shown_[row])].id == id) {
-            return static_cast<int>(row);
-        }
+    if (!store_) {
+        return -1;
     }
-    return -1;
+    const int at = store_->position(id, words_).value_or(-1);
+    return at < count_ ? at : -1;
 }
 
 int RecordsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+    return parent.isValid() ? 0 : count_;
 }
 
 int RecordsModel::columnCount(const QModelIndex& parent) const {
@@ -91,10 +117,14 @@ int RecordsModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordsModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) {
+    if (role != Qt::DisplayRole || !index.isValid()) {
         return {};
     }
-    const RecordSummary& r = record(index.row());
+    const RecordSummary* found = row(index.row());
+    if (!found) {
+        return {};
+    }
+    const RecordSummary& r = *found;
     switch (index.column()) {
     case Date:
         return dateText(r.measuredAt);

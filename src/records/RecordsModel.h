@@ -4,32 +4,43 @@
 #include "records/RecordStore.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
+#include <list>
+#include <map>
 #include <vector>
 
 namespace kr90x::records {
 
-// The records list: every record, newest first, as the records window shows it, and the
-// search that narrows it as the user types.
+// The records list as the records window shows it: newest first, narrowed by the search
+// as the user types. It holds no list of its own: it counts in the store, and reads the
+// rows a page at a time as the view shows them, keeping a few pages.
 class RecordsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Date, Function, Plate, Customer, Summary, Tester, ColumnCount };
+    static constexpr int kPageRows = 128;
+    static constexpr std::size_t kKeptPages = 16;
 
     // `format` is the owner's and is read at every call, like the charts do.
     explicit RecordsModel(const FormatSettings& format, QObject* parent = nullptr);
 
-    void setRecords(std::vector<RecordSummary> records);
+    // Where the rows come from (the caller's, outliving this); none: an empty list. Lists
+    // them from the start; false as refresh().
+    bool setStore(RecordStore* store);
+    // Counts again and forgets what it read: after a save, a change or a delete. False
+    // when the store could not be read (its lastError() says why); the list is empty then.
+    bool refresh();
     // Shows only the records that hold every word of `text` (in any letter case) in their
-    // date, test function or vehicle details.
-    void setFilter(const QString& text);
+    // date, test function, vehicle details or "virtual".
+    bool setFilter(const QString& text);
     const QString& filter() const { return filter_; }
 
-    // The record shown in `row`.
-    const RecordSummary& record(int row) const;
+    // The record shown in `row`; an empty one (id 0) when it cannot be read.
+    RecordSummary record(int row) const;
     // The row showing record `id`, or -1.
     int rowOf(RecordId id) const;
-    int totalCount() const { return static_cast<int>(records_.size()); }
+    int totalCount() const { return total_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,13 +55,17 @@ public:
     static QString testerText(const RecordSummary& r);
 
 private:
-    void applyFilter();
+    bool recount();
+    const RecordSummary* row(int row) const;
 
     const FormatSettings& format_;
-    std::vector<RecordSummary> records_;
-    std::vector<QString> haystacks_; // per record: what the search looks through
-    std::vector<int> shown_;         // indexes into records_
+    RecordStore* store_ = nullptr;
     QString filter_;
+    QStringList words_;
+    int count_ = 0;                                           // rows shown
+    int total_ = 0;                                           // records there are
+    mutable std::map<int, std::vector<RecordSummary>> pages_; // by page number
+    mutable std::list<int> recent_;                           // page numbers, last used first
 };
 
 } // namespace kr90x::records

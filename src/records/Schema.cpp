@@ -1,6 +1,8 @@
 #include "records/Schema.h"
 
 #include "core/Cylinders.h"
+#include "records/RecordColumns.h"
+#include "records/SearchText.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -54,10 +56,51 @@ QStringList migrationTo(int version, const SqlDialect& dialect) {
                     "ALTER TABLE records ADD COLUMN virtual_tester INTEGER NOT NULL DEFAULT 0"),
                 QStringLiteral("ALTER TABLE records ADD COLUMN uid TEXT"),
                 QStringLiteral("CREATE UNIQUE INDEX records_by_uid ON records (uid)")};
+    case 4:
+        // The search runs in SQL; its text is folded in C++, below.
+        return {
+            QStringLiteral("ALTER TABLE records ADD COLUMN search_text TEXT NOT NULL DEFAULT ''")};
     default:
         return {};
     }
 }
+
+namespace {
+
+// What a step needs beside its statements, in the same transaction.
+QSqlError completeStep(int version, QSqlDatabase& db) {
+    if (version != 4) {
+        return {};
+    }
+    QSqlQuery rows(db);
+    rows.setForwardOnly(true);
+    if (!rows.exec(QStringLiteral("SELECT id, measured_at, function_name, %1, virtual_tester "
+                                  "FROM records")
+                       .arg(columns::names(Col::Plate, Col::Notes)))) {
+        return rows.lastError();
+    }
+    QSqlQuery update(db);
+    if (!update.prepare(QStringLiteral("UPDATE records SET search_text = ? WHERE id = ?"))) {
+        return update.lastError();
+    }
+    while (rows.next()) {
+        VehicleDetails v;
+        for (const VehicleField& f : kVehicleFields) {
+            v.*f.member = rows.value(3 + at(f.col) - at(Col::Plate)).toString();
+        }
+        const QDateTime measuredAt =
+            QDateTime::fromMSecsSinceEpoch(rows.value(1).toLongLong(), Qt::UTC);
+        update.addBindValue(searchText(measuredAt, rows.value(2).toString(), v,
+                                       rows.value(3 + int(kVehicleFields.size())).toInt() != 0));
+        update.addBindValue(rows.value(0));
+        if (!update.exec()) {
+            return update.lastError();
+        }
+    }
+    return {};
+}
+
+} // namespace
 
 std::variant<int, QSqlError> migrate(QSqlDatabase& db, const SqlDialect& dialect, int to) {
     QSqlQuery q(db);
@@ -95,6 +138,9 @@ std::variant<int, QSqlError> migrate(QSqlDatabase& db, const SqlDialect& dialect
             if (!q.exec(statement)) {
                 return fail(q.lastError());
             }
+        }
+        if (QSqlError error = completeStep(step, db); error.type() != QSqlError::NoError) {
+            return fail(error);
         }
     }
     if (QSqlError error = dialect.setSchemaVersion(db, to); error.type() != QSqlError::NoError) {

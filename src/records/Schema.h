@@ -13,7 +13,7 @@ namespace kr90x::records {
 
 // The schema version this program writes. Every older version is brought up to it, step
 // by step; a newer one is left as it is and read only.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // The statements that take a database from version `version` - 1 to `version`.
 QStringList migrationTo(int version, const SqlDialect& dialect);

@@ -112,6 +112,8 @@ TEST_F(MigrationTest, TodaysFileKeepsEveryRecordOfEveryKindAndItsNumbers) {
         }
         EXPECT_FALSE(m->virtualTester);
     }
+    // The search finds them as it finds new ones, by any word in any case.
+    EXPECT_EQ(store.count({QStringLiteral("åsa"), QStringLiteral("škoda")}), (kRecords - 1) / 2);
     EXPECT_EQ(*store.save(compressionRecord()), kRecords + 1);
 
     RawDatabase raw(path());

@@ -199,40 +199,64 @@ TEST(Csv, ARecordIsWrittenAFewRowsAtATime) {
     EXPECT_EQ(tries, 1u);
 }
 
+// The list counts and searches in SQL and reads a page at a time: the search folds case
+// beyond ASCII, takes % and _ as they are, and rows from any page are the right ones.
 TEST(RecordsList, TheSearchNarrowsToRecordsHoldingEveryWord) {
+    QTemporaryDir dir;
+    RecordStore store;
+    ASSERT_TRUE(store.open(dir.filePath(QStringLiteral("records.sqlite"))));
+    Measurement oil = test::curveRecord(3);
+    oil.vehicle.plate = QStringLiteral("AB-123");
+    oil.vehicle.customer = QStringLiteral("Åsa Öberg");
+    Measurement petrol = test::compressionRecord(QStringLiteral("ab-999"));
+    petrol.cylinders = CylinderValues{13.0, 9.8, 12.0, 12.5, 13.0, 12.9};
+    petrol.measuredAt = oil.measuredAt.addSecs(60);
+    Measurement gasket = test::compressionRecord();
+    gasket.vehicle.notes = QStringLiteral("new head gasket, 100% done_");
+    gasket.measuredAt = oil.measuredAt.addSecs(120);
+    gasket.virtualTester = true;
+    const RecordId oilId = *store.save(oil);
+    const RecordId petrolId = *store.save(petrol);
+    const RecordId gasketId = *store.save(gasket);
+
     FormatSettings format{QLatin1Char(','), QLatin1Char('.')};
     RecordsModel model(format);
-    std::vector<RecordSummary> rows(3);
-    rows[0].id = 1;
-    rows[0].functionName = QStringLiteral("Oil pressure");
-    rows[0].vehicle.plate = QStringLiteral("AB-123");
-    rows[0].vehicle.customer = QStringLiteral("Åsa Öberg");
-    rows[1].id = 2;
-    rows[1].functionName = QStringLiteral("Petrol Compression");
-    rows[1].vehicle.plate = QStringLiteral("ab-999");
-    rows[1].compression = true;
-    rows[1].first = 9.8;
-    rows[1].second = 13.0;
-    rows[1].spreadPercent = 24.615;
-    rows[1].unit = QStringLiteral("bar");
-    rows[2].id = 3;
-    rows[2].functionName = QStringLiteral("Petrol Compression");
-    rows[2].vehicle.notes = QStringLiteral("new head gasket");
-    model.setRecords(rows);
+    ASSERT_TRUE(model.setStore(&store));
     EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.record(0).id, gasketId) << "newest first";
 
     model.setFilter(QStringLiteral("ab"));
     EXPECT_EQ(model.rowCount(), 2);
     model.setFilter(QStringLiteral("AB petrol"));
     ASSERT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.record(0).id, 2);
+    EXPECT_EQ(model.record(0).id, petrolId);
     EXPECT_EQ(model.data(model.index(0, RecordsModel::Summary)).toString(),
               QStringLiteral("Lowest 9,8 bar, highest 13,0 bar, spread 24,6 %"));
-    model.setFilter(QStringLiteral("åsa"));
-    EXPECT_EQ(model.rowOf(1), 0);
-    model.setFilter(QStringLiteral("gasket"));
-    EXPECT_EQ(model.rowOf(3), 0);
-    EXPECT_EQ(model.rowOf(1), -1);
+    model.setFilter(QStringLiteral("ÅSA"));
+    EXPECT_EQ(model.rowOf(oilId), 0);
+    model.setFilter(QStringLiteral("gasket 100% done_ virtual"));
+    EXPECT_EQ(model.rowOf(gasketId), 0);
+    EXPECT_EQ(model.rowOf(oilId), -1);
+    model.setFilter(QStringLiteral("1000% d_ne"));
+    EXPECT_EQ(model.rowCount(), 0) << "% and _ are no wildcards";
     model.setFilter({});
     EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.totalCount(), 3);
+
+    // Rows from pages far apart, and a record's row among many.
+    std::vector<RecordId> ids;
+    for (int i = 0; i < 3 * RecordsModel::kPageRows; ++i) {
+        Measurement m = test::compressionRecord(QStringLiteral("MANY-%1").arg(i));
+        m.measuredAt = oil.measuredAt.addDays(1 + i);
+        ids.push_back(*store.save(m));
+    }
+    ASSERT_TRUE(model.refresh());
+    EXPECT_EQ(model.rowCount(), 3 * RecordsModel::kPageRows + 3);
+    for (int row : {0, RecordsModel::kPageRows - 1, RecordsModel::kPageRows,
+                    3 * RecordsModel::kPageRows - 1}) {
+        const RecordId want = ids[ids.size() - 1 - static_cast<std::size_t>(row)];
+        EXPECT_EQ(model.record(row).id, want) << row;
+        EXPECT_EQ(model.rowOf(want), row);
+    }
+    EXPECT_EQ(model.record(3 * RecordsModel::kPageRows + 2).id, oilId);
 }
