@@ -225,20 +225,32 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
     if (!requireWritable()) {
         return std::nullopt;
     }
-    if (!db_.transaction()) {
-        fail(db_.lastError());
+    if (!beginWrite()) {
         return std::nullopt;
     }
     const std::optional<RecordId> id = insert(m);
-    if (!id || !db_.commit()) {
-        const QSqlError error = id ? db_.lastError() : QSqlError();
-        db_.rollback();
-        if (error.type() != QSqlError::NoError) {
-            fail(error);
-        }
+    if (!id || !commit()) {
+        rollback();
         return std::nullopt;
     }
     return id;
+}
+
+// The write lock from the first statement on, waited for as long as the busy time-out
+// says: a transaction that read first and wrote then could be refused at once, without
+// waiting, when another program had written in between.
+bool RecordStore::beginWrite() {
+    QSqlQuery q(db_);
+    return q.exec(dialect_.beginWrite()) || fail(q.lastError());
+}
+
+bool RecordStore::commit() {
+    QSqlQuery q(db_);
+    return q.exec(QStringLiteral("COMMIT")) || fail(q.lastError());
+}
+
+void RecordStore::rollback() {
+    QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
 }
 
 // Inside the caller's transaction. A result whose uid is there already was kept by an
@@ -341,30 +353,29 @@ bool RecordStore::remove(std::span<const RecordId> ids) {
     if (!requireWritable()) {
         return false;
     }
-    if (!db_.transaction()) {
-        return fail(db_.lastError());
+    if (!beginWrite()) {
+        return false;
     }
     for (const char* statement :
          {"DELETE FROM record_samples WHERE record_id = ?", "DELETE FROM records WHERE id = ?"}) {
         QSqlQuery q(db_);
         if (!q.prepare(QLatin1String(statement))) {
             const QSqlError error = q.lastError();
-            db_.rollback();
+            rollback();
             return fail(error);
         }
         for (RecordId id : ids) {
             q.addBindValue(id);
             if (!q.exec()) {
                 const QSqlError error = q.lastError();
-                db_.rollback();
+                rollback();
                 return fail(error);
             }
         }
     }
-    if (!db_.commit()) {
-        const QSqlError error = db_.lastError();
-        db_.rollback();
-        return fail(error);
+    if (!commit()) {
+        rollback();
+        return false;
     }
     return true;
 }

@@ -82,6 +82,9 @@ public:
 private:
     bool connect(bool readOnly);
     bool openNewer();
+    bool beginWrite();
+    bool commit();
+    void rollback();
     bool checkTables(int version);
     std::optional<RecordId> insert(const Measurement& m);
     std::optional<std::vector<double>> loadSamples(RecordId id);

@@ -66,6 +66,10 @@ QStringList SqlDialect::beginExclusive() const {
             QStringLiteral("BEGIN IMMEDIATE")};
 }
 
+QString SqlDialect::beginWrite() const {
+    return engine_ == Engine::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
+}
+
 QStringList SqlDialect::afterExclusive() const {
     if (engine_ == Engine::PostgreSQL) {
         return {};

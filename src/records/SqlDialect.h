@@ -35,6 +35,8 @@ public:
     // Opens a transaction that holds the right to write from its first statement on, so
     // that what it reads stays true until it commits (migrations).
     QStringList beginExclusive() const;
+    // Opens a save's transaction, taking the right to write at once.
+    QString beginWrite() const;
     // Undoes what beginExclusive set for the connection, once the transaction is over.
     QStringList afterExclusive() const;
     // Tables that are not ours in a database of version 0: a file of another program.
