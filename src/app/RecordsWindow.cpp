@@ -56,7 +56,8 @@ RecordsWindow::RecordsWindow(const FormatSettings& format, Actions actions, QWid
     for (auto [column, width] : {std::pair{records::RecordsModel::Date, 120},
                                  {records::RecordsModel::Function, 170},
                                  {records::RecordsModel::Plate, 100},
-                                 {records::RecordsModel::Customer, 150}}) {
+                                 {records::RecordsModel::Customer, 150},
+                                 {records::RecordsModel::Tester, 60}}) {
         table->setColumnWidth(column, width);
     }
     layout->addWidget(table, 1);

@@ -148,7 +148,7 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     }
     static const char* const names[ColumnCount] = {"Date",     "Test function", "Plate",
-                                                   "Customer", "Summary",       "Tester"};
+                                                   "Customer", "Tester",        "Summary"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(names[section]) : QVariant();
 }
 

@@ -18,7 +18,8 @@ namespace kr90x::records {
 class RecordsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Date, Function, Plate, Customer, Summary, Tester, ColumnCount };
+    // The summary last: it takes the width that is left.
+    enum Column { Date, Function, Plate, Customer, Tester, Summary, ColumnCount };
     static constexpr int kPageRows = 128;
     static constexpr std::size_t kKeptPages = 16;
 
