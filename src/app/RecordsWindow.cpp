@@ -150,7 +150,10 @@ std::vector<records::RecordId> RecordsWindow::selectedIds() const {
 
 void RecordsWindow::select(const std::vector<records::RecordId>& ids) {
     QItemSelection selection;
-    for (records::RecordId id : ids) {
+    // Each is looked up in the records: a choice of thousands is let go rather than make
+    // every save wait for it.
+    constexpr std::size_t kMostKept = 500;
+    for (records::RecordId id : ids.size() <= kMostKept ? ids : std::vector<records::RecordId>{}) {
         if (const int row = model_.rowOf(id); row >= 0) {
             selection.select(model_.index(row, 0),
                              model_.index(row, records::RecordsModel::ColumnCount - 1));

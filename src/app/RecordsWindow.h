@@ -30,10 +30,9 @@ public:
 
     RecordsWindow(const FormatSettings& format, Actions actions, QWidget* parent);
 
-    // The list anew; the chosen records stay chosen where they are still there.
-    // `writable`: records can be deleted.
-    // Lists the store's records again (after a save, a change, a delete), keeping the
-    // rows chosen. False when they cannot be read; the status line says why.
+    // Lists the store's records again (after a save, a change, a delete); the chosen
+    // records stay chosen where they are still there. `writable`: records can be deleted.
+    // False when they cannot be read; the status line says why.
     bool refresh(records::RecordStore& store, bool writable);
     void setStatus(const QString& text);
     // Results waiting in the outbox to be kept: said beside the count, 0 says nothing.

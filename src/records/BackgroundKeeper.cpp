@@ -8,17 +8,22 @@ namespace kr90x::records {
 BackgroundKeeper::BackgroundKeeper(const QString& storePath, KeeperTiming timing, QObject* parent)
     : QObject(parent),
       writer_(new RecordWriter(storePath, Outbox::pathBeside(storePath))) { // deleted on thread_
+    // What waits from an earlier run is known from the start: a new result goes behind it.
+    {
+        Outbox probe;
+        waiting_ = probe.open(Outbox::pathBeside(storePath)) ? probe.count().value_or(-1) : 0;
+    }
     writer_->retryDelayMs = timing.retryDelayMs;
     writer_->retries = timing.retries;
     writer_->sendIntervalMs = timing.sendIntervalMs;
     writer_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("records writer"));
     connect(writer_, &RecordWriter::saved, this, [this](const QString& uid, qint64 id) {
-        handedOver_ = std::max(0, handedOver_ - 1);
+        handedOver_.erase(uid);
         emit saved(uid, id);
     });
     connect(writer_, &RecordWriter::lost, this, [this](const QString& uid, const QString& why) {
-        handedOver_ = std::max(0, handedOver_ - 1);
+        handedOver_.erase(uid);
         emit lost(uid, why);
     });
     connect(writer_, &RecordWriter::waiting, this, [this](int count, const QString& why) {
@@ -48,7 +53,7 @@ BackgroundKeeper::~BackgroundKeeper() {
 }
 
 void BackgroundKeeper::save(const Measurement& m) {
-    ++handedOver_;
+    handedOver_.insert(m.uid);
     RecordWriter* w = writer_;
     QMetaObject::invokeMethod(
         w, [w, m] { w->save(m); }, Qt::QueuedConnection);

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QThread>
 
+#include <algorithm>
+#include <set>
+
 namespace kr90x::records {
 
 class RecordWriter;
@@ -30,9 +33,10 @@ public:
 
     void save(const Measurement& m);
     void updateVehicle(const QString& uid, const VehicleDetails& vehicle);
-    // Results handed over and not kept yet (sent, or waiting in the outbox).
-    bool holdsAny() const { return handedOver_ > 0 || waiting_ > 0; }
-    int waiting() const { return waiting_; }
+    // Results of this run handed over and not kept yet, or waiting in the outbox, or not
+    // known yet (the writer has not said what its outbox holds): a new result goes behind.
+    bool holdsAny() const { return !handedOver_.empty() || waiting_ != 0; }
+    int waiting() const { return std::max(waiting_, 0); }
 
 signals:
     void saved(const QString& uid, qint64 id);
@@ -42,9 +46,9 @@ signals:
 
 private:
     QThread thread_;
-    RecordWriter* writer_; // lives on thread_, deleted there
-    int handedOver_ = 0;
-    int waiting_ = 0;
+    RecordWriter* writer_;         // lives on thread_, deleted there
+    std::set<QString> handedOver_; // their uids
+    int waiting_ = -1;             // -1: not told yet
 };
 
 } // namespace kr90x::records

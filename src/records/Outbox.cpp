@@ -125,10 +125,13 @@ bool Outbox::updateVehicle(const QString& uid, const VehicleDetails& vehicle) {
     return q.numRowsAffected() > 0;
 }
 
-int Outbox::count() {
+std::optional<int> Outbox::count() {
     QSqlQuery q(db_);
-    return q.exec(QStringLiteral("SELECT count(*) FROM waiting")) && q.next() ? q.value(0).toInt()
-                                                                              : 0;
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM waiting")) || !q.next()) {
+        fail(q.lastError().text());
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
 }
 
 } // namespace kr90x::records

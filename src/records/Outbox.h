@@ -39,7 +39,8 @@ public:
     bool remove(qint64 seq);
     // True when a waiting result of that uid took the details.
     bool updateVehicle(const QString& uid, const VehicleDetails& vehicle);
-    int count();
+    // None when the file cannot be read.
+    std::optional<int> count();
     QString lastError() const { return error_; }
 
 private:

@@ -32,9 +32,6 @@ void bindVehicle(QSqlQuery& q, const VehicleDetails& v) {
     }
 }
 
-// How long opening waits for another program switching the file to its write-ahead log.
-constexpr qint64 kSetupWaitMs = 10000;
-
 QDateTime timeOf(const QVariant& msSinceEpoch) {
     return QDateTime::fromMSecsSinceEpoch(msSinceEpoch.toLongLong(), Qt::UTC);
 }
@@ -94,122 +91,6 @@ bool RecordStore::fail(Fault fault, const QString& detail) {
 bool RecordStore::fail(const QSqlError& error) {
     const Fault f = dialect_.classify(error);
     return fail(f == Fault::None ? Fault::Other : f, error.text());
-}
-
-bool RecordStore::connect(bool readOnly) {
-    db_ = QSqlDatabase::addDatabase(dialect_.driverName(), connectionName_);
-    db_.setDatabaseName(path_);
-    db_.setConnectOptions(dialect_.connectOptions(readOnly));
-    if (!db_.open()) {
-        const QSqlError error = db_.lastError();
-        close();
-        return fail(error.type() == QSqlError::NoError ? Fault::CannotOpen
-                                                       : dialect_.classify(error),
-                    error.text());
-    }
-    return true;
-}
-
-void RecordStore::close() {
-    if (db_.isValid()) {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connectionName_);
-    }
-    mode_ = Mode::Closed;
-}
-
-bool RecordStore::open(const QString& path, int targetVersion) {
-    close();
-    path_ = path;
-    newerSchema_ = false;
-    fault_ = Fault::None;
-    detail_.clear();
-    if (dialect_.engine() == Engine::SQLite && !makePrivateFile(path)) {
-        return fail(Fault::CannotOpen, QStringLiteral("no folder %1").arg(QFileInfo(path).path()));
-    }
-    if (!connect(false)) {
-        return false;
-    }
-    // Everything is checked before anything is written: a newer database, a damaged one
-    // or one of another program is left exactly as it was.
-    const std::variant<int, QSqlError> read = dialect_.schemaVersion(db_);
-    if (const QSqlError* error = std::get_if<QSqlError>(&read)) {
-        const QSqlError e = *error; // close() ends the connection it came from
-        close();
-        return e.type() == QSqlError::NoError ? fail(Fault::Damaged, {}) : fail(e);
-    }
-    const int version = std::get<int>(read);
-    if (version > kSchemaVersion) {
-        return openNewer();
-    }
-    if (!checkTables(version)) {
-        return false;
-    }
-    QSqlQuery q(db_);
-    for (const QString& statement : dialect_.writeSetup()) {
-        // Switching a file to its write-ahead log takes it whole for a moment: another
-        // program doing the same, or migrating, is waited for, a bounded time. SQLite
-        // answers such a moment at once, without waiting by itself.
-        QElapsedTimer waited;
-        waited.start();
-        while (!q.exec(statement)) {
-            const QSqlError error = q.lastError();
-            if (dialect_.classify(error) != Fault::Busy || waited.elapsed() > kSetupWaitMs) {
-                close();
-                return fail(error);
-            }
-            QThread::msleep(10);
-        }
-    }
-    // Up to date already: nothing to lock. Otherwise the migration reads the version again
-    // under the write lock, and waits for another program doing the same.
-    const std::variant<int, QSqlError> migrated = version >= targetVersion
-                                                      ? std::variant<int, QSqlError>(version)
-                                                      : migrate(db_, dialect_, targetVersion);
-    if (const QSqlError* error = std::get_if<QSqlError>(&migrated)) {
-        const QSqlError e = *error;
-        close();
-        return fail(e);
-    }
-    // Another, newer program brought it further meanwhile.
-    if (std::get<int>(migrated) > kSchemaVersion) {
-        return openNewer();
-    }
-    mode_ = Mode::ReadWrite;
-    return true;
-}
-
-bool RecordStore::openNewer() {
-    close();
-    if (!connect(true)) {
-        return false;
-    }
-    newerSchema_ = true;
-    mode_ = Mode::ReadOnly;
-    return true;
-}
-
-// A database without a version is ours only when it is empty; one with a version must
-// hold the records.
-bool RecordStore::checkTables(int version) {
-    const std::variant<QStringList, QSqlError> found = dialect_.tables(db_);
-    if (const QSqlError* error = std::get_if<QSqlError>(&found)) {
-        const QSqlError e = *error;
-        close();
-        return fail(e);
-    }
-    const QStringList& tables = std::get<QStringList>(found);
-    if (version == 0 && !tables.isEmpty()) {
-        close();
-        return fail(Fault::Damaged, QStringLiteral("it holds the tables of another program: ") +
-                                        tables.join(QStringLiteral(", ")));
-    }
-    if (version > 0 && !tables.contains(QStringLiteral("records"))) {
-        close();
-        return fail(Fault::Damaged, QStringLiteral("no records table"));
-    }
-    return true;
 }
 
 bool RecordStore::requireWritable() {

@@ -85,7 +85,7 @@ private:
     bool beginWrite();
     bool commit();
     void rollback();
-    bool checkTables(int version);
+    bool checkTables(int& version);
     std::optional<RecordId> insert(const Measurement& m);
     std::optional<std::vector<double>> loadSamples(RecordId id);
     static RecordSummary summaryAt(const QSqlQuery& q);

@@ -5,8 +5,8 @@
 namespace kr90x::records {
 namespace {
 
-// Worth trying again soon: another program holds the records, or they may be written
-// again once space is freed or the file is made writable.
+// Worth trying again at once: another program holds the records. Anything else (no space,
+// a file that may not be written) waits in the outbox for the send timer.
 bool passing(Fault f) {
     return f == Fault::Busy;
 }
@@ -55,7 +55,8 @@ std::optional<RecordId> RecordWriter::trySave(const Measurement& m) {
 
 void RecordWriter::save(const Measurement& m) {
     // Behind those that wait already: the records take results in the order they came.
-    if (outbox_->isOpen() && outbox_->count() == 0) {
+    // Without an outbox the records are the only place: they are tried all the same.
+    if (!outbox_->isOpen() || outbox_->count() == 0) {
         if (const std::optional<RecordId> id = trySave(m)) {
             emit saved(m.uid, *id);
             report();
@@ -92,14 +93,19 @@ void RecordWriter::send() {
     if (!outbox_->isOpen()) {
         return;
     }
-    for (;;) {
+    for (bool more = true; more;) {
         std::optional<std::vector<Outbox::Waiting>> batch = outbox_->oldest(16);
         if (!batch || batch->empty()) {
             break;
         }
+        more = batch->size() == 16;
         for (Outbox::Waiting& w : *batch) {
             if (w.damaged) {
-                outbox_->remove(w.seq);
+                if (!outbox_->remove(w.seq)) {
+                    reason_ = outbox_->lastError();
+                    report();
+                    return;
+                }
                 emit lost(w.measurement.uid, QStringLiteral("its samples are damaged"));
                 continue;
             }
@@ -108,23 +114,35 @@ void RecordWriter::send() {
                 report();
                 return;
             }
-            outbox_->remove(w.seq);
+            // Kept: a row that cannot go now is found kept by its uid at the next send.
+            const bool removed = outbox_->remove(w.seq);
             emit saved(w.measurement.uid, *id);
+            if (!removed) {
+                reason_ = outbox_->lastError();
+                report();
+                return;
+            }
         }
     }
     report();
 }
 
 void RecordWriter::report() {
-    const int count = outbox_->isOpen() ? outbox_->count() : 0;
-    if (count > 0 && !sendTimer_->isActive()) {
-        sendTimer_->start();
-    } else if (count == 0) {
+    const std::optional<int> count = outbox_->isOpen() ? outbox_->count() : std::optional(0);
+    // An outbox that cannot be read now is tried again; what it holds stays told.
+    if (!count || *count > 0) {
+        if (!sendTimer_->isActive()) {
+            sendTimer_->start();
+        }
+        if (!count) {
+            return;
+        }
+    } else {
         sendTimer_->stop();
     }
-    if (count != reported_) {
-        reported_ = count;
-        emit waiting(count, count > 0 ? reason_ : QString());
+    if (*count != reported_) {
+        reported_ = *count;
+        emit waiting(*count, *count > 0 ? reason_ : QString());
     }
 }
 

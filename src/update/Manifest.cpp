@@ -27,12 +27,18 @@ std::optional<QDateTime> expiryOf(const std::optional<QByteArray>& text) {
     if (!text || text->size() != 20) {
         return std::nullopt;
     }
-    QDateTime at = QDateTime::fromString(QString::fromLatin1(*text), QLatin1String(kExpiryFormat));
-    if (!at.isValid()) {
+    // Date and time apart, then put together in UTC: read as one, they would be read as
+    // local time, where a time in a daylight-saving gap does not exist.
+    const QString t = QString::fromLatin1(*text);
+    if (t[10] != QLatin1Char('T') || t[19] != QLatin1Char('Z')) {
         return std::nullopt;
     }
-    at.setTimeZone(QTimeZone::utc());
-    return at;
+    const QDate date = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(t.mid(11, 8), QStringLiteral("HH:mm:ss"));
+    if (!date.isValid() || !time.isValid()) {
+        return std::nullopt;
+    }
+    return QDateTime(date, time, QTimeZone::utc());
 }
 
 } // namespace
