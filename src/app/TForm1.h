@@ -5,9 +5,9 @@
 #include "core/AppState.h"
 #include "core/ControlStates.h"
 #include "core/Log.h"
+#include "ftp/TFtpClient.h"
 #include "protocol/TesterCodes.h"
 #include "reports/ReportDialogs.h"
-#include "ftp/TFtpClient.h"
 #include "update/UpdateSettings.h"
 
 #include <QHash>

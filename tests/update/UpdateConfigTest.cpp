@@ -1,7 +1,7 @@
 // The settings files of the update server and where the update files go.
 #include "update/UpdateConfig.h"
-#include "support/WaitFor.h"
 #include "ftp/TFtpClient.h"
+#include "support/WaitFor.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateSignature.h"
 
