@@ -132,6 +132,26 @@ void makeExecutable(const QString& path) {
     file.setPermissions(p);
 }
 
+namespace {
+
+// What keeps an opened file from being used at all, before its bytes are looked at: it
+// could not be opened, it is no regular file, or it is empty where bytes must be.
+std::optional<InstallOutcome> unfit(const Descriptor& file, const InstallRules& rules) {
+    struct stat st {};
+    if (!file.valid() || ::fstat(file.get(), &st) != 0) {
+        return failed(errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return failed(ENOENT);
+    }
+    if (st.st_size == 0 && !rules.mayBeEmpty) {
+        return InstallOutcome{InstallResult::Empty, {}};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 InstallResult vouch(const InstallRules& rules, const std::optional<Sha256Digest>& actual) {
     if (!rules.hash.digest) {
         if (rules.signedOnly) {
@@ -150,15 +170,8 @@ bool canBeVouchedFor(const InstallRules& rules) {
 
 InstallOutcome renameVerified(const QString& from, const QString& to, const InstallRules& rules) {
     const Descriptor file(openForCheck(from));
-    struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0) {
-        return failed(errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return failed(ENOENT);
-    }
-    if (st.st_size == 0 && !rules.mayBeEmpty) {
-        return {InstallResult::Empty, {}};
+    if (std::optional<InstallOutcome> problem = unfit(file, rules)) {
+        return *problem;
     }
     const bool hashed = checksHash(rules);
     const InstallResult verdict =
@@ -203,15 +216,8 @@ InstallOutcome installDownload(const QString& finalPath, const InstallRules& rul
 
 InstallOutcome copyVerified(const QString& from, const QString& to, const InstallRules& rules) {
     const Descriptor source(openForCheck(from));
-    struct stat st {};
-    if (!source.valid() || ::fstat(source.get(), &st) != 0) {
-        return failed(errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return failed(ENOENT);
-    }
-    if (st.st_size == 0 && !rules.mayBeEmpty) {
-        return {InstallResult::Empty, {}};
+    if (std::optional<InstallOutcome> problem = unfit(source, rules)) {
+        return *problem;
     }
     const QByteArray target = QFile::encodeName(to);
     const Descriptor copy(::open(target.constData(),
