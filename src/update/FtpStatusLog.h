@@ -39,6 +39,11 @@ class DownloadFailures {
 public:
     DownloadFailures(const UpdateSettings& settings, QString file);
     void started() { transferring_ = true; }
+    // A client that fetches several files, one at a time: this one now.
+    void started(QString file) {
+        file_ = std::move(file);
+        transferring_ = true;
+    }
     // True when the event ends the transfer in failure (its clean-up done).
     bool status(TFtpClient& client, TFtpStatusCode code);
     bool error(TFtpClient& client);

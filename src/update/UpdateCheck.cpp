@@ -41,6 +41,7 @@ UpdateCheck::UpdateCheck(AppState& state, Log& log, DialogService& dialogs, Upda
                          TFtpClient* client, UpdateSettings settings, Actions actions)
     : state_(state), log_(log), dialogs_(dialogs), trust_(trust), client_(client),
       settings_(std::move(settings)), actions_(std::move(actions)),
+      failures_(settings_, files::Manifest),
       errorBox_(log, dialogs, QStringLiteral("Error de transmisión 1 !")),
       sequence_(settings_.SequenceFile) {}
 
@@ -82,7 +83,8 @@ void UpdateCheck::currentDir() {
 }
 
 void UpdateCheck::onError(int code, const QByteArray& text) {
-    const bool failedTransfer = std::exchange(transferring_, false);
+    // What arrived of a failed download goes, and the session with it.
+    const bool failedTransfer = client_ && failures_.error(*client_);
     // A signature that does not come is as good as a wrong one.
     if (kind_ == DownloadKind::Signature) {
         const QByteArray reply = oneLogLine(text);
@@ -96,9 +98,6 @@ void UpdateCheck::onError(int code, const QByteArray& text) {
     // So is a transfer that failed: the box's closing would otherwise fetch it again.
     if (!loggedIn_ || failedTransfer) {
         automatic_ = false;
-    }
-    if (failedTransfer) {
-        dropFailedTransfer();
     }
     errorBox_.show(code, text);
     if (readingManifest()) {
@@ -116,17 +115,6 @@ UpdateCheck::ExpectedHash UpdateCheck::expectedHash(const QString& file) const {
     return {manifestPending_ && !manifest_, hash};
 }
 
-// What is left of a failed download is never used, and a session kept open after it
-// would only hold the server's connection until the close.
-void UpdateCheck::dropFailedTransfer() {
-    const QString file = kind_ == DownloadKind::Exe         ? files::NewProgram
-                         : kind_ == DownloadKind::Signature ? files::Signature
-                                                            : files::Manifest;
-    if (client_) {
-        dropFailedDownload(*client_, settings_, file);
-    }
-}
-
 void UpdateCheck::settle() {
     if (std::exchange(manifestPending_, false) && actions_.manifestSettled) {
         actions_.manifestSettled();
@@ -137,12 +125,20 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
     if (!client_) {
         return;
     }
+    // A transfer cut off leaves nothing behind, nor a manifest whose signature it was.
+    if (failures_.status(*client_, code)) {
+        if (code == SC::scTimeout) {
+            automatic_ = false;
+        }
+        if (kind_ == DownloadKind::Signature) {
+            deleteFile(partPath(settings_.localPath(files::Manifest)));
+        }
+    }
+    if (!client_) {
+        return;
+    }
     switch (code) {
     case SC::scClose: {
-        if (std::exchange(transferring_, false)) {
-            deleteFile(partPath(settings_.localPath(kind_ == DownloadKind::Exe ? files::NewProgram
-                                                                               : files::Manifest)));
-        }
         logFtpStatus(log_, dialogs_, *client_, code, info);
         if (readingManifest()) {
             settle();
@@ -165,15 +161,9 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
         }
         break;
     case SC::scTransferOK:
-        transferring_ = false;
         transferComplete();
         break;
     case SC::scTimeout:
-        if (std::exchange(transferring_, false)) {
-            automatic_ = false;
-            dropFailedTransfer();
-        }
-        [[fallthrough]];
     case SC::scLogout:
         if (readingManifest()) {
             settle();
@@ -190,10 +180,12 @@ void UpdateCheck::onStatus(TFtpStatusCode code, const QByteArray& info) {
 
 bool UpdateCheck::fetch(const QString& remoteName, const QString& localName, qint64 maxBytes) {
     client_->MaxTransferBytes = maxBytes;
-    transferring_ =
-        client_->Retrieve(settings_.remotePath(remoteName),
-                          partPath(settings_.localPath(localName)), TFtpRetrieveMode::rmReplace);
-    return transferring_;
+    if (!client_->Retrieve(settings_.remotePath(remoteName),
+                           partPath(settings_.localPath(localName)), TFtpRetrieveMode::rmReplace)) {
+        return false;
+    }
+    failures_.started(localName);
+    return true;
 }
 
 void UpdateCheck::transferComplete() {

@@ -74,7 +74,6 @@ private:
     void signatureArrived();
     void refuseManifest(const QString& why, bool tellUser = true);
     bool freshManifest(const Manifest& manifest);
-    void dropFailedTransfer();
     void manifestArrived(const Manifest& manifest);
     void fetchProgram(const Manifest& manifest);
     void settle();
@@ -86,13 +85,13 @@ private:
     QPointer<TFtpClient> client_; // gone once the close has discarded it
     UpdateSettings settings_;
     Actions actions_;
+    DownloadFailures failures_;
     FtpErrorBox errorBox_;
     std::optional<Manifest> manifest_;
     DownloadKind kind_ = DownloadKind::None;
     bool loggedIn_ = false;        // in the check under way
     bool manifestPending_ = false; // a check is under way and has not read the manifest
     bool automatic_ = true;        // activations still start the check
-    bool transferring_ = false;    // a fetch of this check has not ended yet
     UpdateSequence sequence_;
 };
 

@@ -47,17 +47,9 @@ TEST(RecordsCrash, SigkillDuringABurstLosesNoSavedRecord) {
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::SeparateChannels);
     std::set<RecordId> reported;
-    QByteArray pending;
+    ChildLines lines(child);
     const auto takeOutput = [&] {
-        pending += child.readAllStandardOutput();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (line.startsWith("saved ")) {
-                reported.insert(line.mid(6).toLongLong());
-            }
-        }
+        lines.read("saved ", [&](const QByteArray& id) { reported.insert(id.toLongLong()); });
     };
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_filter=RecordsCrash.ChildSavesUntilKilled")});

@@ -146,17 +146,10 @@ TEST_F(OutboxTest, SigkillDuringABurstWithTheOutboxInPlayLosesAndDoublesNothing)
     env.insert(QString::fromLatin1(kOutboxChildDb), path());
     child.setProcessEnvironment(env);
     std::set<QString> handed;
-    QByteArray pending;
+    ChildLines lines(child);
     const auto takeOutput = [&] {
-        pending += child.readAllStandardOutput();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (line.startsWith("handed ")) {
-                handed.insert(QString::fromLatin1(line.mid(7)));
-            }
-        }
+        lines.read("handed ",
+                   [&](const QByteArray& uid) { handed.insert(QString::fromLatin1(uid)); });
     };
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_filter=OutboxChild.SavesUntilKilled")});

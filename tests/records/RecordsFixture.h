@@ -75,6 +75,29 @@ private:
     bool made_;
 };
 
+// The lines a child program prints, as they come: what it reported before it was killed
+// counts, and a line cut off by the kill does not.
+class ChildLines {
+public:
+    explicit ChildLines(QProcess& child) : child_(child) {}
+    // The words after `prefix` of every whole line read so far that starts with it.
+    template <typename Take> void read(const QByteArray& prefix, Take take) {
+        pending_ += child_.readAllStandardOutput();
+        qsizetype end;
+        while ((end = pending_.indexOf('\n')) >= 0) {
+            const QByteArray line = pending_.left(end);
+            pending_.remove(0, end + 1);
+            if (line.startsWith(prefix)) {
+                take(line.mid(prefix.size()));
+            }
+        }
+    }
+
+private:
+    QProcess& child_;
+    QByteArray pending_;
+};
+
 // A second connection to a store's file, for what the program never does itself.
 class RawDatabase {
 public:
