@@ -152,8 +152,9 @@ long peakKib() {
 // Saves as the program keeps a result: tried at once, tried again while busy, and waiting
 // in the outbox when even that fails; the next send keeps what waits.
 int saver(const QString& path, int count) {
-    records::RecordWriter writer(path, records::Outbox::pathBeside(path) +
-                                           QStringLiteral("-%1").arg(::getpid()));
+    records::StoreLocation location = records::StoreLocation::sqliteFile(path);
+    location.outboxPath += QStringLiteral("-%1").arg(::getpid());
+    records::RecordWriter writer(location);
     writer.start();
     const records::Measurement base = curve(2000);
     for (int i = 0; i < count; ++i) {

@@ -32,8 +32,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6sql6-sqlite")
 # FTP over TLS checks the update server against the system's trust store unless the
 # settings name a CA file of their own. (libsodium comes in through dpkg-shlibdeps, and
-# Qt's OpenSSL backend with libqt6network6.)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")
+# Qt's OpenSSL backend with libqt6network6.) Records shared on a PostgreSQL server need
+# Qt's PostgreSQL driver; a PC keeping its own records does without.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, libqt6sql6-psql")
 
 # One script serves as postinst and postrm: it tells udev about the rule.
 foreach(script postinst postrm)

@@ -96,7 +96,7 @@ int main(int argc, char* argv[]) {
     dialogs.setParentWindow(&form);
     form.log().setSink([&logFile](const QString& line) { logFile.add(line); });
     form.records().setVirtualTester(commandLine.virtualTester.has_value());
-    form.records().openStore(kr90x::records::RecordStore::defaultPath());
+    form.records().openStore(kr90x::records::configuredStoreLocation());
 
     QObject::connect(&termination, &kr90x::TerminationSignals::requested, &form, [&form] {
         if (form.close()) {

@@ -21,7 +21,7 @@
 // file's hash.
 //
 // Exit status: 0 done, 1 failed (or, for verify, refused), 2 bad arguments.
-#include "update/IniText.h"
+#include "core/IniText.h"
 #include "update/Manifest.h"
 #include "update/Sha256.h"
 #include "update/UpdateFiles.h"

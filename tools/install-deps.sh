@@ -5,8 +5,10 @@
 set -euo pipefail
 
 # qt6-base-dev brings Qt SQL's headers and CMake package; libqt6sql6-sqlite is its SQLite
-# driver, which the workshop records open their database with.
-build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libqt6sql6-sqlite libudev-dev udev
+# driver, which the workshop records open their database with, and libqt6sql6-psql its
+# PostgreSQL driver, for records a workshop's PCs share on a server.
+build_pkgs=(g++ cmake ninja-build mold pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+    libudev-dev udev
     libhpdf-dev libjpeg62-turbo-dev libcups2-dev fonts-liberation2
     # Signed update manifests (Ed25519) and file hashes.
     libsodium-dev)
@@ -27,9 +29,9 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xau
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.
     lintian desktop-file-utils appstream
-    # The records' tests: an immutable file (chattr, e2fsprogs) and the CSV read back by
-    # Python's csv module.
-    e2fsprogs python3)
+    # The records' tests: an immutable file (chattr, e2fsprogs), the CSV read back by
+    # Python's csv module, and a private PostgreSQL server (initdb, pg_ctl).
+    e2fsprogs python3 postgresql-15)
 
 case "${1:-build}" in
 build) wanted=("${build_pkgs[@]}") ;;

@@ -31,6 +31,8 @@ namespace {
 constexpr QRect kButtonsArea{8, 320, 185, 58};
 // Above the buttons, over the hidden FTP buttons: what the result on screen is.
 constexpr QRect kResultArea{8, 252, 185, 64};
+// How often the open records window asks whether others saved meanwhile.
+constexpr int kChangesPollMs = 250;
 
 QPushButton* makeButton(QWidget* area, const char* name, const QString& caption, int top) {
     auto* b = new QPushButton(caption, area); // owned by the area, and so by the window
@@ -72,10 +74,28 @@ RecordsWindow* WorkshopRecords::recordsWindow() const {
 }
 
 void WorkshopRecords::openStore(const QString& path) {
-    path_ = path;
+    if (path.isEmpty()) {
+        location_.reset();
+        return;
+    }
+    openStore(records::StoreLocation::sqliteFile(path));
+}
+
+void WorkshopRecords::openStore(const records::StoreLocation& location) {
+    location_ = location;
+    for (const QString& warning : location.warnings) {
+        parts_.log.add(warning);
+    }
+    const bool server = location.engine == records::Engine::PostgreSQL;
+    if (server) {
+        parts_.log.add(QStringLiteral("Workshop records: on the server ") + location.describe());
+    }
     QString message;
-    const bool opened = store_.open(path);
-    if (!opened && store_.lastFault() == records::Fault::CannotOpen) {
+    const bool opened = store_.open(location);
+    store_.watchChanges();
+    // A server that refuses or is away is no reason to lose a result: this PC's outbox
+    // keeps them until it takes them.
+    if (!opened && store_.lastFault() == records::Fault::CannotOpen && !server) {
         failing_ = true;
         message = QStringLiteral("The workshop records cannot be used: %1.\nMeasurements are "
                                  "shown and printed as usual, but not kept.")
@@ -83,19 +103,23 @@ void WorkshopRecords::openStore(const QString& path) {
     } else if (!opened) {
         failing_ = true;
         message = QStringLiteral("The workshop records cannot be used: %1.\nMeasurements are "
-                                 "shown and printed as usual; they wait beside the records "
-                                 "until those can be used again.")
-                      .arg(store_.lastError());
+                                 "shown and printed as usual; they wait %2 until those can be "
+                                 "used again.")
+                      .arg(store_.lastError(), server ? QStringLiteral("on this PC")
+                                                      : QStringLiteral("beside the records"));
     } else if (store_.newerSchema()) {
         message = QStringLiteral("The workshop records were written by a newer version of "
                                  "this program.\nThey are opened read-only: they can be looked "
                                  "at and exported. New measurements wait beside them until "
                                  "this program is brought up to date.");
     }
+    if (!opened) {
+        parts_.log.add(QStringLiteral("Workshop records: ") + store_.lastError());
+    }
     // A folder that cannot be made has no room for an outbox either: nothing is kept.
-    if (!path.isEmpty() && (opened || store_.lastFault() != records::Fault::CannotOpen)) {
+    if (server || opened || store_.lastFault() != records::Fault::CannotOpen) {
         // What waits from an earlier run is sent from the start, off the window's thread.
-        keeper_ = std::make_unique<records::BackgroundKeeper>(path, keeperTiming_);
+        keeper_ = std::make_unique<records::BackgroundKeeper>(location, keeperTiming_);
         connectKeeper();
     }
     if (!message.isEmpty()) {
@@ -173,11 +197,15 @@ void WorkshopRecords::completed(records::Measurement m) {
 }
 
 bool WorkshopRecords::storeUsable() {
-    if (path_.isEmpty() || store_.newerSchema()) {
+    if (!location_ || store_.newerSchema()) {
         return false; // no records at all, or told at the start that they are read-only
     }
     // A store that failed may work again (the other program let go, space was freed).
-    return store_.writable() || store_.open(path_);
+    return store_.writable() || reopen();
+}
+
+bool WorkshopRecords::reopen() {
+    return location_ && store_.open(*location_);
 }
 
 void WorkshopRecords::keep(Current& c) {
@@ -195,7 +223,7 @@ void WorkshopRecords::keep(Current& c) {
         return;
     }
     if (!c.id) {
-        if (tried || (!path_.isEmpty() && !store_.newerSchema())) {
+        if (tried || (location_ && !store_.newerSchema())) {
             tellFailure(QStringLiteral("The measurement is shown, but it could not be kept in "
                                        "the workshop records"));
         }
@@ -284,11 +312,10 @@ void WorkshopRecords::vehicleOfReplaced(const Current& replaced,
 }
 
 void WorkshopRecords::showRecords() {
-    if (store_.mode() == records::RecordStore::Mode::Closed &&
-        (path_.isEmpty() || !store_.open(path_))) {
+    if (store_.mode() == records::RecordStore::Mode::Closed && !reopen()) {
         parts_.dialogs.information(
             QStringLiteral("The workshop records cannot be opened: %1.")
-                .arg(path_.isEmpty() ? QStringLiteral("none are set up") : store_.lastError()));
+                .arg(location_ ? store_.lastError() : QStringLiteral("none are set up")));
         return;
     }
     if (!window_) {
@@ -306,11 +333,33 @@ void WorkshopRecords::showRecords() {
             &parts_.window);
         // Over the main window, as its dialogs are, wherever the desktop put that.
         window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
+        watchOthers();
     }
     refreshWindow();
     window_->show();
+    changesTimer_->start();
     window_->raise();
     window_->activateWindow();
+}
+
+// Another program's or PC's saves show in the open list, a few times a second: asking
+// costs a flag (a server tells) or one pragma (a file), and the list reloads only the rows
+// in sight.
+void WorkshopRecords::watchOthers() {
+    if (!changesTimer_) {
+        changesTimer_ = new QTimer(this); // owned by this object
+        changesTimer_->setInterval(kChangesPollMs);
+        connect(changesTimer_, &QTimer::timeout, this, [this] {
+            if (!window_ || !window_->isVisible()) {
+                changesTimer_->stop();
+                return;
+            }
+            if (store_.changedElsewhere()) {
+                refreshWindow();
+            }
+        });
+    }
+    changesTimer_->start();
 }
 
 void WorkshopRecords::refreshWindow() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QLabel;
+class QTimer;
 class QPushButton;
 class QWidget;
 
@@ -76,8 +77,11 @@ public:
     // Results waiting in the outbox to be kept.
     int waitingResults() const { return keeper_ ? keeper_->waiting() : 0; }
 
-    // Keeps the results from now on in the database at `path`. What keeps it from being
-    // used is told once the event loop runs, over the shown window.
+    // Keeps the results from now on in the records `location` names (a file, a server).
+    // What keeps them from being used is told once the event loop runs, over the shown
+    // window. The settings' warnings go to the log.
+    void openStore(const records::StoreLocation& location);
+    // The records file at `path`; none when it is empty.
     void openStore(const QString& path);
     records::RecordStore& store() { return store_; }
 
@@ -121,6 +125,8 @@ private:
     void keptLater(const QString& uid, records::RecordId id);
     void waitingChanged(int count, const QString& reason);
     bool storeUsable();
+    bool reopen();
+    void watchOthers();
     void tellFailure(const QString& what);
     void refreshWindow();
     void vehicleOfReplaced(const Current& replaced, const records::VehicleDetails& vehicle);
@@ -131,7 +137,8 @@ private:
 
     Parts parts_;
     records::RecordStore store_;
-    QString path_;
+    std::optional<records::StoreLocation> location_; // none: no records at all
+    QTimer* changesTimer_ = nullptr; // while the records window shows: others' saves
     // Keeps what the records could not take at once; made with the store.
     std::unique_ptr<records::BackgroundKeeper> keeper_;
     records::KeeperTiming keeperTiming_;

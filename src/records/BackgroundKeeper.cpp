@@ -5,13 +5,13 @@
 
 namespace kr90x::records {
 
-BackgroundKeeper::BackgroundKeeper(const QString& storePath, KeeperTiming timing, QObject* parent)
-    : QObject(parent),
-      writer_(new RecordWriter(storePath, Outbox::pathBeside(storePath))) { // deleted on thread_
+BackgroundKeeper::BackgroundKeeper(const StoreLocation& location, KeeperTiming timing,
+                                   QObject* parent)
+    : QObject(parent), writer_(new RecordWriter(location)) { // deleted on thread_
     // What waits from an earlier run is known from the start: a new result goes behind it.
     {
         Outbox probe;
-        waiting_ = probe.open(Outbox::pathBeside(storePath)) ? probe.count().value_or(-1) : 0;
+        waiting_ = probe.open(location.outboxPath) ? probe.count().value_or(-1) : 0;
     }
     writer_->retryDelayMs = timing.retryDelayMs;
     writer_->retries = timing.retries;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/Measurement.h"
+#include "records/StoreLocation.h"
 
 #include <QObject>
 #include <QString>
@@ -26,7 +27,7 @@ struct KeeperTiming {
 class BackgroundKeeper : public QObject {
     Q_OBJECT
 public:
-    explicit BackgroundKeeper(const QString& storePath, KeeperTiming timing = {},
+    explicit BackgroundKeeper(const StoreLocation& location, KeeperTiming timing = {},
                               QObject* parent = nullptr);
     // Waits for what was handed over to be kept or to be waiting on disk.
     ~BackgroundKeeper() override;

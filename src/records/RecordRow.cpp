@@ -16,19 +16,25 @@ QVariant nullOf(QMetaType type) {
     return QVariant(type);
 }
 
-// Qt binds a null text as SQL NULL; the text columns hold '' for "not given".
-QString text(const QString& s) {
-    return s.isNull() ? QStringLiteral("") : s;
-}
-
 } // namespace
+
+QString storedText(const QString& s) {
+    if (s.isNull()) {
+        return QStringLiteral("");
+    }
+    if (!s.contains(QChar(0))) {
+        return s;
+    }
+    QString kept = s;
+    return kept.replace(QChar(0), QChar::ReplacementCharacter);
+}
 
 void bindRecord(QSqlQuery& q, const Measurement& m) {
     const QVariant noDouble = nullOf(QMetaType::fromType<double>());
     q.addBindValue(m.measuredAt.toMSecsSinceEpoch());
     q.addBindValue(m.function);
-    q.addBindValue(text(m.functionName));
-    q.addBindValue(text(m.unit));
+    q.addBindValue(storedText(m.functionName));
+    q.addBindValue(storedText(m.unit));
     q.addBindValue(m.decimals);
     for (std::size_t n = 0; n < kCylinders; ++n) {
         q.addBindValue(m.cylinders ? QVariant((*m.cylinders)[n]) : noDouble);
@@ -39,13 +45,14 @@ void bindRecord(QSqlQuery& q, const Measurement& m) {
     q.addBindValue(m.cylinders ? noDouble : QVariant(figures.peak));
     q.addBindValue(m.cylinders ? noDouble : QVariant(figures.last));
     q.addBindValue(m.firmwareVersion);
-    q.addBindValue(text(m.programVersion));
+    q.addBindValue(storedText(m.programVersion));
     for (const VehicleField& f : kVehicleFields) {
-        q.addBindValue(text(m.vehicle.*f.member));
+        q.addBindValue(storedText(m.vehicle.*f.member));
     }
     q.addBindValue(m.virtualTester ? 1 : 0);
     q.addBindValue(m.uid.isEmpty() ? nullOf(QMetaType::fromType<QString>()) : QVariant(m.uid));
-    q.addBindValue(searchText(m.measuredAt, m.functionName, m.vehicle, m.virtualTester));
+    q.addBindValue(
+        storedText(searchText(m.measuredAt, m.functionName, m.vehicle, m.virtualTester)));
 }
 
 Measurement measurementAt(const QSqlQuery& q, int offset) {

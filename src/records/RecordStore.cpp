@@ -21,14 +21,9 @@
 namespace kr90x::records {
 namespace {
 
-// Qt binds a null text as SQL NULL; the text columns hold '' for "not given".
-QString text(const QString& s) {
-    return s.isNull() ? QStringLiteral("") : s;
-}
-
 void bindVehicle(QSqlQuery& q, const VehicleDetails& v) {
     for (const VehicleField& f : kVehicleFields) {
-        q.addBindValue(text(v.*f.member));
+        q.addBindValue(storedText(v.*f.member));
     }
 }
 
@@ -39,6 +34,7 @@ QDateTime timeOf(const QVariant& msSinceEpoch) {
 } // namespace
 
 RecordStore::RecordStore(Engine engine) : dialect_(engine) {
+    location_.engine = engine;
     static std::atomic<int> next{0};
     connectionName_ = QStringLiteral("kr90x-records-%1").arg(next++);
 }
@@ -75,6 +71,16 @@ QString RecordStore::lastError() const {
     case Fault::Gone:
         what = QStringLiteral("the record is no longer in the records database");
         break;
+    case Fault::Unreachable:
+        what = QStringLiteral("the records server cannot be reached or refused the connection");
+        break;
+    case Fault::Permission:
+        what = dialect_.engine() == Engine::PostgreSQL && !location_.schema.isEmpty()
+                   ? QStringLiteral("the records server's role may not do this in schema %1")
+                         .arg(location_.schema)
+                   : QStringLiteral("the records server's role may not do this; it needs its "
+                                    "own schema or CREATE on schema public");
+        break;
     case Fault::Other:
         what = QStringLiteral("the records database reported an error");
         break;
@@ -90,6 +96,7 @@ bool RecordStore::fail(Fault fault, const QString& detail) {
 
 bool RecordStore::fail(const QSqlError& error) {
     const Fault f = dialect_.classify(error);
+    lost_ = dialect_.connectionLost(error);
     return fail(f == Fault::None ? Fault::Other : f, error.text());
 }
 
@@ -102,7 +109,7 @@ bool RecordStore::requireWritable() {
                              : QString());
 }
 
-std::optional<RecordId> RecordStore::save(const Measurement& m) {
+std::optional<RecordId> RecordStore::saveOnce(const Measurement& m) {
     if (!requireWritable()) {
         return std::nullopt;
     }
@@ -110,7 +117,7 @@ std::optional<RecordId> RecordStore::save(const Measurement& m) {
         return std::nullopt;
     }
     const std::optional<RecordId> id = insert(m);
-    if (!id || !commit()) {
+    if (!id || !tellChange() || !commit()) {
         rollback();
         return std::nullopt;
     }
@@ -153,7 +160,7 @@ std::optional<RecordId> RecordStore::insert(const Measurement& m) {
     }
     if (!q.next()) {
         q.finish();
-        return idOf(m.uid);
+        return idOfOnce(m.uid);
     }
     const RecordId id = q.value(0).toLongLong();
     q.finish(); // the statement must be done before its transaction can end
@@ -174,7 +181,7 @@ std::optional<RecordId> RecordStore::insert(const Measurement& m) {
     return id;
 }
 
-std::optional<RecordId> RecordStore::idOf(const QString& uid) {
+std::optional<RecordId> RecordStore::idOfOnce(const QString& uid) {
     QSqlQuery q(db_);
     if (!q.prepare(QStringLiteral("SELECT id FROM records WHERE uid = ?"))) {
         fail(q.lastError());
@@ -194,7 +201,7 @@ std::optional<RecordId> RecordStore::idOf(const QString& uid) {
     return id;
 }
 
-bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
+bool RecordStore::updateVehicleOnce(RecordId id, const VehicleDetails& vehicle) {
     if (!requireWritable()) {
         return false;
     }
@@ -222,15 +229,16 @@ bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
         return fail(q.lastError());
     }
     bindVehicle(q, vehicle);
-    q.addBindValue(search);
+    q.addBindValue(storedText(search));
     q.addBindValue(id);
     if (!q.exec()) {
         return fail(q.lastError());
     }
-    return q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id));
+    return (q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id))) &&
+           tellChange();
 }
 
-bool RecordStore::remove(std::span<const RecordId> ids) {
+bool RecordStore::removeOnce(std::span<const RecordId> ids) {
     if (!requireWritable()) {
         return false;
     }
@@ -254,14 +262,14 @@ bool RecordStore::remove(std::span<const RecordId> ids) {
             }
         }
     }
-    if (!commit()) {
+    if (!tellChange() || !commit()) {
         rollback();
         return false;
     }
     return true;
 }
 
-std::optional<Measurement> RecordStore::load(RecordId id) {
+std::optional<Measurement> RecordStore::loadOnce(RecordId id) {
     if (mode_ == Mode::Closed) {
         fail(Fault::CannotOpen, {});
         return std::nullopt;

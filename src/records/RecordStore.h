@@ -3,6 +3,7 @@
 #include "records/Measurement.h"
 #include "records/Schema.h"
 #include "records/SqlDialect.h"
+#include "records/StoreLocation.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -50,12 +51,21 @@ public:
     // to `targetVersion`. A database of a newer schema is opened read-only and left as it
     // is. False when it cannot be used at all; lastError() says why.
     bool open(const QString& path, int targetVersion = kSchemaVersion);
+    // The same for the records the location names: a file, or a server.
+    bool open(const StoreLocation& location, int targetVersion = kSchemaVersion);
     void close();
     Mode mode() const { return mode_; }
     bool writable() const { return mode_ == Mode::ReadWrite; }
     // Opened read-only because a newer program wrote it.
     bool newerSchema() const { return newerSchema_; }
     const QString& path() const { return path_; }
+    const StoreLocation& location() const { return location_; }
+
+    // From now on, what other programs and PCs write is noticed: changedElsewhere() says
+    // whether anything changed since it was last asked (a file: another connection wrote;
+    // a server: another PC's save, told by the server, read as the event loop runs).
+    void watchChanges();
+    bool changedElsewhere();
 
     Fault lastFault() const { return fault_; }
     // The last failure in a sentence a mechanic can act on.
@@ -80,6 +90,21 @@ public:
     std::optional<Measurement> load(RecordId id);
 
 private:
+    // Every public use runs once; when a server's connection broke (it restarted), once
+    // more on a new connection. A save cut off at its commit is found by its uid.
+    template <class F> auto retried(F once) -> decltype(once());
+    std::optional<RecordId> saveOnce(const Measurement& m);
+    bool updateVehicleOnce(RecordId id, const VehicleDetails& vehicle);
+    std::optional<RecordId> idOfOnce(const QString& uid);
+    bool removeOnce(std::span<const RecordId> ids);
+    std::optional<int> countOnce(const QStringList& words);
+    std::optional<std::vector<RecordSummary>> pageOnce(const QStringList& words, int offset,
+                                                       int limit);
+    std::optional<int> positionOnce(RecordId id, const QStringList& words);
+    std::optional<Measurement> loadOnce(RecordId id);
+    // Inside a write: tells the PCs watching that the records changed, at the commit.
+    bool tellChange();
+    void subscribe();
     bool connect(bool readOnly);
     bool openNewer();
     bool beginWrite();
@@ -97,10 +122,15 @@ private:
     QString connectionName_;
     QSqlDatabase db_;
     QString path_;
+    StoreLocation location_;
     Mode mode_ = Mode::Closed;
     bool newerSchema_ = false;
     Fault fault_ = Fault::None;
     QString detail_;
+    bool lost_ = false;     // the last failure came from a broken connection
+    bool watching_ = false; // watchChanges() was asked for
+    bool changed_ = false;  // a server told of a change, not asked about yet
+    qint64 dataVersion_ = -1;
 };
 
 } // namespace kr90x::records

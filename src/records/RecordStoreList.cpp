@@ -46,7 +46,7 @@ std::optional<std::vector<RecordSummary>> RecordStore::list() {
     return page({}, 0, std::numeric_limits<int>::max());
 }
 
-std::optional<int> RecordStore::count(const QStringList& words) {
+std::optional<int> RecordStore::countOnce(const QStringList& words) {
     if (mode_ == Mode::Closed) {
         fail(Fault::CannotOpen, {});
         return std::nullopt;
@@ -65,8 +65,8 @@ std::optional<int> RecordStore::count(const QStringList& words) {
     return q.value(0).toInt();
 }
 
-std::optional<std::vector<RecordSummary>> RecordStore::page(const QStringList& words, int offset,
-                                                            int limit) {
+std::optional<std::vector<RecordSummary>> RecordStore::pageOnce(const QStringList& words,
+                                                                int offset, int limit) {
     if (mode_ == Mode::Closed) {
         fail(Fault::CannotOpen, {});
         return std::nullopt;
@@ -95,7 +95,7 @@ std::optional<std::vector<RecordSummary>> RecordStore::page(const QStringList& w
     return rows;
 }
 
-std::optional<int> RecordStore::position(RecordId id, const QStringList& words) {
+std::optional<int> RecordStore::positionOnce(RecordId id, const QStringList& words) {
     if (mode_ == Mode::Closed) {
         fail(Fault::CannotOpen, {});
         return std::nullopt;

@@ -18,15 +18,37 @@ constexpr qint64 kSetupWaitMs = 10000;
 
 bool RecordStore::connect(bool readOnly) {
     db_ = QSqlDatabase::addDatabase(dialect_.driverName(), connectionName_);
-    db_.setDatabaseName(path_);
-    db_.setConnectOptions(dialect_.connectOptions(readOnly));
+    if (dialect_.engine() == Engine::SQLite) {
+        db_.setDatabaseName(path_);
+    } else {
+        db_.setHostName(location_.host);
+        db_.setPort(location_.port > 0 ? location_.port : -1);
+        db_.setDatabaseName(location_.database);
+        db_.setUserName(location_.user);
+        db_.setPassword(location_.password);
+    }
+    db_.setConnectOptions(dialect_.connectOptions(location_, readOnly));
     if (!db_.open()) {
         const QSqlError error = db_.lastError();
         close();
+        if (!QSqlDatabase::isDriverAvailable(dialect_.driverName())) {
+            return fail(
+                Fault::CannotOpen,
+                QStringLiteral("Qt's %1 driver is not installed").arg(dialect_.driverName()));
+        }
         return fail(error.type() == QSqlError::NoError ? Fault::CannotOpen
                                                        : dialect_.classify(error),
-                    error.text());
+                    error.text().trimmed());
     }
+    QSqlQuery q(db_);
+    for (const QString& statement : dialect_.sessionSetup(location_)) {
+        if (!q.exec(statement)) {
+            const QSqlError error = q.lastError();
+            close();
+            return fail(error);
+        }
+    }
+    subscribe();
     return true;
 }
 
@@ -40,13 +62,19 @@ void RecordStore::close() {
 }
 
 bool RecordStore::open(const QString& path, int targetVersion) {
+    return open(StoreLocation::sqliteFile(path), targetVersion);
+}
+
+bool RecordStore::open(const StoreLocation& location, int targetVersion) {
     close();
-    path_ = path;
+    location_ = location;
+    dialect_ = SqlDialect(location.engine);
+    path_ = location.engine == Engine::SQLite ? location.path : location.describe();
     newerSchema_ = false;
     fault_ = Fault::None;
     detail_.clear();
-    if (dialect_.engine() == Engine::SQLite && !makePrivateFile(path)) {
-        return fail(Fault::CannotOpen, QStringLiteral("no folder %1").arg(QFileInfo(path).path()));
+    if (dialect_.engine() == Engine::SQLite && !makePrivateFile(path_)) {
+        return fail(Fault::CannotOpen, QStringLiteral("no folder %1").arg(QFileInfo(path_).path()));
     }
     if (!connect(false)) {
         return false;

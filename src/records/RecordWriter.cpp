@@ -6,15 +6,14 @@ namespace kr90x::records {
 namespace {
 
 // Worth trying again at once: another program holds the records. Anything else (no space,
-// a file that may not be written) waits in the outbox for the send timer.
+// a file that may not be written, a server away) waits in the outbox for the send timer.
 bool passing(Fault f) {
     return f == Fault::Busy;
 }
 
 } // namespace
 
-RecordWriter::RecordWriter(QString storePath, QString outboxPath)
-    : storePath_(std::move(storePath)), outboxPath_(std::move(outboxPath)) {}
+RecordWriter::RecordWriter(StoreLocation location) : location_(std::move(location)) {}
 
 RecordWriter::~RecordWriter() = default;
 
@@ -23,7 +22,7 @@ void RecordWriter::start() {
     sendTimer_->setInterval(sendIntervalMs);
     connect(sendTimer_, &QTimer::timeout, this, &RecordWriter::send);
     outbox_ = std::make_unique<Outbox>();
-    if (!outbox_->open(outboxPath_)) {
+    if (!outbox_->open(location_.outboxPath)) {
         reason_ = outbox_->lastError();
     }
     send();
@@ -33,7 +32,7 @@ bool RecordWriter::storeReady() {
     if (!store_) {
         store_ = std::make_unique<RecordStore>();
     }
-    return store_->writable() || store_->open(storePath_);
+    return store_->writable() || store_->open(location_);
 }
 
 // Tries for a bounded time while another program holds the records; anything else ends

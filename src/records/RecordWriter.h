@@ -19,7 +19,7 @@ namespace kr90x::records {
 class RecordWriter : public QObject {
     Q_OBJECT
 public:
-    RecordWriter(QString storePath, QString outboxPath);
+    explicit RecordWriter(StoreLocation location);
     ~RecordWriter() override;
 
     // How long to wait between tries while the records are busy, and between sends of the
@@ -49,8 +49,7 @@ private:
     std::optional<RecordId> trySave(const Measurement& m);
     void report();
 
-    QString storePath_;
-    QString outboxPath_;
+    StoreLocation location_;             // the records, and the outbox on this PC
     std::unique_ptr<RecordStore> store_; // made on this thread
     std::unique_ptr<Outbox> outbox_;
     QTimer* sendTimer_ = nullptr; // child, on this thread

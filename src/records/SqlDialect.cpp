@@ -1,5 +1,7 @@
 #include "records/SqlDialect.h"
 
+#include "records/StoreLocation.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,6 +27,58 @@ enum SqliteCode {
 // any other save to end, short enough that the window never seems to hang.
 constexpr int kBusyTimeoutMs = 250;
 constexpr int kMigrationWaitMs = 60000;
+// On a server: no statement of the window waits on a lock longer than this, and none
+// runs longer than the other; a migration waits longer for another PC's.
+constexpr int kServerLockTimeoutMs = 1000;
+constexpr int kServerStatementTimeoutMs = 5000;
+constexpr int kServerMigrationTimeoutMs = 60000;
+
+// A value for libpq's connection string, which Qt joins with spaces: quoted, its quotes
+// and backslashes escaped. Qt turns every ';' into a space before libpq reads it.
+QString conninfoValue(QString value) {
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    value.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+// An SQL name, quoted as PostgreSQL reads it.
+QString identifier(QString name) {
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+// SQLSTATE classes and codes of PostgreSQL's errors (its appendix "Error Codes").
+Fault classifyServer(const QString& state, QSqlError::ErrorType type) {
+    if (state.isEmpty()) {
+        // No answer of the server at all: libpq lost it, or never reached it.
+        return type == QSqlError::ConnectionError || type == QSqlError::StatementError ||
+                       type == QSqlError::UnknownError
+                   ? Fault::Unreachable
+                   : Fault::Other;
+    }
+    const QStringView cls = QStringView(state).left(2);
+    if (cls == u"08" || state == u"57P01" || state == u"57P02" || state == u"57P03" ||
+        cls == u"28") {
+        return Fault::Unreachable;
+    }
+    if (state == u"40001" || state == u"40P01" || state == u"55P03" || state == u"57014" ||
+        state == u"55006") {
+        return Fault::Busy;
+    }
+    if (cls == u"53") {
+        return Fault::Full;
+    }
+    if (state == u"42501") {
+        return Fault::Permission;
+    }
+    if (state == u"25006") {
+        return Fault::ReadOnly;
+    }
+    if (cls == u"XX") {
+        return Fault::Damaged;
+    }
+    return Fault::Other;
+}
 
 } // namespace
 
@@ -32,9 +86,19 @@ QString SqlDialect::driverName() const {
     return engine_ == Engine::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-QString SqlDialect::connectOptions(bool readOnly) const {
+QString SqlDialect::connectOptions(const StoreLocation& location, bool readOnly) const {
     if (engine_ == Engine::PostgreSQL) {
-        return QStringLiteral("connect_timeout=2");
+        // libpq's shortest wait for a server that does not answer.
+        QStringList options{QStringLiteral("connect_timeout=2")};
+        for (auto [key, value] :
+             {std::pair{"sslmode", &location.sslMode},
+              std::pair{"sslrootcert", &location.sslRootCert},
+              std::pair{"passfile", &location.passFile}, std::pair{"service", &location.service}}) {
+            if (!value->isEmpty()) {
+                options << QLatin1String(key) + QLatin1Char('=') + conninfoValue(*value);
+            }
+        }
+        return options.join(QLatin1Char(';'));
     }
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
     if (readOnly) {
@@ -57,8 +121,12 @@ QString SqlDialect::rowKeyColumn() const {
 
 QStringList SqlDialect::beginExclusive() const {
     if (engine_ == Engine::PostgreSQL) {
-        // One key for every program that migrates these records.
-        return {QStringLiteral("BEGIN"), QStringLiteral("SELECT pg_advisory_xact_lock(907090)")};
+        // One key for every program that migrates these records; the wait for another PC's
+        // migration is bounded too, and longer than a save's.
+        return {QStringLiteral("BEGIN"),
+                QStringLiteral("SET LOCAL lock_timeout = %1").arg(kServerMigrationTimeoutMs),
+                QStringLiteral("SET LOCAL statement_timeout = %1").arg(kServerMigrationTimeoutMs),
+                QStringLiteral("SELECT pg_advisory_xact_lock(907090)")};
     }
     // A migration of a large file may take a while: the other program waits for it rather
     // than failing, and then finds the schema done.
@@ -80,7 +148,17 @@ QStringList SqlDialect::afterExclusive() const {
 std::variant<QStringList, QSqlError> SqlDialect::tables(QSqlDatabase& db) const {
     QSqlQuery q(db);
     if (engine_ == Engine::PostgreSQL) {
-        return db.tables();
+        // Qt's own list qualifies the names of any schema but public: the records of a
+        // role with a schema of its own would never be found.
+        if (!q.exec(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE "
+                                   "table_schema = current_schema()"))) {
+            return q.lastError();
+        }
+        QStringList names;
+        while (q.next()) {
+            names << q.value(0).toString();
+        }
+        return names;
     }
     if (!q.exec(QStringLiteral(
             "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'"))) {
@@ -97,6 +175,24 @@ QString SqlDialect::bytesType() const {
     return engine_ == Engine::SQLite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
 }
 
+QStringList SqlDialect::sessionSetup(const StoreLocation& location) const {
+    if (engine_ == Engine::SQLite) {
+        return {};
+    }
+    QStringList statements{
+        QStringLiteral("SET lock_timeout = %1").arg(kServerLockTimeoutMs),
+        QStringLiteral("SET statement_timeout = %1").arg(kServerStatementTimeoutMs)};
+    if (!location.schema.isEmpty()) {
+        statements << QStringLiteral("SET search_path TO %1").arg(identifier(location.schema));
+    }
+    return statements;
+}
+
+bool SqlDialect::connectionLost(const QSqlError& error) const {
+    return engine_ == Engine::PostgreSQL && error.type() != QSqlError::NoError &&
+           classify(error) == Fault::Unreachable;
+}
+
 QStringList SqlDialect::writeSetup() const {
     if (engine_ == Engine::PostgreSQL) {
         return {};
@@ -108,10 +204,16 @@ QStringList SqlDialect::writeSetup() const {
 }
 
 std::variant<int, QSqlError> SqlDialect::schemaVersion(QSqlDatabase& db) const {
-    QSqlQuery q(db);
-    if (engine_ == Engine::PostgreSQL && !db.tables().contains(QStringLiteral("kr90x_schema"))) {
-        return 0;
+    if (engine_ == Engine::PostgreSQL) {
+        const std::variant<QStringList, QSqlError> found = tables(db);
+        if (const QSqlError* error = std::get_if<QSqlError>(&found)) {
+            return *error;
+        }
+        if (!std::get<QStringList>(found).contains(QStringLiteral("kr90x_schema"))) {
+            return 0;
+        }
     }
+    QSqlQuery q(db);
     if (!q.exec(engine_ == Engine::SQLite ? QStringLiteral("PRAGMA user_version")
                                           : QStringLiteral("SELECT version FROM kr90x_schema")) ||
         !q.next()) {
@@ -150,7 +252,7 @@ Fault SqlDialect::classify(const QSqlError& error) const {
         return Fault::None;
     }
     if (engine_ == Engine::PostgreSQL) {
-        return error.type() == QSqlError::ConnectionError ? Fault::CannotOpen : Fault::Other;
+        return classifyServer(error.nativeErrorCode(), error.type());
     }
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;

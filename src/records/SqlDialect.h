@@ -16,7 +16,23 @@ namespace kr90x::records {
 enum class Engine { SQLite, PostgreSQL };
 
 // What went wrong, in the terms a message to the mechanic needs.
-enum class Fault { None, Busy, Full, ReadOnly, Damaged, CannotOpen, Gone, Other };
+// Gone: the record asked for is not there (any more). Unreachable: the records server
+// cannot be reached, or refused the connection. Permission: the server's role may not do
+// what was asked.
+enum class Fault {
+    None,
+    Busy,
+    Full,
+    ReadOnly,
+    Damaged,
+    CannotOpen,
+    Gone,
+    Unreachable,
+    Permission,
+    Other
+};
+
+struct StoreLocation;
 
 class SqlDialect {
 public:
@@ -25,8 +41,11 @@ public:
     Engine engine() const { return engine_; }
     QString driverName() const;
     // Qt's connect options: a short wait for another program's write, and read-only
-    // where asked.
-    QString connectOptions(bool readOnly) const;
+    // where asked; on a server, how long to try to reach it and its TLS settings.
+    QString connectOptions(const StoreLocation& location, bool readOnly) const;
+    // Statements for each new connection: on a server, the bounds of every wait on it, and
+    // the schema the records live in.
+    QStringList sessionSetup(const StoreLocation& location) const;
     // Column types: a generated whole-number key, and bytes.
     QString keyColumn() const;
     // A key given by the row it belongs to.
@@ -50,6 +69,9 @@ public:
     // Inside the migration's transaction, so the version moves with the schema.
     QSqlError setSchemaVersion(QSqlDatabase& db, int version) const;
     Fault classify(const QSqlError& error) const;
+    // The error came from a connection that is broken (a server restarted or gone): a new
+    // connection may succeed where this one cannot.
+    bool connectionLost(const QSqlError& error) const;
 
 private:
     Engine engine_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/IniText.h"
+#include "core/IniText.h"
 #include "update/Sha256.h"
 
 #include <QByteArray>

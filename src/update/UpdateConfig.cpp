@@ -1,7 +1,7 @@
 #include "update/UpdateConfig.h"
 
 #include "ftp/TFtpClient.h"
-#include "update/IniText.h"
+#include "core/IniText.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateSignature.h"
 

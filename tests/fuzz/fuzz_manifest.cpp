@@ -2,7 +2,7 @@
 // value it reads is one that the text holds. The publisher's tool writes hash keys into
 // any such text, and a sequence and an expiry: the reader then finds what was written,
 // and nothing else changes.
-#include "update/IniText.h"
+#include "core/IniText.h"
 #include "update/Manifest.h"
 
 #include <cstddef>

@@ -65,7 +65,7 @@ TEST_F(OutboxTest, WaitingResultsSurviveARestartAndAreKeptOnceInOrder) {
     {
         RawDatabase other(path());
         other.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        BackgroundKeeper keeper(path(), kQuick);
+        BackgroundKeeper keeper(StoreLocation::sqliteFile(path()), kQuick);
         for (const Measurement& m : results) {
             keeper.save(m);
         }
@@ -74,7 +74,7 @@ TEST_F(OutboxTest, WaitingResultsSurviveARestartAndAreKeptOnceInOrder) {
     EXPECT_EQ(waitingInOutbox(), 3);
     EXPECT_TRUE(keptUids().empty());
 
-    BackgroundKeeper next(path(), kQuick);
+    BackgroundKeeper next(StoreLocation::sqliteFile(path()), kQuick);
     std::vector<QString> order;
     QObject::connect(&next, &BackgroundKeeper::saved,
                      [&](const QString& uid, qint64) { order.push_back(uid); });
@@ -104,7 +104,7 @@ TEST_F(OutboxTest, AResultKeptBeforeItsOutboxRowWentIsNotKeptTwice) {
         EXPECT_EQ(outbox.count(), 1);
     }
     {
-        BackgroundKeeper keeper(path(), kQuick);
+        BackgroundKeeper keeper(StoreLocation::sqliteFile(path()), kQuick);
         bool sent = false;
         QObject::connect(&keeper, &BackgroundKeeper::saved, [&] { sent = true; });
         ASSERT_TRUE(waitFor([&] { return sent; }, 10000));
@@ -120,7 +120,7 @@ TEST(OutboxChild, SavesUntilKilled) {
     if (path.isEmpty()) {
         GTEST_SKIP() << "run by SigkillDuringABurstWithTheOutboxInPlayLosesAndDoublesNothing";
     }
-    RecordWriter writer(path, Outbox::pathBeside(path));
+    RecordWriter writer(StoreLocation::sqliteFile(path));
     writer.retryDelayMs = 1;
     writer.retries = 1;
     writer.start();
@@ -181,7 +181,7 @@ TEST_F(OutboxTest, SigkillDuringABurstWithTheOutboxInPlayLosesAndDoublesNothing)
     takeOutput();
 
     { // the next start sends what waits
-        RecordWriter writer(path(), Outbox::pathBeside(path()));
+        RecordWriter writer(StoreLocation::sqliteFile(path()));
         writer.start();
     }
     const std::map<QString, int> kept = keptUids();

@@ -1,6 +1,6 @@
 // The publisher's tool: a key pair, a signed manifest with the hashes of the folder's
 // files, and its own check of a folder as the program would check it.
-#include "update/IniText.h"
+#include "core/IniText.h"
 #include "update/Manifest.h"
 #include "update/UpdateSignature.h"
 

@@ -1,7 +1,7 @@
 // The manifest's signature, the key texts and the SHA-256 keys: what each accepts, and
 // that every way a signature can be wrong is refused.
 #include "update/UpdateSignature.h"
-#include "update/IniText.h"
+#include "core/IniText.h"
 #include "update/Sha256.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "update/IniText.h"
+#include "core/IniText.h"
 
 #include <limits>
 

@@ -8,7 +8,7 @@
 
 namespace kr90x {
 
-// INI text as the update files use it (the manifest, the settings files): sections in
+// INI text as the settings files and the update manifest use it: sections in
 // square brackets, "key=value" lines, ";" comments; section and key names matched without
 // regard to case, the first section and the first key of a name counting; values trimmed.
 

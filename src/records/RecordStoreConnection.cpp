@@ -1,0 +1,118 @@
+// The store's connection: a new one after a server restarted, and what other programs and
+// PCs changed meanwhile.
+#include "records/RecordStore.h"
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+#include <utility>
+
+namespace kr90x::records {
+namespace {
+
+const QString kChannel = QStringLiteral("kr90x_records");
+
+} // namespace
+
+template <class F> auto RecordStore::retried(F once) -> decltype(once()) {
+    lost_ = false;
+    auto result = once();
+    if (result || !lost_) {
+        return result;
+    }
+    // The server restarted, or the network dropped the connection: every later statement
+    // on it would fail too. One new connection, one more try.
+    const StoreLocation location = location_;
+    if (!open(location)) {
+        return result;
+    }
+    return once();
+}
+
+std::optional<RecordId> RecordStore::save(const Measurement& m) {
+    return retried([&] { return saveOnce(m); });
+}
+
+bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
+    return retried([&] { return updateVehicleOnce(id, vehicle); });
+}
+
+std::optional<RecordId> RecordStore::idOf(const QString& uid) {
+    return retried([&] { return idOfOnce(uid); });
+}
+
+bool RecordStore::remove(std::span<const RecordId> ids) {
+    return retried([&] { return removeOnce(ids); });
+}
+
+std::optional<int> RecordStore::count(const QStringList& words) {
+    return retried([&] { return countOnce(words); });
+}
+
+std::optional<std::vector<RecordSummary>> RecordStore::page(const QStringList& words, int offset,
+                                                            int limit) {
+    return retried([&] { return pageOnce(words, offset, limit); });
+}
+
+std::optional<int> RecordStore::position(RecordId id, const QStringList& words) {
+    return retried([&] { return positionOnce(id, words); });
+}
+
+std::optional<Measurement> RecordStore::load(RecordId id) {
+    return retried([&] { return loadOnce(id); });
+}
+
+bool RecordStore::tellChange() {
+    if (dialect_.engine() != Engine::PostgreSQL) {
+        return true; // another program sees the file's version change
+    }
+    QSqlQuery q(db_);
+    return q.exec(QStringLiteral("NOTIFY ") + kChannel) || fail(q.lastError());
+}
+
+void RecordStore::watchChanges() {
+    watching_ = true;
+    subscribe();
+}
+
+void RecordStore::subscribe() {
+    if (!watching_ || !db_.isOpen()) {
+        return;
+    }
+    if (dialect_.engine() == Engine::SQLite) {
+        QSqlQuery q(db_);
+        dataVersion_ = q.exec(QStringLiteral("PRAGMA data_version")) && q.next()
+                           ? q.value(0).toLongLong()
+                           : -1;
+        return;
+    }
+    QSqlDriver* driver = db_.driver();
+    QObject::connect(
+        driver, &QSqlDriver::notification, driver,
+        [this](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
+            if (source != QSqlDriver::SelfSource) {
+                changed_ = true;
+            }
+        });
+    driver->subscribeToNotification(kChannel);
+    // What others saved while this connection was away was never told.
+    changed_ = true;
+}
+
+bool RecordStore::changedElsewhere() {
+    if (mode_ == Mode::Closed) {
+        return false;
+    }
+    if (dialect_.engine() == Engine::PostgreSQL) {
+        return std::exchange(changed_, false);
+    }
+    // Each connection counts the commits of the others; its own do not move it.
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next()) {
+        return false;
+    }
+    const qint64 before = std::exchange(dataVersion_, q.value(0).toLongLong());
+    return before != dataVersion_;
+}
+
+} // namespace kr90x::records
