@@ -16,6 +16,14 @@ const QString kChannel = QStringLiteral("kr90x_records");
 
 template <class F> auto RecordStore::retried(F once) -> decltype(once()) {
     lost_ = false;
+    // A server that was away when the connection broke is tried again at the next use.
+    if (dropped_ && mode_ == Mode::Closed) {
+        const StoreLocation location = location_;
+        if (!open(location)) {
+            dropped_ = true;
+            return decltype(once()){};
+        }
+    }
     auto result = once();
     if (result || !lost_) {
         return result;
@@ -24,6 +32,7 @@ template <class F> auto RecordStore::retried(F once) -> decltype(once()) {
     // on it would fail too. One new connection, one more try.
     const StoreLocation location = location_;
     if (!open(location)) {
+        dropped_ = true;
         return result;
     }
     return once();

@@ -67,6 +67,7 @@ bool RecordStore::open(const QString& path, int targetVersion) {
 
 bool RecordStore::open(const StoreLocation& location, int targetVersion) {
     close();
+    dropped_ = false;
     location_ = location;
     dialect_ = SqlDialect(location.engine);
     path_ = location.engine == Engine::SQLite ? location.path : location.describe();
