@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/LogFile.h"
 #include "app/QtDialogService.h"
+#include "app/RecordsCopyCommand.h"
 #include "app/TForm1.h"
 #include "app/TerminationSignals.h"
 #include "app/VirtualTesterSession.h"
@@ -57,6 +58,10 @@ int main(int argc, char* argv[]) {
     case kr90x::CommandLine::Action::Version:
         std::fputs(kr90x::CommandLine::versionText().toLocal8Bit().constData(), stdout);
         return 0;
+    case kr90x::CommandLine::Action::CopyRecords: {
+        QCoreApplication app(argc, argv); // Qt's database drivers are its plugins
+        return kr90x::copyRecordsCommand(commandLine.copyFrom);
+    }
     case kr90x::CommandLine::Action::Error:
         std::fprintf(stderr, "orvo-kr90x: %s\n\n%s", commandLine.error.toLocal8Bit().constData(),
                      kr90x::CommandLine::usage().toLocal8Bit().constData());

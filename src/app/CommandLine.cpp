@@ -58,7 +58,16 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             c.action = Action::Version;
             return c;
         }
-        if (arg == QLatin1String("--startup-probe")) {
+        const QString copyOption = QStringLiteral("--copy-records");
+        if (arg == copyOption || arg.startsWith(copyOption + QLatin1Char('='))) {
+            c.copyFrom = arg == copyOption ? arguments.value(++i) : arg.mid(copyOption.size() + 1);
+            if (c.copyFrom.isEmpty()) {
+                c.action = Action::Error;
+                c.error = QStringLiteral("--copy-records needs the records file to copy");
+                return c;
+            }
+            c.action = Action::CopyRecords;
+        } else if (arg == QLatin1String("--startup-probe")) {
             c.startupProbe = true;
         } else if (arg == virtualOption || arg.startsWith(virtualOption + QLatin1Char('='))) {
             const ParsedTesterOptions parsed =
@@ -89,6 +98,7 @@ QString CommandLine::usage() {
         testerOptions += QStringLiteral("  ") + line + QLatin1Char('\n');
     }
     return QStringLiteral("Usage: orvo-kr90x [--virtual-tester[=OPTIONS]] [--help] [--version]\n"
+                          "       orvo-kr90x --copy-records FILE\n"
                           "\n"
                           "Reads, charts and prints the results of the Orvo KR90X pressure\n"
                           "tester on USB.\n"
@@ -98,7 +108,11 @@ QString CommandLine::usage() {
                           "      plug it in, pull it out and change what it holds; OPTIONS,\n"
                           "      separated by commas:\n") +
            testerOptions +
-           QStringLiteral("  --help       this text\n"
+           QStringLiteral("  --copy-records FILE\n"
+                          "      copies the records of the records file FILE into the records\n"
+                          "      that records.conf names (a workshop's server), each once,\n"
+                          "      and ends; copying again copies only what is new\n"
+                          "  --help       this text\n"
                           "  --version    the program's version\n"
                           "\n"
                           "Example: orvo-kr90x --virtual-tester=stored=oil,weak-cylinder=3\n");

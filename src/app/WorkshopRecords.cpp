@@ -113,7 +113,7 @@ void WorkshopRecords::openStore(const records::StoreLocation& location) {
                                  "at and exported. New measurements wait beside them until "
                                  "this program is brought up to date.");
     }
-    if (!opened) {
+    if (!opened && server) {
         parts_.log.add(QStringLiteral("Workshop records: ") + store_.lastError());
     }
     // A folder that cannot be made has no room for an outbox either: nothing is kept.

@@ -97,7 +97,7 @@ bool RecordStore::fail(Fault fault, const QString& detail) {
 bool RecordStore::fail(const QSqlError& error) {
     const Fault f = dialect_.classify(error);
     lost_ = dialect_.connectionLost(error);
-    return fail(f == Fault::None ? Fault::Other : f, error.text());
+    return fail(f == Fault::None ? Fault::Other : f, dialect_.words(error));
 }
 
 bool RecordStore::requireWritable() {

@@ -38,7 +38,7 @@ bool RecordStore::connect(bool readOnly) {
         }
         return fail(error.type() == QSqlError::NoError ? Fault::CannotOpen
                                                        : dialect_.classify(error),
-                    error.text().trimmed());
+                    dialect_.words(error).trimmed());
     }
     QSqlQuery q(db_);
     for (const QString& statement : dialect_.sessionSetup(location_)) {

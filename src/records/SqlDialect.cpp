@@ -188,6 +188,14 @@ QStringList SqlDialect::sessionSetup(const StoreLocation& location) const {
     return statements;
 }
 
+QString SqlDialect::words(const QSqlError& error) const {
+    if (engine_ == Engine::SQLite) {
+        return error.text();
+    }
+    const QString server = error.databaseText().simplified();
+    return server.isEmpty() ? error.text().simplified() : server;
+}
+
 bool SqlDialect::connectionLost(const QSqlError& error) const {
     return engine_ == Engine::PostgreSQL && error.type() != QSqlError::NoError &&
            classify(error) == Fault::Unreachable;

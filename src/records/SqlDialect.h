@@ -69,6 +69,8 @@ public:
     // Inside the migration's transaction, so the version moves with the schema.
     QSqlError setSchemaVersion(QSqlDatabase& db, int version) const;
     Fault classify(const QSqlError& error) const;
+    // What the database said, on one line: a server's own words, without Qt's.
+    QString words(const QSqlError& error) const;
     // The error came from a connection that is broken (a server restarted or gone): a new
     // connection may succeed where this one cannot.
     bool connectionLost(const QSqlError& error) const;
