@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QObject>
 
 namespace kr90x::bench {
 
@@ -26,5 +28,15 @@ template <typename Condition> bool waitUntil(Condition done, int boundMs) {
     }
     return true;
 }
+
+// Watches a widget (its viewport) for its first paint.
+class FirstPaint : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        painted = painted || event->type() == QEvent::Paint;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace kr90x::bench

@@ -127,15 +127,6 @@ void dropCache(const QString& path) {
     }
 }
 
-class FirstPaint : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        painted = painted || event->type() == QEvent::Paint;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 long peakKib() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) {
@@ -268,7 +259,7 @@ int main(int argc, char** argv) {
         form.records().openStore(path);
         QCoreApplication::processEvents();
         dropCache(path);
-        FirstPaint probe;
+        bench::FirstPaint probe;
         QElapsedTimer t;
         t.start();
         form.btnRecords->click();
