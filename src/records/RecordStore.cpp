@@ -95,6 +95,12 @@ bool RecordStore::fail(Fault fault, const QString& detail) {
 }
 
 bool RecordStore::fail(const QSqlError& error) {
+    // Qt's PostgreSQL driver tells a statement on a connection that broke while it was
+    // idle (the server restarted while a records window listened) as no error at all.
+    if (error.type() == QSqlError::NoError && dialect_.engine() == Engine::PostgreSQL) {
+        lost_ = true;
+        return fail(Fault::Unreachable, QStringLiteral("the connection to the server was lost"));
+    }
     const Fault f = dialect_.classify(error);
     lost_ = dialect_.connectionLost(error);
     return fail(f == Fault::None ? Fault::Other : f, dialect_.words(error));

@@ -128,7 +128,7 @@ private:
     Fault fault_ = Fault::None;
     QString detail_;
     bool lost_ = false;     // the last failure came from a broken connection
-    bool dropped_ = false;  // closed as its connection broke: opened again at the next use
+    bool dropped_ = false;  // a server's: when closed by a failure, opened at the next use
     bool watching_ = false; // watchChanges() was asked for
     bool changed_ = false;  // a server told of a change, not asked about yet
     qint64 dataVersion_ = -1;

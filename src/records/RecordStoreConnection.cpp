@@ -16,11 +16,10 @@ const QString kChannel = QStringLiteral("kr90x_records");
 
 template <class F> auto RecordStore::retried(F once) -> decltype(once()) {
     lost_ = false;
-    // A server that was away when the connection broke is tried again at the next use.
+    // A server that was away at the last try is tried again.
     if (dropped_ && mode_ == Mode::Closed) {
         const StoreLocation location = location_;
         if (!open(location)) {
-            dropped_ = true;
             return decltype(once()){};
         }
     }
@@ -32,7 +31,6 @@ template <class F> auto RecordStore::retried(F once) -> decltype(once()) {
     // on it would fail too. One new connection, one more try.
     const StoreLocation location = location_;
     if (!open(location)) {
-        dropped_ = true;
         return result;
     }
     return once();

@@ -67,7 +67,8 @@ bool RecordStore::open(const QString& path, int targetVersion) {
 
 bool RecordStore::open(const StoreLocation& location, int targetVersion) {
     close();
-    dropped_ = false;
+    // A server away now may be back at the next use; a file is opened again by its owner.
+    dropped_ = location.engine == Engine::PostgreSQL;
     location_ = location;
     dialect_ = SqlDialect(location.engine);
     path_ = location.engine == Engine::SQLite ? location.path : location.describe();

@@ -3,6 +3,7 @@
 #include "RecordsWindowFixture.h"
 #include "support/PgCluster.h"
 
+#include <QLabel>
 #include <QProcess>
 
 using namespace kr90x;
@@ -131,4 +132,37 @@ TEST_F(SharedRecordsTest, APcsRecordsFileIsCopiedToTheServerOnce) {
     ASSERT_TRUE(missing.waitForFinished(60000));
     EXPECT_EQ(missing.exitCode(), 1);
     EXPECT_TRUE(missing.readAllStandardError().contains("is no records file"));
+}
+
+// The outage drill: the server stops while results are read and the records window is
+// open, and starts again.
+TEST_F(SharedRecordsTest, ResultsReadWhileTheServerIsDownAreAllThereOnceItIsBack) {
+    form->records().setKeeperTiming({5, 1, 50});
+    form->records().openStore(where());
+    drainEvents();
+    receive(kPetrolReply);
+    RecordsWindow& w = recordsWindow();
+    ASSERT_EQ(w.model().rowCount(), 1);
+    ASSERT_TRUE(server.stop());
+    receive(kPetrolReply);
+    oilCurve({400, 410});
+    receive(kPetrolReply);
+    ASSERT_TRUE(waitFor([&] { return form->records().waitingResults() == 3; }, 10000));
+    EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text.toStdString();
+    EXPECT_FALSE(form->chart1->isHidden());
+    form->btnRecords->click();
+    EXPECT_TRUE(w.status->text().contains(QStringLiteral("3 results wait to be kept")))
+        << w.status->text().toStdString();
+
+    ASSERT_TRUE(server.startAgain());
+    ASSERT_TRUE(waitFor([&] { return form->records().waitingResults() == 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return w.model().rowCount() == 4; }, 5000))
+        << w.status->text().toStdString();
+    EXPECT_EQ(w.status->text(), QStringLiteral("4 of 4 records"));
+    const std::optional<QStringList> rows =
+        server.sql(QStringLiteral("SELECT count(*) || '|' || count(DISTINCT uid) FROM records"),
+                   QStringLiteral("workshop"));
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->value(0), QStringLiteral("4|4"));
+    EXPECT_EQ(form->log().lines().filter(QStringLiteral("every waiting result is kept")).size(), 1);
 }

@@ -163,6 +163,8 @@ TEST_F(ServerStoreTest, AServerRestartLosesAndDoublesNoResult) {
     RecordStore window;
     ASSERT_TRUE(window.open(where()));
     ASSERT_TRUE(window.save(withUid(compressionRecord(), 0)));
+    RecordStore list; // a records window's, idle across the stop
+    ASSERT_TRUE(list.open(where()));
     RecordWriter writer(where());
     writer.retryDelayMs = 1;
     writer.start();
@@ -183,6 +185,8 @@ TEST_F(ServerStoreTest, AServerRestartLosesAndDoublesNoResult) {
         << waiting.last().at(1).toString().toStdString();
     EXPECT_FALSE(window.save(withUid(compressionRecord(), 100)));
     EXPECT_EQ(window.lastFault(), Fault::Unreachable);
+    EXPECT_FALSE(list.count({}));
+    EXPECT_EQ(list.lastFault(), Fault::Unreachable) << list.lastError().toStdString();
 
     ASSERT_TRUE(server.startAgain());
     writer.send();
@@ -190,6 +194,7 @@ TEST_F(ServerStoreTest, AServerRestartLosesAndDoublesNoResult) {
     EXPECT_TRUE(lost.isEmpty());
     // The window's store, whose connection the restart cut, keeps its next result at once.
     EXPECT_TRUE(window.save(withUid(compressionRecord(), 100))) << window.lastError().toStdString();
+    EXPECT_EQ(list.count({}), 72) << list.lastError().toStdString();
     Superuser admin(server);
     EXPECT_EQ(admin.value(QStringLiteral("SELECT count(*) FROM records")).toInt(), 72);
     EXPECT_EQ(admin.value(QStringLiteral("SELECT count(DISTINCT uid) FROM records")).toInt(), 72);
