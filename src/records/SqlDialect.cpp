@@ -27,9 +27,9 @@ enum SqliteCode {
 // any other save to end, short enough that the window never seems to hang.
 constexpr int kBusyTimeoutMs = 250;
 constexpr int kMigrationWaitMs = 60000;
-// On a server: no statement of the window waits on a lock longer than this, and none
-// runs longer than the other; a migration waits longer for another PC's.
-constexpr int kServerLockTimeoutMs = 1000;
+// On a server: no statement waits on another PC's lock longer than a save waits on a
+// file, none runs longer than 5 s, and a migration waits longer for another PC's.
+constexpr int kServerLockTimeoutMs = 250;
 constexpr int kServerStatementTimeoutMs = 5000;
 constexpr int kServerMigrationTimeoutMs = 60000;
 
