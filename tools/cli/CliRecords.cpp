@@ -1,0 +1,176 @@
+#include "CliRecords.h"
+
+#include "OutputFile.h"
+#include "measure/TestFunctions.h"
+#include "records/CsvExport.h"
+#include "records/Outbox.h"
+#include "records/RecordWriter.h"
+#include "records/RecordsModel.h"
+
+namespace kr90x::cli {
+namespace {
+
+Failure<CliError> recordsFail(const QString& what, const records::RecordStore& store) {
+    return cliFail(Exit::RecordsOrFile, what + QStringLiteral(": ") + store.lastError());
+}
+
+// A record fits the test function it names: six cylinders for a compression, samples for
+// a curve. Anything else is damage.
+bool fits(const records::Measurement& m) {
+    const TestFunction* f = testFunction(m.function);
+    return f && !f->isCurve() == m.isCompression();
+}
+
+CliResult<std::unique_ptr<records::RecordStore>> openedRecords() {
+    std::unique_ptr<records::RecordStore> store = openRecords();
+    if (store->mode() == records::RecordStore::Mode::Closed) {
+        return recordsFail(QStringLiteral("the workshop records cannot be opened"), *store);
+    }
+    return store;
+}
+
+} // namespace
+
+std::unique_ptr<records::RecordStore> openRecords() {
+    auto store = std::make_unique<records::RecordStore>();
+    store->open(records::RecordStore::defaultPath());
+    return store;
+}
+
+CliResult<Keeping> keepResult(const records::Measurement& m) {
+    QString path;
+    {
+        const std::unique_ptr<records::RecordStore> store = openRecords();
+        if (store->mode() == records::RecordStore::Mode::Closed &&
+            store->lastFault() == records::Fault::CannotOpen) {
+            // No folder for them: none for the outbox either.
+            return recordsFail(QStringLiteral("the result was not kept"), *store);
+        }
+        path = store->path();
+    }
+    // The window's writer, run on this thread: it sends what waits first, tries the
+    // records a bounded time while another program holds them, and else puts the result
+    // in the outbox, on disk, before it says so.
+    records::RecordWriter writer(path, records::Outbox::pathBeside(path));
+    Keeping keeping{Keeping::State::Waiting, std::nullopt};
+    QString lost;
+    QString waitReason;
+    QObject::connect(&writer, &records::RecordWriter::saved, [&](const QString& uid, qint64 id) {
+        if (uid == m.uid) {
+            keeping = {Keeping::State::Kept, id};
+        }
+    });
+    QObject::connect(&writer, &records::RecordWriter::lost,
+                     [&](const QString& uid, const QString& reason) {
+                         if (uid == m.uid) {
+                             lost = reason.isEmpty() ? QStringLiteral("unknown") : reason;
+                         }
+                     });
+    QObject::connect(&writer, &records::RecordWriter::waiting,
+                     [&](int, const QString& reason) { waitReason = reason; });
+    writer.start();
+    writer.save(m);
+    if (!lost.isNull()) {
+        return cliFail(Exit::RecordsOrFile,
+                       QStringLiteral("the result was not kept in the workshop records: ") + lost);
+    }
+    if (keeping.state == Keeping::State::Waiting) {
+        std::fprintf(
+            stderr,
+            "kr90x: the result waits beside the workshop records (%s); the "
+            "next program that keeps a result keeps it too\n",
+            qPrintable(waitReason.isEmpty() ? QStringLiteral("not written yet") : waitReason));
+    }
+    return keeping;
+}
+
+CliResult<records::Measurement> loadRecord(records::RecordId id) {
+    CliResult<std::unique_ptr<records::RecordStore>> store = openedRecords();
+    if (!store) {
+        return fail(store.error());
+    }
+    std::optional<records::Measurement> m = (*store)->load(id);
+    if (!m) {
+        if ((*store)->lastFault() == records::Fault::Gone) {
+            return cliFail(Exit::RecordsOrFile, QStringLiteral("no record %1").arg(id));
+        }
+        return recordsFail(QStringLiteral("record %1 cannot be read").arg(id), **store);
+    }
+    if (!fits(*m)) {
+        return cliFail(Exit::RecordsOrFile, QStringLiteral("record %1 is damaged").arg(id));
+    }
+    return std::move(*m);
+}
+
+CliResult<std::vector<records::RecordSummary>> listRecords(const QString& search) {
+    CliResult<std::unique_ptr<records::RecordStore>> store = openedRecords();
+    if (!store) {
+        return fail(store.error());
+    }
+    // The records window's own model: the same search, the same order.
+    const FormatSettings format;
+    records::RecordsModel model(format);
+    if (!model.setStore(store->get()) || !model.setFilter(search)) {
+        return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
+    }
+    std::vector<records::RecordSummary> rows;
+    rows.reserve(static_cast<std::size_t>(model.rowCount()));
+    for (int row = 0; row < model.rowCount(); ++row) {
+        records::RecordSummary r = model.record(row);
+        if (r.id == 0) {
+            return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
+        }
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputFile& file) {
+    CliResult<std::unique_ptr<records::RecordStore>> store = openedRecords();
+    if (!store) {
+        return fail(store.error());
+    }
+    std::vector<records::RecordId> chosen = ids;
+    if (chosen.empty()) {
+        const std::optional<std::vector<records::RecordSummary>> all = (*store)->list();
+        if (!all) {
+            return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
+        }
+        for (const records::RecordSummary& r : *all) {
+            chosen.push_back(r.id);
+        }
+    }
+    const QChar decimal = windowFormat().DecimalSeparator;
+    if (CliResult<Done> r = file.write(records::csvHeader()); !r) {
+        return r;
+    }
+    // One record read, written and let go at a time: a long selection of long curves
+    // never has to fit in memory at once.
+    for (records::RecordId id : chosen) {
+        std::optional<records::Measurement> m = (*store)->load(id);
+        if (!m || !fits(*m)) {
+            return cliFail(Exit::RecordsOrFile,
+                           QStringLiteral("record %1 cannot be exported: %2; no file was written")
+                               .arg(id)
+                               .arg(!m && (*store)->lastFault() == records::Fault::Gone
+                                        ? QStringLiteral("there is no such record")
+                                    : !m ? (*store)->lastError()
+                                         : QStringLiteral("it is damaged")));
+        }
+        std::optional<CliError> writeError;
+        const auto put = [&](const QByteArray& bytes) {
+            CliResult<Done> w = file.write(bytes);
+            if (!w) {
+                writeError = w.error();
+            }
+            return w.ok();
+        };
+        if (!records::writeRecordCsv(*m, decimal, put)) {
+            return fail(writeError.value_or(
+                CliError{Exit::RecordsOrFile, QStringLiteral("cannot write the CSV")}));
+        }
+    }
+    return file.commit();
+}
+
+} // namespace kr90x::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Arguments.h"
+#include "CliError.h"
+#include "ResultOutput.h"
+#include "records/Measurement.h"
+#include "records/RecordStore.h"
+
+#include <memory>
+#include <vector>
+
+namespace kr90x::cli {
+
+class OutputFile;
+
+// The workshop records the window keeps its results in, opened: the one place that says
+// which records those are. Check mode() and lastError() before use.
+std::unique_ptr<records::RecordStore> openRecords();
+
+// Keeps a result as the window does: in the records, or, when they cannot take it now,
+// in the outbox beside them, behind what waits there already.
+CliResult<Keeping> keepResult(const records::Measurement& m);
+
+// One record whole; Exit::RecordsOrFile when it is not there or cannot be used.
+CliResult<records::Measurement> loadRecord(records::RecordId id);
+
+// The records, newest first, narrowed as the records window's search narrows them.
+CliResult<std::vector<records::RecordSummary>> listRecords(const QString& search);
+
+// The records' CSV of those records (none: every record), all or nothing.
+CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputFile& file);
+
+} // namespace kr90x::cli

@@ -1,0 +1,220 @@
+#include "ResultOutput.h"
+
+#include "measure/TestFunctions.h"
+#include "records/CsvExport.h"
+#include "records/RecordColumns.h"
+#include "records/RecordsModel.h"
+#include "reports/RecordReportLines.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+
+namespace kr90x::cli {
+namespace {
+
+// The names scripts read the vehicle details by, as --vehicle takes them.
+constexpr std::array<std::pair<const char*, QString records::VehicleDetails::*>, 7> kVehicleJson{{
+    {"plate", &records::VehicleDetails::plate},
+    {"vin", &records::VehicleDetails::vin},
+    {"make_model", &records::VehicleDetails::makeModel},
+    {"odometer", &records::VehicleDetails::odometer},
+    {"customer", &records::VehicleDetails::customer},
+    {"technician", &records::VehicleDetails::technician},
+    {"notes", &records::VehicleDetails::notes},
+}};
+static_assert(kVehicleJson.size() == records::kVehicleFields.size());
+
+QJsonObject functionJson(int function, const QString& label) {
+    const TestFunction* f = testFunction(function);
+    return QJsonObject{{QStringLiteral("number"), function},
+                       {QStringLiteral("name"), f ? QString::fromLatin1(f->name) : QString()},
+                       {QStringLiteral("label"), label}};
+}
+
+QJsonObject vehicleJson(const records::VehicleDetails& v) {
+    QJsonObject o;
+    for (const auto& [key, member] : kVehicleJson) {
+        o.insert(QString::fromLatin1(key), v.*member);
+    }
+    return o;
+}
+
+QString utcText(const QDateTime& t) {
+    return t.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QByteArray json(const QJsonObject& o) {
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+QByteArray resultJson(const records::Measurement& m, const Keeping& keeping) {
+    const TestFunction* f = testFunction(m.function);
+    QJsonObject o{
+        {QStringLiteral("schema"), kJsonSchema},
+        {QStringLiteral("function"), functionJson(m.function, m.functionName)},
+        {QStringLiteral("unit"), m.unit},
+        // Values are as the window shows them: the tester's whole numbers divided
+        // by the divisor, carrying that many decimals.
+        {QStringLiteral("scale"), QJsonObject{{QStringLiteral("divisor"), f ? f->divisor : 1.0},
+                                              {QStringLiteral("decimals"), m.decimals}}},
+        {QStringLiteral("firmware"), m.firmwareVersion},
+        {QStringLiteral("program_version"), m.programVersion},
+        {QStringLiteral("measured_at"), utcText(m.measuredAt)},
+        {QStringLiteral("virtual_tester"), m.virtualTester},
+        {QStringLiteral("vehicle"), vehicleJson(m.vehicle)},
+        {QStringLiteral("uid"), m.uid}};
+    if (m.cylinders) {
+        QJsonArray values;
+        for (double v : *m.cylinders) {
+            values.append(v);
+        }
+        o.insert(QStringLiteral("values"), values);
+    } else {
+        QJsonArray samples;
+        for (double v : m.samples) {
+            samples.append(v);
+        }
+        o.insert(QStringLiteral("samples"), samples);
+    }
+    o.insert(QStringLiteral("record"),
+             keeping.id ? QJsonValue(static_cast<double>(*keeping.id)) : QJsonValue());
+    static constexpr const char* kStates[] = {"kept", "waiting", "not-kept"};
+    o.insert(QStringLiteral("kept"), QString::fromLatin1(kStates[static_cast<int>(keeping.state)]));
+    return json(o);
+}
+
+QByteArray resultText(const records::Measurement& m, const Keeping& keeping) {
+    const FormatSettings format = windowFormat();
+    QStringList lines;
+    const TestFunction* f = testFunction(m.function);
+    if (m.cylinders) {
+        lines << m.functionName;
+        for (std::size_t n = 1; n <= kCylinders; ++n) {
+            lines << formatText(kCylinderFormat, {static_cast<unsigned>(n), (*m.cylinders)[n - 1]},
+                                format);
+        }
+        lines << spreadLine(*m.cylinders, format);
+    } else {
+        lines << (f && f->chartTitle ? QString::fromLatin1(f->chartTitle) : m.functionName);
+        const QString value = QStringLiteral("%.%1n").arg(m.decimals);
+        const records::CurveFigures figures = records::curveFigures(m.samples);
+        lines << QStringLiteral("Samples: %1").arg(m.samples.size());
+        if (!m.samples.empty()) {
+            lines << QStringLiteral("Peak %1, last %2")
+                         .arg(formatText(value, {figures.peak}, format) + QLatin1Char(' ') + m.unit,
+                              formatText(value, {figures.last}, format) + QLatin1Char(' ') +
+                                  m.unit);
+        }
+        for (std::size_t i = 0; i < m.samples.size(); ++i) {
+            lines << formatText(u"%6u  ", {i + 1}, format) +
+                         formatText(value, {m.samples[i]}, format);
+        }
+    }
+    for (const auto& [name, text] : recordReportParams(m, format)) {
+        if (!text.isEmpty() && !text.startsWith(QLatin1String("Spread"))) {
+            lines << text;
+        }
+    }
+    lines << QStringLiteral("Firmware: %1").arg(m.firmwareVersion);
+    if (keeping.id) {
+        lines << QStringLiteral("Record: %1").arg(*keeping.id);
+    } else if (keeping.state == Keeping::State::Waiting) {
+        lines << QStringLiteral("Record: waiting beside the workshop records");
+    }
+    return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
+}
+
+// As a spreadsheet must not take it for a formula, as the records' CSV writes it.
+QString csvText(const QString& text) {
+    QString t = text;
+    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front())) {
+        t.prepend(QLatin1Char('\''));
+    }
+    if (t.contains(QLatin1Char(';')) || t.contains(QLatin1Char('"')) ||
+        t.contains(QLatin1Char('\n'))) {
+        t = QLatin1Char('"') + t.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+            QLatin1Char('"');
+    }
+    return t;
+}
+
+} // namespace
+
+FormatSettings windowFormat() {
+    FormatSettings format = FormatSettings::fromSystem();
+    format.DecimalSeparator = QLatin1Char(',');
+    return format;
+}
+
+QByteArray resultOutput(const records::Measurement& m, const Keeping& keeping, Format format) {
+    switch (format) {
+    case Format::Json:
+        return resultJson(m, keeping);
+    case Format::Csv:
+        return records::recordsCsv({&m, 1}, windowFormat().DecimalSeparator);
+    case Format::Text:
+        break;
+    }
+    return resultText(m, keeping);
+}
+
+QByteArray recordsListOutput(const std::vector<records::RecordSummary>& rows, Format format) {
+    if (format == Format::Json) {
+        QJsonArray list;
+        for (const records::RecordSummary& r : rows) {
+            QJsonObject o{{QStringLiteral("record"), static_cast<double>(r.id)},
+                          {QStringLiteral("measured_at"), utcText(r.measuredAt)},
+                          {QStringLiteral("function"), functionJson(r.function, r.functionName)},
+                          {QStringLiteral("unit"), r.unit},
+                          {QStringLiteral("vehicle"), vehicleJson(r.vehicle)},
+                          {QStringLiteral("virtual_tester"), r.virtualTester}};
+            if (r.compression) {
+                o.insert(QStringLiteral("lowest"), r.first);
+                o.insert(QStringLiteral("highest"), r.second);
+                o.insert(QStringLiteral("spread_percent"),
+                         r.spreadPercent ? QJsonValue(*r.spreadPercent) : QJsonValue());
+            } else {
+                o.insert(QStringLiteral("peak"), r.first);
+                o.insert(QStringLiteral("last"), r.second);
+            }
+            list.append(o);
+        }
+        return json(QJsonObject{{QStringLiteral("schema"), kJsonSchema},
+                                {QStringLiteral("records"), list}});
+    }
+    // Text: the records window's columns, tab-separated, the record number first. CSV:
+    // the same, as the records' CSV writes its texts (';', quoted where needed).
+    const QChar separator = format == Format::Csv ? QLatin1Char(';') : QLatin1Char('\t');
+    const FormatSettings numbers = windowFormat();
+    const records::RecordsModel model(numbers); // the window's texts of a row
+    QStringList lines;
+    lines << QStringList{QStringLiteral("Record"),        QStringLiteral("Date"),
+                         QStringLiteral("Test function"), QStringLiteral("Plate"),
+                         QStringLiteral("Customer"),      QStringLiteral("Tester"),
+                         QStringLiteral("Summary")}
+                 .join(separator);
+    for (const records::RecordSummary& r : rows) {
+        // Texts a mechanic typed go out without their line breaks or tabs in the text form.
+        const auto cell = [&](QString text) {
+            if (format == Format::Csv) {
+                return csvText(text);
+            }
+            return text.replace(QLatin1Char('\t'), QLatin1Char(' '))
+                .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        };
+        lines << QStringList{QString::number(r.id),
+                             records::RecordsModel::dateText(r.measuredAt),
+                             cell(r.functionName),
+                             cell(r.vehicle.plate),
+                             cell(r.vehicle.customer),
+                             records::RecordsModel::testerText(r),
+                             cell(model.summaryText(r))}
+                     .join(separator);
+    }
+    return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
+}
+
+} // namespace kr90x::cli
