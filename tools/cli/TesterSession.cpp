@@ -170,11 +170,17 @@ CliResult<TesterInfo> TesterSession::connect() {
     }
     THidDevice* chosen = nullptr;
     if (!settings_.device.isEmpty()) {
-        const QString wanted = QFileInfo(settings_.device).canonicalFilePath();
         for (THidDevice* t : found_) {
-            const QString& path = t->PnPInfo().DevicePath;
-            if (path == settings_.device ||
-                (!wanted.isEmpty() && QFileInfo(path).canonicalFilePath() == wanted)) {
+            if (t->PnPInfo().DevicePath == settings_.device) {
+                chosen = t;
+            }
+        }
+        // A link to the node (a udev rule's /dev/kr90x, say) names it too. Only then is
+        // the path resolved: umockdev 0.17's realpath() overruns its buffer.
+        const QString wanted = chosen ? QString() : QFileInfo(settings_.device).canonicalFilePath();
+        for (THidDevice* t : found_) {
+            if (!chosen && !wanted.isEmpty() &&
+                QFileInfo(t->PnPInfo().DevicePath).canonicalFilePath() == wanted) {
                 chosen = t;
             }
         }

@@ -15,6 +15,14 @@ using namespace kr90x::cli;
 
 namespace {
 
+// Qt's own notes (a runtime folder not set, a font not found) are not this program's to
+// say: a script reads one line on standard error, and only for a failure.
+void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "kr90x: %s\n", text.toLocal8Bit().constData());
+    }
+}
+
 int failed(const CliError& e) {
     std::fprintf(stderr, "kr90x: %s\n", e.message.toLocal8Bit().constData());
     return static_cast<int>(e.exit);
@@ -58,6 +66,7 @@ int main(int argc, char** argv) {
         std::fputs(versionText().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    qInstallMessageHandler(qtMessage);
     // Qt's own options are not this program's: it is given its name alone.
     int qtArgc = 1;
     const std::unique_ptr<QCoreApplication> app =
