@@ -27,6 +27,8 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xau
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.
     lintian desktop-file-utils appstream
+    # kr90x's completion, tried in the bash-completion it is written for.
+    bash-completion
     # The records' tests: an immutable file (chattr, e2fsprogs) and the CSV read back by
     # Python's csv module.
     e2fsprogs python3)
