@@ -138,6 +138,13 @@ TEST_F(CliReadTest, DevicesListsTheTesterWithItsFirmware) {
     EXPECT_EQ(python(run.out, QStringLiteral("t = d['testers']\nprint(d['schema'], len(t), "
                                              "t[0]['node'], t[0]['serial'], t[0]['firmware'])")),
               QStringList{QStringLiteral("1 1 virtual:1 None 13")});
+    // A tester that does not say is listed without a version (the window would take 11).
+    const CliRun silent =
+        kr90x({QStringLiteral("devices"), QStringLiteral("--virtual-tester=silent"),
+               QStringLiteral("--timeout=50"), QStringLiteral("--format=json")});
+    ASSERT_EQ(silent.exitCode, 0) << silent.err.toStdString();
+    EXPECT_EQ(python(silent.out, QStringLiteral("print(d['testers'][0]['firmware'])")),
+              QStringList{QStringLiteral("None")});
 }
 
 } // namespace

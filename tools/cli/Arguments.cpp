@@ -1,8 +1,9 @@
 #include "Arguments.h"
 
+#include "VehicleOption.h"
+
 #include "core/Texts.h"
 #include "measure/TestFunctions.h"
-#include "records/RecordColumns.h"
 
 #include <array>
 #include <bitset>
@@ -82,22 +83,6 @@ const std::vector<CommandSpec>& commands() {
     return table;
 }
 
-// The vehicle details a script may give, by the key it gives them with.
-struct VehicleKey {
-    const char* key;
-    records::Col col;
-};
-constexpr std::array<VehicleKey, 7> kVehicleKeys{{
-    {"plate", records::Col::Plate},
-    {"vin", records::Col::Vin},
-    {"make-model", records::Col::MakeModel},
-    {"odometer", records::Col::Odometer},
-    {"customer", records::Col::Customer},
-    {"technician", records::Col::Technician},
-    {"notes", records::Col::Notes},
-}};
-static_assert(kVehicleKeys.size() == records::kVehicleFields.size());
-
 Failure<CliError> usage(const QString& message) {
     return cliFail(Exit::Usage, message);
 }
@@ -132,41 +117,6 @@ std::optional<int> functionOf(const QString& text) {
 
 std::optional<records::RecordId> recordIdOf(const QString& text) {
     return number(text, 1, (qint64(1) << 53)); // as exact in a JSON number as in the records
-}
-
-CliResult<Done> setVehicle(records::VehicleDetails& vehicle, const QString& assignment) {
-    const qsizetype eq = assignment.indexOf(QLatin1Char('='));
-    const QString key = assignment.left(eq);
-    const QString value = eq < 0 ? QString() : assignment.mid(eq + 1);
-    for (const VehicleKey& k : kVehicleKeys) {
-        if (eq < 0 || key != QLatin1String(k.key)) {
-            continue;
-        }
-        for (const records::VehicleField& field : records::kVehicleFields) {
-            if (field.col != k.col) {
-                continue;
-            }
-            if (value.size() > field.maxLength) {
-                return usage(QStringLiteral("--vehicle %1: at most %2 characters")
-                                 .arg(key)
-                                 .arg(field.maxLength));
-            }
-            for (QChar c : value) {
-                if (c.category() == QChar::Other_Control) {
-                    return usage(
-                        QStringLiteral("--vehicle %1: control characters are not taken").arg(key));
-                }
-            }
-            vehicle.*field.member = value;
-            return Done{};
-        }
-    }
-    QStringList keys;
-    for (const VehicleKey& k : kVehicleKeys) {
-        keys << QString::fromLatin1(k.key);
-    }
-    return usage(QStringLiteral("--vehicle takes KEY=VALUE, KEY one of %1")
-                     .arg(keys.join(QStringLiteral(", "))));
 }
 
 struct Given {
@@ -268,7 +218,7 @@ CliResult<Done> apply(Invocation& inv, const Given& g) {
         inv.output = g.value;
         return Done{};
     case Opt::Vehicle:
-        return setVehicle(inv.vehicle, g.value);
+        return setVehicleDetail(inv.vehicle, g.value);
     case Opt::NoRecord:
         inv.noRecord = true;
         return Done{};

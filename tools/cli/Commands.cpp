@@ -182,6 +182,9 @@ CliResult<Done> Commands::read() {
     if (!reading) {
         return fail(reading.error());
     }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i; // the result came whole, but after Ctrl+C: neither written nor kept
+    }
     const records::Measurement m = measured(*reading, inv_);
     Keeping keeping;
     std::optional<CliError> keepError;
@@ -233,6 +236,9 @@ CliResult<Done> Commands::report() {
         CliResult<Reading> reading = session().read(inv_.function, std::ref(progress));
         if (!reading) {
             return fail(reading.error());
+        }
+        if (CliResult<Done> i = checkInterrupt(); !i) {
+            return i;
         }
         m = measured(*reading, inv_);
         if (!inv_.noRecord) {
@@ -312,6 +318,9 @@ CliResult<Done> Commands::eeprom() {
     CliResult<QStringList> lines = session().eeprom(std::ref(progress));
     if (!lines) {
         return fail(lines.error());
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
     }
     if (CliResult<Done> w = (*out)->write(lines->join(QLatin1Char('\n')).toUtf8() + '\n'); !w) {
         return w;

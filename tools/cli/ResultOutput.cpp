@@ -5,6 +5,7 @@
 #include "records/RecordColumns.h"
 #include "records/RecordsModel.h"
 #include "reports/RecordReportLines.h"
+#include "reports/Templates.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -136,8 +137,9 @@ QByteArray resultText(const records::Measurement& m, const Keeping& keeping) {
                          formatText(value, {m.samples[i]}, format);
         }
     }
+    // The report's lines of the record, the spread given above already.
     for (const auto& [name, text] : recordReportParams(m, format)) {
-        if (!text.isEmpty() && !text.startsWith(QLatin1String("Spread"))) {
+        if (!text.isEmpty() && name != QLatin1String(reports::kSpreadParam)) {
             lines << text;
         }
     }

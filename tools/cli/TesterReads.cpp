@@ -173,6 +173,9 @@ CliResult<Reading> TesterSession::read(int function, const Progress& progress) {
     if (interrupted_) {
         return cliFail(Exit::Interrupted, QStringLiteral("interrupted"));
     }
+    if (!state_.TesterDevice || !state_.TesterDevice->IsPluggedIn()) {
+        return cliFail(Exit::NoTester, QStringLiteral("the tester was unplugged"));
+    }
     reading_.reset();
     progress_ = progress;
     state_.ReadFunction = function;
@@ -186,6 +189,9 @@ CliResult<Reading> TesterSession::read(int function, const Progress& progress) {
 CliResult<QStringList> TesterSession::eeprom(const Progress& progress) {
     if (interrupted_) {
         return cliFail(Exit::Interrupted, QStringLiteral("interrupted"));
+    }
+    if (!state_.TesterDevice || !state_.TesterDevice->IsPluggedIn()) {
+        return cliFail(Exit::NoTester, QStringLiteral("the tester was unplugged"));
     }
     dumpLog_.clear();
     eepromReplies_ = 0;

@@ -51,6 +51,7 @@ TesterSession::TesterSession(Settings settings) : settings_(std::move(settings))
         versionTimer_.stop();
         // As the window takes it: a tester that does not say its version runs version 11.
         state_.DeviceFirmwareVersion = 11;
+        versionUnanswered_ = true;
         finish(interrupted_ ? std::optional(interruption()) : std::nullopt);
     });
     if (settings_.virtualTester) {
@@ -160,6 +161,7 @@ CliResult<Done> TesterSession::choose() {
 void TesterSession::greet(THidDevice* tester) {
     state_.TesterDevice = tester;
     state_.DeviceFirmwareVersion = 9999; // until it says, as in the window
+    versionUnanswered_ = false;
     tester->Caps();
     sender_.SendCommand(QString::fromLatin1(kVersionCommand), &versionTimer_);
 }
@@ -237,7 +239,10 @@ CliResult<std::vector<TesterInfo>> TesterSession::survey() {
             if (CliResult<Done> r = run(Phase::Version); !r) {
                 return fail(r.error());
             }
-            info.firmware = state_.DeviceFirmwareVersion;
+            // What the tester said; the 11 the window assumes of a silent one is no finding.
+            if (!versionUnanswered_) {
+                info.firmware = state_.DeviceFirmwareVersion;
+            }
             state_.TesterDevice = nullptr;
             controller_->CheckIn(tester);
         }

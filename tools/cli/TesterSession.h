@@ -127,7 +127,8 @@ private:
     Phase phase_ = Phase::Idle;
     std::optional<CliError> error_;
     bool interrupted_ = false;
-    QString interruptText_; // what was cut, said when the last reply is in
+    bool versionUnanswered_ = false; // the last version question went unanswered
+    QString interruptText_;          // what was cut, said when the last reply is in
     bool finished_ = false;
     std::vector<THidDevice*> found_; // the first pass' testers, for survey()
     Progress progress_;
