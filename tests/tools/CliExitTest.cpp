@@ -70,6 +70,9 @@ TEST_F(CliExitTest, BadUsageIsTwoAndTalksToNoTester) {
              {{QStringLiteral("measure")}, QStringLiteral("unknown command \"measure\"")},
              {{QStringLiteral("read"), QStringLiteral("hydraulic")},
               QStringLiteral("unknown test function")},
+             // What it quotes stays on its one line.
+             {{QStringLiteral("read"), QStringLiteral("rail\nx")},
+              QStringLiteral("unknown test function \"rail\\x0ax\"")},
              {{QStringLiteral("read"), QStringLiteral("9")},
               QStringLiteral("unknown test function \"9\"")},
              {{QStringLiteral("read")}, QStringLiteral("which test function")},

@@ -30,8 +30,23 @@ template <class T> using CliResult = Result<T, CliError>;
 // The value of a step that has nothing to give back but its success.
 struct Done {};
 
-inline Failure<CliError> cliFail(Exit exit, QString message) {
-    return fail(CliError{exit, std::move(message)});
+// A message as one line: what it quotes of the command line or a device may hold line
+// breaks or other control characters, which are written as \xNN.
+inline QString oneLine(const QString& message) {
+    QString line;
+    line.reserve(message.size());
+    for (QChar c : message) {
+        if (c.category() == QChar::Other_Control) {
+            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+inline Failure<CliError> cliFail(Exit exit, const QString& message) {
+    return fail(CliError{exit, oneLine(message)});
 }
 
 } // namespace kr90x::cli

@@ -19,12 +19,12 @@ namespace {
 // say: a script reads one line on standard error, and only for a failure.
 void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "kr90x: %s\n", text.toLocal8Bit().constData());
+        std::fprintf(stderr, "kr90x: %s\n", oneLine(text).toLocal8Bit().constData());
     }
 }
 
 int failed(const CliError& e) {
-    std::fprintf(stderr, "kr90x: %s\n", e.message.toLocal8Bit().constData());
+    std::fprintf(stderr, "kr90x: %s\n", oneLine(e.message).toLocal8Bit().constData());
     return static_cast<int>(e.exit);
 }
 
