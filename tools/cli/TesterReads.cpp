@@ -68,6 +68,8 @@ void TesterSession::dataArrived(const std::uint8_t* data, std::uint16_t size) {
     }
     const std::int32_t asked = curve_->running() ? curve_->nextSampleIndex() : -1;
     dispatcher_.dispatch(data, size);
+    // Nobody reads the replies' log here; two lines a sample would only pile up.
+    log_.clear();
     if (finished_) {
         return;
     }
