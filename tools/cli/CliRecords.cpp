@@ -37,8 +37,15 @@ std::unique_ptr<records::RecordStore> openRecords() {
     return store;
 }
 
+// The writer of the records openRecords() opened, with the outbox that belongs to them:
+// where they are comes from that one place.
+std::unique_ptr<records::RecordWriter> recordsWriter(const records::RecordStore& opened) {
+    return std::make_unique<records::RecordWriter>(opened.path(),
+                                                   records::Outbox::pathBeside(opened.path()));
+}
+
 CliResult<Keeping> keepResult(const records::Measurement& m) {
-    QString path;
+    std::unique_ptr<records::RecordWriter> writer;
     {
         const std::unique_ptr<records::RecordStore> store = openRecords();
         if (store->mode() == records::RecordStore::Mode::Closed &&
@@ -46,30 +53,30 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
             // No folder for them: none for the outbox either.
             return recordsFail(QStringLiteral("the result was not kept"), *store);
         }
-        path = store->path();
+        writer = recordsWriter(*store);
     }
     // The window's writer, run on this thread: it sends what waits first, tries the
     // records a bounded time while another program holds them, and else puts the result
     // in the outbox, on disk, before it says so.
-    records::RecordWriter writer(path, records::Outbox::pathBeside(path));
     Keeping keeping{Keeping::State::Waiting, std::nullopt};
     QString lost;
     QString waitReason;
-    QObject::connect(&writer, &records::RecordWriter::saved, [&](const QString& uid, qint64 id) {
-        if (uid == m.uid) {
-            keeping = {Keeping::State::Kept, id};
-        }
-    });
-    QObject::connect(&writer, &records::RecordWriter::lost,
+    QObject::connect(writer.get(), &records::RecordWriter::saved,
+                     [&](const QString& uid, qint64 id) {
+                         if (uid == m.uid) {
+                             keeping = {Keeping::State::Kept, id};
+                         }
+                     });
+    QObject::connect(writer.get(), &records::RecordWriter::lost,
                      [&](const QString& uid, const QString& reason) {
                          if (uid == m.uid) {
                              lost = reason.isEmpty() ? QStringLiteral("unknown") : reason;
                          }
                      });
-    QObject::connect(&writer, &records::RecordWriter::waiting,
+    QObject::connect(writer.get(), &records::RecordWriter::waiting,
                      [&](int, const QString& reason) { waitReason = reason; });
-    writer.start();
-    writer.save(m);
+    writer->start();
+    writer->save(m);
     if (!lost.isNull()) {
         return cliFail(Exit::RecordsOrFile,
                        QStringLiteral("the result was not kept in the workshop records: ") + lost);

@@ -9,6 +9,10 @@
 #include <memory>
 #include <vector>
 
+namespace kr90x::records {
+class RecordWriter;
+}
+
 namespace kr90x::cli {
 
 class OutputFile;
@@ -16,6 +20,9 @@ class OutputFile;
 // The workshop records the window keeps its results in, opened: the one place that says
 // which records those are. Check mode() and lastError() before use.
 std::unique_ptr<records::RecordStore> openRecords();
+
+// The writer of the records openRecords() opened, and of the outbox that belongs to them.
+std::unique_ptr<records::RecordWriter> recordsWriter(const records::RecordStore& opened);
 
 // Keeps a result as the window does: in the records, or, when they cannot take it now,
 // in the outbox beside them, behind what waits there already.
