@@ -5,7 +5,7 @@
 #include "records/CsvExport.h"
 #include "records/Outbox.h"
 #include "records/RecordWriter.h"
-#include "records/RecordsModel.h"
+#include "records/SearchText.h"
 
 namespace kr90x::cli {
 namespace {
@@ -109,27 +109,28 @@ CliResult<records::Measurement> loadRecord(records::RecordId id) {
     return std::move(*m);
 }
 
-CliResult<std::vector<records::RecordSummary>> listRecords(const QString& search) {
+CliResult<Done> listRecords(const QString& search, const RowsTaker& take) {
     CliResult<std::unique_ptr<records::RecordStore>> store = openedRecords();
     if (!store) {
         return fail(store.error());
     }
-    // The records window's own model: the same search, the same order.
-    const FormatSettings format;
-    records::RecordsModel model(format);
-    if (!model.setStore(store->get()) || !model.setFilter(search)) {
-        return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
-    }
-    std::vector<records::RecordSummary> rows;
-    rows.reserve(static_cast<std::size_t>(model.rowCount()));
-    for (int row = 0; row < model.rowCount(); ++row) {
-        records::RecordSummary r = model.record(row);
-        if (r.id == 0) {
+    // The records window's search and order; a few thousand rows a query, so that neither
+    // the list nor the query's offsets grow with the records.
+    constexpr int kChunk = 4096;
+    const QStringList words = records::searchWords(search);
+    for (int offset = 0;; offset += kChunk) {
+        const std::optional<std::vector<records::RecordSummary>> rows =
+            (*store)->page(words, offset, kChunk);
+        if (!rows) {
             return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
         }
-        rows.push_back(std::move(r));
+        if (CliResult<Done> r = take(*rows); !r) {
+            return r;
+        }
+        if (rows->size() < static_cast<std::size_t>(kChunk)) {
+            return Done{};
+        }
     }
-    return rows;
 }
 
 CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputFile& file) {

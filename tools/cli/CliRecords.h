@@ -6,7 +6,9 @@
 #include "records/Measurement.h"
 #include "records/RecordStore.h"
 
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace kr90x::records {
@@ -31,8 +33,10 @@ CliResult<Keeping> keepResult(const records::Measurement& m);
 // One record whole; Exit::RecordsOrFile when it is not there or cannot be used.
 CliResult<records::Measurement> loadRecord(records::RecordId id);
 
-// The records, newest first, narrowed as the records window's search narrows them.
-CliResult<std::vector<records::RecordSummary>> listRecords(const QString& search);
+// The records, newest first, narrowed as the records window's search narrows them, handed
+// to `take` a few thousand at a time.
+using RowsTaker = std::function<CliResult<Done>(std::span<const records::RecordSummary>)>;
+CliResult<Done> listRecords(const QString& search, const RowsTaker& take);
 
 // The records' CSV of those records (none: every record), all or nothing.
 CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputFile& file);

@@ -2,6 +2,7 @@
 
 #include "CliRecords.h"
 #include "OutputFile.h"
+#include "RecordsListOutput.h"
 #include "ReportPdf.h"
 #include "ResultOutput.h"
 #include "TesterSession.h"
@@ -271,11 +272,18 @@ CliResult<Done> Commands::recordsList() {
     if (!out) {
         return fail(out.error());
     }
-    CliResult<std::vector<records::RecordSummary>> rows = listRecords(inv_.search);
-    if (!rows) {
-        return fail(rows.error());
+    RecordsListOutput list(inv_.format);
+    if (CliResult<Done> w = (*out)->write(list.start()); !w) {
+        return w;
     }
-    if (CliResult<Done> w = (*out)->write(recordsListOutput(*rows, inv_.format)); !w) {
+    CliResult<Done> listed =
+        listRecords(inv_.search, [&](std::span<const records::RecordSummary> rows) {
+            return (*out)->write(list.rows(rows));
+        });
+    if (!listed) {
+        return listed;
+    }
+    if (CliResult<Done> w = (*out)->write(list.end()); !w) {
         return w;
     }
     return (*out)->commit();

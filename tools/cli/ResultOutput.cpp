@@ -31,25 +31,6 @@ constexpr std::array<std::pair<const char*, QString records::VehicleDetails::*>,
 }};
 static_assert(kVehicleJson.size() == records::kVehicleFields.size());
 
-QJsonObject functionJson(int function, const QString& label) {
-    const TestFunction* f = testFunction(function);
-    return QJsonObject{{QStringLiteral("number"), function},
-                       {QStringLiteral("name"), f ? QString::fromLatin1(f->name) : QString()},
-                       {QStringLiteral("label"), label}};
-}
-
-QJsonObject vehicleJson(const records::VehicleDetails& v) {
-    QJsonObject o;
-    for (const auto& [key, member] : kVehicleJson) {
-        o.insert(QString::fromLatin1(key), v.*member);
-    }
-    return o;
-}
-
-QString utcText(const QDateTime& t) {
-    return t.toUTC().toString(Qt::ISODateWithMs);
-}
-
 QByteArray json(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
@@ -152,21 +133,26 @@ QByteArray resultText(const records::Measurement& m, const Keeping& keeping) {
     return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
 }
 
-// As a spreadsheet must not take it for a formula, as the records' CSV writes it.
-QString csvText(const QString& text) {
-    QString t = text;
-    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front())) {
-        t.prepend(QLatin1Char('\''));
-    }
-    if (t.contains(QLatin1Char(';')) || t.contains(QLatin1Char('"')) ||
-        t.contains(QLatin1Char('\n'))) {
-        t = QLatin1Char('"') + t.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-            QLatin1Char('"');
-    }
-    return t;
+} // namespace
+
+QJsonObject functionJson(int function, const QString& label) {
+    const TestFunction* f = testFunction(function);
+    return QJsonObject{{QStringLiteral("number"), function},
+                       {QStringLiteral("name"), f ? QString::fromLatin1(f->name) : QString()},
+                       {QStringLiteral("label"), label}};
 }
 
-} // namespace
+QJsonObject vehicleJson(const records::VehicleDetails& v) {
+    QJsonObject o;
+    for (const auto& [key, member] : kVehicleJson) {
+        o.insert(QString::fromLatin1(key), v.*member);
+    }
+    return o;
+}
+
+QString utcText(const QDateTime& t) {
+    return t.toUTC().toString(Qt::ISODateWithMs);
+}
 
 FormatSettings windowFormat() {
     FormatSettings format = FormatSettings::fromSystem();
@@ -184,62 +170,6 @@ QByteArray resultOutput(const records::Measurement& m, const Keeping& keeping, F
         break;
     }
     return resultText(m, keeping);
-}
-
-QByteArray recordsListOutput(const std::vector<records::RecordSummary>& rows, Format format) {
-    if (format == Format::Json) {
-        QJsonArray list;
-        for (const records::RecordSummary& r : rows) {
-            QJsonObject o{{QStringLiteral("record"), static_cast<double>(r.id)},
-                          {QStringLiteral("measured_at"), utcText(r.measuredAt)},
-                          {QStringLiteral("function"), functionJson(r.function, r.functionName)},
-                          {QStringLiteral("unit"), r.unit},
-                          {QStringLiteral("vehicle"), vehicleJson(r.vehicle)},
-                          {QStringLiteral("virtual_tester"), r.virtualTester}};
-            if (r.compression) {
-                o.insert(QStringLiteral("lowest"), r.first);
-                o.insert(QStringLiteral("highest"), r.second);
-                o.insert(QStringLiteral("spread_percent"),
-                         r.spreadPercent ? QJsonValue(*r.spreadPercent) : QJsonValue());
-            } else {
-                o.insert(QStringLiteral("peak"), r.first);
-                o.insert(QStringLiteral("last"), r.second);
-            }
-            list.append(o);
-        }
-        return json(QJsonObject{{QStringLiteral("schema"), kJsonSchema},
-                                {QStringLiteral("records"), list}});
-    }
-    // Text: the records window's columns, tab-separated, the record number first. CSV:
-    // the same, as the records' CSV writes its texts (';', quoted where needed).
-    const QChar separator = format == Format::Csv ? QLatin1Char(';') : QLatin1Char('\t');
-    const FormatSettings numbers = windowFormat();
-    const records::RecordsModel model(numbers); // the window's texts of a row
-    QStringList lines;
-    lines << QStringList{QStringLiteral("Record"),        QStringLiteral("Date"),
-                         QStringLiteral("Test function"), QStringLiteral("Plate"),
-                         QStringLiteral("Customer"),      QStringLiteral("Tester"),
-                         QStringLiteral("Summary")}
-                 .join(separator);
-    for (const records::RecordSummary& r : rows) {
-        // Texts a mechanic typed go out without their line breaks or tabs in the text form.
-        const auto cell = [&](QString text) {
-            if (format == Format::Csv) {
-                return csvText(text);
-            }
-            return text.replace(QLatin1Char('\t'), QLatin1Char(' '))
-                .replace(QLatin1Char('\n'), QLatin1Char(' '));
-        };
-        lines << QStringList{QString::number(r.id),
-                             records::RecordsModel::dateText(r.measuredAt),
-                             cell(r.functionName),
-                             cell(r.vehicle.plate),
-                             cell(r.vehicle.customer),
-                             records::RecordsModel::testerText(r),
-                             cell(model.summaryText(r))}
-                     .join(separator);
-    }
-    return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
 }
 
 } // namespace kr90x::cli

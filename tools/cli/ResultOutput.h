@@ -6,9 +6,10 @@
 #include "records/RecordStore.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
 
 #include <optional>
-#include <vector>
 
 namespace kr90x::cli {
 
@@ -30,7 +31,9 @@ FormatSettings windowFormat();
 // the window's texts.
 QByteArray resultOutput(const records::Measurement& m, const Keeping& keeping, Format format);
 
-// The records list as the records window shows it.
-QByteArray recordsListOutput(const std::vector<records::RecordSummary>& rows, Format format);
+// The parts of the JSON that results and the records list share.
+QJsonObject functionJson(int function, const QString& label);
+QJsonObject vehicleJson(const records::VehicleDetails& v);
+QString utcText(const QDateTime& t); // ISO 8601 in UTC, to the millisecond
 
 } // namespace kr90x::cli
