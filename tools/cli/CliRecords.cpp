@@ -134,19 +134,23 @@ CliResult<Done> listRecords(const QString& search, const RowsTaker& take) {
 }
 
 CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputFile& file) {
+    // Every record when none is named: their numbers alone are held, not their rows.
+    std::vector<records::RecordId> chosen = ids;
+    if (chosen.empty()) {
+        CliResult<Done> listed =
+            listRecords({}, [&chosen](std::span<const records::RecordSummary> rows) {
+                for (const records::RecordSummary& r : rows) {
+                    chosen.push_back(r.id);
+                }
+                return CliResult<Done>(Done{});
+            });
+        if (!listed) {
+            return listed;
+        }
+    }
     CliResult<std::unique_ptr<records::RecordStore>> store = openedRecords();
     if (!store) {
         return fail(store.error());
-    }
-    std::vector<records::RecordId> chosen = ids;
-    if (chosen.empty()) {
-        const std::optional<std::vector<records::RecordSummary>> all = (*store)->list();
-        if (!all) {
-            return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
-        }
-        for (const records::RecordSummary& r : *all) {
-            chosen.push_back(r.id);
-        }
     }
     const QChar decimal = windowFormat().DecimalSeparator;
     if (CliResult<Done> r = file.write(records::csvHeader()); !r) {
