@@ -51,6 +51,20 @@ TEST_F(CliRecordsTest, ListIsNewestFirstAndSearchedAsTheRecordsWindowSearches) {
         << lines[1].toStdString();
     EXPECT_TRUE(lines[2].contains(QStringLiteral("\tOil pressure\tXY-9\t\tVirtual\tPeak ")));
 
+    // CSV: the same columns, ';' between them, a text a spreadsheet would take for a
+    // formula with a "'" before it, as the records' CSV writes it.
+    read(QStringLiteral("turbo"), QStringLiteral("=1+2;x"));
+    const CliRun csv =
+        kr90x({QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--format=csv")});
+    ASSERT_EQ(csv.exitCode, 0);
+    const QStringList rows =
+        QString::fromUtf8(csv.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0], QStringLiteral("Record;Date;Test function;Plate;Customer;Tester;Summary"));
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("4;"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].contains(QStringLiteral(";Turbo pressure;\"'=1+2;x\";;Virtual;Peak ")))
+        << rows[1].toStdString();
+
     // Letter case does not matter, every word must be there.
     const CliRun found = kr90x({QStringLiteral("records"), QStringLiteral("list"),
                                 QStringLiteral("--search"), QStringLiteral("AB compression"),
