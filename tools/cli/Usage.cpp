@@ -34,6 +34,9 @@ QString usageText() {
                "      record when no ID is given)\n"
                "  eeprom [-o FILE]\n"
                "      the tester's EEPROM, addresses 0 to 2200, as the window logs it\n"
+               "  -o, --output FILE, --pdf FILE, --csv FILE\n"
+               "      where a command writes (-o: standard output when not given or \"-\");\n"
+               "      the file is put in place only when whole\n"
                "\n"
                "Options of every command:\n"
                "  --device PATH   the tester at this hidraw node, when several are plugged in\n"
@@ -43,8 +46,6 @@ QString usageText() {
                "      commas:\n") +
            testerOptions +
            QStringLiteral(
-               "  -o, --output FILE  the output to FILE instead of standard output; FILE is\n"
-               "                  put in place only when whole\n"
                "  --help          this text\n"
                "  --version       the program's version\n"
                "\n"
