@@ -26,14 +26,14 @@ enum class Opt {
     Count
 };
 
-struct OptionSpec {
+struct OptionRow {
     Opt opt;
     const char* name;      // long name, with its dashes
     const char* shortName; // nullptr: none
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, static_cast<std::size_t>(Opt::Count)> kOptions{{
+constexpr std::array<OptionRow, static_cast<std::size_t>(Opt::Count)> kOptions{{
     {Opt::VirtualTester, "--virtual-tester", nullptr, false}, // its value only after '='
     {Opt::Device, "--device", nullptr, true},
     {Opt::Timeout, "--timeout", nullptr, true},
@@ -63,14 +63,14 @@ Options optionsOf(std::initializer_list<Opt> list) {
     return set;
 }
 
-struct CommandSpec {
+struct CommandRow {
     Command command;
     const char* name;
     Options options;
 };
 
-const std::vector<CommandSpec>& commands() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandRow>& commands() {
+    static const std::vector<CommandRow> table = {
         {Command::Devices, "devices", optionsOf({Opt::Format, Opt::Output})},
         {Command::Read, "read", optionsOf({Opt::Format, Opt::Output, Opt::Vehicle, Opt::NoRecord})},
         {Command::Report, "report",
@@ -151,23 +151,23 @@ CliResult<Done> split(const QStringList& arguments, std::vector<Given>& given, Q
         const qsizetype eq =
             arg.startsWith(QLatin1String("--")) ? arg.indexOf(QLatin1Char('=')) : -1;
         const QString name = eq < 0 ? arg : arg.left(eq);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& o : kOptions) {
+        const OptionRow* row = nullptr;
+        for (const OptionRow& o : kOptions) {
             if (name == QLatin1String(o.name) ||
                 (o.shortName && name == QLatin1String(o.shortName))) {
-                spec = &o;
+                row = &o;
             }
         }
-        if (!spec) {
+        if (!row) {
             return usage(QStringLiteral("unknown option \"%1\"").arg(name));
         }
-        Given g{spec->opt, name, {}};
+        Given g{row->opt, name, {}};
         if (eq >= 0) {
-            if (!spec->takesValue && spec->opt != Opt::VirtualTester) {
+            if (!row->takesValue && row->opt != Opt::VirtualTester) {
                 return usage(QStringLiteral("%1 takes no value").arg(name));
             }
             g.value = arg.mid(eq + 1);
-        } else if (spec->takesValue) {
+        } else if (row->takesValue) {
             if (++i >= arguments.size()) {
                 return usage(QStringLiteral("%1 needs a value").arg(name));
             }
@@ -345,18 +345,18 @@ CliResult<Invocation> parseArguments(const QStringList& arguments) {
         }
         name += QLatin1Char(' ') + words.takeFirst();
     }
-    const CommandSpec* spec = nullptr;
-    for (const CommandSpec& c : commands()) {
+    const CommandRow* row = nullptr;
+    for (const CommandRow& c : commands()) {
         if (name == QLatin1String(c.name)) {
-            spec = &c;
+            row = &c;
         }
     }
-    if (!spec) {
+    if (!row) {
         return usage(QStringLiteral("unknown command \"%1\"").arg(name));
     }
-    inv.command = spec->command;
+    inv.command = row->command;
     for (const Given& g : given) {
-        if (!spec->options.test(bit(g.opt))) {
+        if (!row->options.test(bit(g.opt))) {
             return usage(QStringLiteral("%1 is not an option of %2").arg(g.name, name));
         }
         if (CliResult<Done> r = apply(inv, g); !r) {

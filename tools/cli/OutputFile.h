@@ -12,7 +12,7 @@ namespace kr90x::cli {
 
 // Where a command's output goes: standard output, or a file that is made under a
 // temporary name and put in place only when it is whole, so that a failure or an
-// interruption never leaves part of one. Opened before the work starts, so that a file
+// interruption never leaves a piece of one. Opened before the work starts, so that a file
 // that cannot be written is told before the tester is asked anything.
 class OutputFile {
 public:

@@ -11,7 +11,7 @@
 
 namespace kr90x::cli {
 
-// The records list as the records window shows it, written a part at a time so that a
+// The records list as the records window shows it, written some rows at a time so that a
 // list of 100,000 records is never held whole: its start, the rows as they are read, its
 // end. Text and CSV: the window's columns, the record number first; JSON: schema 1.
 class RecordsListOutput {

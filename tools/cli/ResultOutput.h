@@ -31,7 +31,7 @@ FormatSettings windowFormat();
 // the window's texts.
 QByteArray resultOutput(const records::Measurement& m, const Keeping& keeping, Format format);
 
-// The parts of the JSON that results and the records list share.
+// The pieces of JSON that results and the records list share.
 QJsonObject functionJson(int function, const QString& label);
 QJsonObject vehicleJson(const records::VehicleDetails& v);
 QString utcText(const QDateTime& t); // ISO 8601 in UTC, to the millisecond

@@ -11,7 +11,7 @@
 namespace kr90x::cli {
 namespace {
 
-// A reply as it may be shown on one line: its printable part, without the padding.
+// A reply as it may be shown on one line: its printable characters, without the padding.
 QString shown(const QString& reply) {
     QString text = reply.left(64);
     text.removeIf([](QChar c) { return !c.isPrint(); });

@@ -27,7 +27,7 @@ QString serialOf(const QString& node) {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    // Whatever the device put there: a bounded, printable part of it.
+    // Whatever the device put there: at most 128 bytes of it, printable characters only.
     QString serial = QString::fromLatin1(file.read(128)).trimmed();
     serial.removeIf([](QChar c) { return !c.isPrint(); });
     return serial;
