@@ -90,6 +90,12 @@ void TesterSession::dataArrived(const std::uint8_t* data, std::uint16_t size) {
     }
 }
 
+void TesterSession::Dialogs::showBox(const MessageBox& box) {
+    session_.finish(
+        CliError{Exit::TesterRefused,
+                 QStringLiteral("the tester's reply could not be handled: ") + box.text});
+}
+
 void TesterSession::replyTimedOut() {
     replyTimer_.stop();
     if (interrupted_) {

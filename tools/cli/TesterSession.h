@@ -106,11 +106,16 @@ private:
     Settings settings_;
     std::unique_ptr<HidPlatform> platform_;
     std::shared_ptr<VirtualTester> virtualTester_;
+    // Where the HID layer would open a box: an error that escaped the handling of a
+    // report, which ends the conversation.
     class Dialogs : public DialogService {
     public:
-        void showBox(const MessageBox& box) override { last = box.text; }
-        QString last;
-    } dialogs_;
+        explicit Dialogs(TesterSession& session) : session_(session) {}
+        void showBox(const MessageBox& box) override;
+
+    private:
+        TesterSession& session_;
+    } dialogs_{*this};
     Log log_;     // the replies, as the window logs them
     Log dumpLog_; // the EEPROM dump's lines
     AppState state_;
