@@ -148,3 +148,23 @@ TEST_F(CliReadTest, DevicesListsTheTesterWithItsFirmware) {
 }
 
 } // namespace
+
+namespace {
+
+// A workshop server or a cron job has no display: a platform that would need one (xcb
+// without DISPLAY) is never opened, by the reads nor by the report.
+TEST_F(CliReadTest, NeedsNoDisplay) {
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const CliRun read = kr90x({QStringLiteral("read"), QStringLiteral("rail"), kTester}, env);
+    EXPECT_EQ(read.exitCode, 0) << read.err.toStdString();
+    const CliRun report = kr90x({QStringLiteral("report"), QStringLiteral("--record=1"),
+                                 QStringLiteral("--pdf"), home.filePath(QStringLiteral("r.pdf"))},
+                                env);
+    EXPECT_EQ(report.exitCode, 0) << report.err.toStdString();
+    EXPECT_TRUE(report.err.isEmpty()) << report.err.toStdString();
+}
+
+} // namespace
