@@ -14,12 +14,12 @@ LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
 # The package system updates the packaged program, which may not write its own folder.
-# Only the program is built: the tests, benchmarks and tools are not packaged, and
-# cpack would otherwise build everything first.
+# Only the window and kr90x are built: the tests, benchmarks and the other tools are not
+# packaged, and cpack would otherwise build everything first.
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DKR90X_SELF_UPDATE=OFF -DKR90X_TESTS=OFF -DKR90X_BENCH=OFF \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-cmake --build build-package --target Orvo_KR90X
+cmake --build build-package --target Orvo_KR90X kr90x
 rm -f build-package/orvo-kr90x_*.deb
 (cd build-package && cpack >/dev/null)
 ls "$PWD"/build-package/orvo-kr90x_*.deb

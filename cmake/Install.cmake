@@ -17,6 +17,12 @@ install(CODE "
             COMMAND_ERROR_IS_FATAL ANY)
     endif()")
 
+# The command line beside the window, with its completion where bash-completion looks
+# for it by the command's name.
+install(TARGETS kr90x RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES packaging/kr90x.bash-completion
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kr90x)
+
 install(FILES packaging/orvo-kr90x.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/com.orvo.kr90x.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
@@ -38,7 +44,9 @@ function(kr90x_gzip source output)
         OUTPUT_FILE ${output} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 kr90x_gzip(packaging/orvo-kr90x.1 ${CMAKE_BINARY_DIR}/packaging/orvo-kr90x.1.gz)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/orvo-kr90x.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+kr90x_gzip(packaging/kr90x.1 ${CMAKE_BINARY_DIR}/packaging/kr90x.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/orvo-kr90x.1.gz ${CMAKE_BINARY_DIR}/packaging/kr90x.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 kr90x_gzip(packaging/deb/changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 install(FILES packaging/deb/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvo-kr90x)

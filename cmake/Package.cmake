@@ -15,6 +15,9 @@ shows them as charts: compression per cylinder for petrol and diesel engines,
 and pressure curves (common-rail, turbo, FSI, TDI, oil pressure, manometer).
 Each result makes a one-page report for the printer or a PDF file.
 
+The command kr90x reads the tester, makes the reports and lists and exports the
+workshop records from scripts, with JSON and CSV output, without a display.
+
 The package holds a udev rule that lets the user at the seat (and the group
 plugdev) open the tester, and a simulated tester for training.]=])
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # orvo-kr90x_<version>_<arch>.deb

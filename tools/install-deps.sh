@@ -25,6 +25,8 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev python3-pyftpdlib xvfb xau
     # (ghostscript); the locale sources the number tests compile C.UTF-8, de_DE and es_ES
     # from (localedef, into a folder of their own).
     cups-ipp-utils ghostscript locales
+    # kr90x's completion, tried in the bash-completion it is written for.
+    bash-completion
     # The package test: its checkers, the fake devices of the maintainer script's test,
     # and the package's run-time dependencies that the build does not bring, so that
     # installing it needs nothing from the network.

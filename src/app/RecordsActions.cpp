@@ -2,7 +2,6 @@
 // export; and the lines under "Select function" that say what the result on screen is.
 #include "app/WorkshopRecords.h"
 
-#include "app/RecordReportLines.h"
 #include "app/RecordsExport.h"
 #include "app/RecordsWindow.h"
 #include "app/ResultDisplay.h"
@@ -11,6 +10,7 @@
 #include "measure/CurveDownload.h"
 #include "measure/ReadStart.h"
 #include "measure/TestFunctions.h"
+#include "reports/RecordReportLines.h"
 #include "reports/ReportDialogs.h"
 
 #include <QLabel>

@@ -1,6 +1,5 @@
 #include "app/WorkshopRecords.h"
 
-#include "app/RecordReportLines.h"
 #include "app/RecordsExport.h"
 #include "app/RecordsWindow.h"
 #include "app/ResultDisplay.h"
@@ -13,6 +12,7 @@
 #include "measure/ReadStart.h"
 #include "measure/TestFunctions.h"
 #include "records/CsvExport.h"
+#include "reports/RecordReportLines.h"
 #include "reports/ReportDialogs.h"
 #include "reports/TRepProject.h"
 #include "reports/Templates.h"

@@ -13,6 +13,7 @@ constexpr double kRailBand = 1050.0; // bar: the reference band under a rail-pre
 
 constexpr std::array<TestFunction, 9> kFunctions = {{
     {.index = 0,
+     .name = "petrol",
      .itemText = "Petrol Compression",
      .command = K::CompressionPetrol,
      .fuel = Fuel::Petrol,
@@ -20,6 +21,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .decimals = 1,
      .report = R::Compression},
     {.index = 1,
+     .name = "diesel",
      .itemText = "Diesel Compression",
      .command = K::CompressionDiesel,
      .fuel = Fuel::Diesel,
@@ -29,6 +31,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
     // High pressure gets a title of its own, rather than whichever the last oil, low
     // pressure or manometer report left behind.
     {.index = 2,
+     .name = "rail",
      .itemText = "High pressure common rail",
      .command = K::HighPressureCount,
      .channel = C::HighPressure,
@@ -38,6 +41,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .report = R::Pressure,
      .reportTitle = "COMMON RAIL HIGH PRESSURE TEST"},
     {.index = 3,
+     .name = "turbo",
      .itemText = "Turbo pressure",
      .command = K::TurboCount,
      .channel = C::Turbo,
@@ -46,6 +50,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .unit = "mbar",
      .needsNewFirmware = true},
     {.index = 4,
+     .name = "fsi",
      .itemText = "FSI",
      .command = K::FsiCount,
      .channel = C::Fsi,
@@ -55,6 +60,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .decimals = 1,
      .needsNewFirmware = true},
     {.index = 5,
+     .name = "tdi",
      .itemText = "TDI",
      .command = K::TdiCount,
      .channel = C::Tdi,
@@ -64,6 +70,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .decimals = 1,
      .needsNewFirmware = true},
     {.index = 6,
+     .name = "oil",
      .itemText = "Oil pressure",
      .command = K::HighPressureCount,
      .channel = C::HighPressure,
@@ -75,6 +82,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .report = R::Pressure,
      .reportTitle = "OIL PRESSURE TEST"},
     {.index = 7,
+     .name = "low",
      .itemText = "Low pressure common rail",
      .command = K::HighPressureCount,
      .channel = C::HighPressure,
@@ -86,6 +94,7 @@ constexpr std::array<TestFunction, 9> kFunctions = {{
      .report = R::Pressure,
      .reportTitle = "COMMON RAIL LOW PRESSURE TEST"},
     {.index = 8,
+     .name = "manometer",
      .itemText = "80 Bar manometer",
      .command = K::HighPressureCount,
      .channel = C::HighPressure,
@@ -103,8 +112,14 @@ constexpr bool rowsAreConsistent() {
     int diesel = 0;
     for (std::size_t i = 0; i < kFunctions.size(); ++i) {
         const TestFunction& f = kFunctions[i];
-        if (f.index != static_cast<int>(i) || f.divisor <= 0 || f.itemText == nullptr) {
+        if (f.index != static_cast<int>(i) || f.divisor <= 0 || f.itemText == nullptr ||
+            f.name == nullptr) {
             return false;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (std::string_view(kFunctions[j].name) == f.name) {
+                return false;
+            }
         }
         // A curve function starts with its channel's count and has a chart of its own; a
         // compression has a fuel instead, and its compression report.
@@ -129,9 +144,10 @@ constexpr bool rowsAreConsistent() {
     }
     return petrol == 1 && diesel == 1;
 }
-static_assert(rowsAreConsistent(),
-              "rows by index; a curve read starts with its channel's count; one compression a "
-              "fuel; decimals follow the divisor");
+static_assert(
+    rowsAreConsistent(),
+    "rows by index, names unique; a curve read starts with its channel's count; one compression a "
+    "fuel; decimals follow the divisor");
 
 } // namespace
 
@@ -144,6 +160,15 @@ const TestFunction* testFunction(int index) {
         return nullptr;
     }
     return &kFunctions[static_cast<std::size_t>(index)];
+}
+
+const TestFunction* testFunctionNamed(std::string_view name) {
+    for (const TestFunction& f : kFunctions) {
+        if (name == f.name) {
+            return &f;
+        }
+    }
+    return nullptr;
 }
 
 const TestFunction& compressionFunction(Fuel fuel) {

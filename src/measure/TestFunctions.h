@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace kr90x {
 
@@ -15,6 +16,7 @@ enum class Fuel { Petrol, Diesel };
 // that nobody infers it from the index.
 struct TestFunction {
     int index;
+    const char* name; // one word, for command lines and files: "petrol", "rail", ...
     const char* itemText;
     ReplyKind command;                         // the code that starts a read; its reply answers it
     CurveChannel channel = CurveChannel::None; // None: a compression, one value per cylinder
@@ -40,6 +42,8 @@ inline constexpr int kFirmwareGateVersion = 12;
 std::span<const TestFunction> testFunctions();
 // The row of an index; nullptr for an index outside the table.
 const TestFunction* testFunction(int index);
+// The row of a name ("petrol", "rail", ...); nullptr for a name no row has.
+const TestFunction* testFunctionNamed(std::string_view name);
 // The compression function of a fuel (never nullptr).
 const TestFunction& compressionFunction(Fuel fuel);
 

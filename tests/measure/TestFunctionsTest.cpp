@@ -29,3 +29,18 @@ TEST(TestFunctions, ACurveIsReadForItsReadsFunctionThenTheSelectionThenItsChanne
     EXPECT_EQ(curveFunction(C::Fsi, 99, -5), 4);
     EXPECT_EQ(curveFunction(C::None, 0, 0), -1);
 }
+
+TEST(TestFunctions, EachHasTheOneWordNameACommandLineTakes) {
+    std::vector<std::string> names;
+    for (const TestFunction& f : testFunctions()) {
+        names.push_back(f.name);
+        EXPECT_EQ(testFunctionNamed(f.name), &f);
+    }
+    // In the order of the list: the number and the name of a function go together.
+    EXPECT_EQ(names, (std::vector<std::string>{"petrol", "diesel", "rail", "turbo", "fsi", "tdi",
+                                               "oil", "low", "manometer"}));
+    // Names as they are, nothing near them.
+    EXPECT_EQ(testFunctionNamed("Petrol"), nullptr);
+    EXPECT_EQ(testFunctionNamed("rai"), nullptr);
+    EXPECT_EQ(testFunctionNamed(""), nullptr);
+}

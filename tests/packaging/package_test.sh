@@ -93,6 +93,10 @@ installed_by_us=true
 apt_get install -y "$deb" >/dev/null || fail "apt-get install"
 dpkg -L orvo-kr90x >"$work/dpkg-list"
 [ -x /usr/bin/orvo-kr90x ] || fail "no /usr/bin/orvo-kr90x after the install"
+[ -x /usr/bin/kr90x ] || fail "no /usr/bin/kr90x after the install"
+for f in /usr/share/man/man1/kr90x.1.gz /usr/share/bash-completion/completions/kr90x; do
+    grep -qxF "$f" "$work/dpkg-list" || fail "the package does not install $f"
+done
 
 # The installed program, as an ordinary user with a home of its own, offscreen and with
 # the simulated tester. --startup-probe prints its figures at the window's first paint
@@ -121,6 +125,18 @@ rc=0
 run_program 3 2>"$work/stderr" || rc=$?
 [ "$rc" -eq 124 ] || fail "the installed program ended by itself (exit $rc): $(cat "$work/stderr")"
 echo "installed program: still running after 3 s"
+
+# The installed command line, with no display at all: a read of the simulated tester,
+# kept in the user's records and listed from them.
+run_cli() {
+    env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" \
+        XDG_DATA_HOME="$home/.local/share" "${run_as_user[@]}" timeout 60 /usr/bin/kr90x "$@"
+}
+json=$(run_cli read petrol --virtual-tester --format json 2>"$work/stderr") ||
+    fail "the installed kr90x did not read: $(cat "$work/stderr")"
+grep -q '"kept": "kept"' <<<"$json" || fail "the installed kr90x did not keep its result: $json"
+run_cli records list | grep -q 'Petrol Compression' || fail "the installed kr90x lists no record"
+echo "installed kr90x: read, kept and listed"
 
 apt_get purge -y orvo-kr90x >/dev/null || fail "apt-get purge"
 installed_by_us=false

@@ -1,4 +1,4 @@
-#include "app/RecordReportLines.h"
+#include "reports/RecordReportLines.h"
 
 #include "records/RecordsModel.h"
 #include "reports/Templates.h"

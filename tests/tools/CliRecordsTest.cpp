@@ -1,0 +1,150 @@
+// kr90x's records commands and reports: the records window's list and search, the outbox
+// when the records cannot take a result, and the window's report as a PDF checked by
+// poppler's tools.
+#include "CliRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace kr90x::test;
+
+namespace {
+
+class CliRecordsTest : public CliTest {
+protected:
+    void read(const QString& function, const QString& plate) {
+        const CliRun run = kr90x({QStringLiteral("read"), function, kTester,
+                                  QStringLiteral("--vehicle"), QStringLiteral("plate=") + plate,
+                                  QStringLiteral("-o"), QStringLiteral("/dev/null")});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    }
+    // A poppler tool's output for a file.
+    static QString poppler(const QString& tool, const QStringList& arguments) {
+        QProcess p;
+        p.start(tool, arguments);
+        if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+            ADD_FAILURE() << tool.toStdString() << ": " << p.readAllStandardError().toStdString();
+            return {};
+        }
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    QString recordsPath() const {
+        return home.filePath(QStringLiteral("data/orvo-kr90x/records.sqlite"));
+    }
+};
+
+TEST_F(CliRecordsTest, ListIsNewestFirstAndSearchedAsTheRecordsWindowSearches) {
+    read(QStringLiteral("petrol"), QStringLiteral("AB-123"));
+    read(QStringLiteral("oil"), QStringLiteral("XY-9"));
+    read(QStringLiteral("diesel"), QStringLiteral("ab-777"));
+
+    const CliRun all = kr90x({QStringLiteral("records"), QStringLiteral("list")});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    const QStringList lines =
+        QString::fromUtf8(all.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Record\tDate\tTest function\tPlate")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("3\t")));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(
+        "\tDiesel Compression\tab-777\t\tVirtual\tLowest 28,1 bar, highest 29,2 bar")))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("\tOil pressure\tXY-9\t\tVirtual\tPeak ")));
+
+    // CSV: the same columns, ';' between them, a text a spreadsheet would take for a
+    // formula with a "'" before it, as the records' CSV writes it.
+    read(QStringLiteral("turbo"), QStringLiteral("=1+2;x"));
+    const CliRun csv =
+        kr90x({QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--format=csv")});
+    ASSERT_EQ(csv.exitCode, 0);
+    const QStringList rows =
+        QString::fromUtf8(csv.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0], QStringLiteral("Record;Date;Test function;Plate;Customer;Tester;Summary"));
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("4;"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].contains(QStringLiteral(";Turbo pressure;\"'=1+2;x\";;Virtual;Peak ")))
+        << rows[1].toStdString();
+
+    // Letter case does not matter, every word must be there.
+    const CliRun found = kr90x({QStringLiteral("records"), QStringLiteral("list"),
+                                QStringLiteral("--search"), QStringLiteral("AB compression"),
+                                QStringLiteral("--format"), QStringLiteral("json")});
+    ASSERT_EQ(found.exitCode, 0);
+    EXPECT_EQ(python(found.out, QStringLiteral("print(d['schema'], [r['record'] for r in "
+                                               "d['records']], d['records'][0]['lowest'])")),
+              QStringList{QStringLiteral("1 [3, 1] 28.1")});
+}
+
+TEST_F(CliRecordsTest, AResultTheRecordsCannotTakeWaitsAndIsKeptByTheNextRun) {
+    // A records file that is no database: the result waits in the outbox beside it.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(recordsPath()).path()));
+    QFile damaged(recordsPath());
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    const CliRun waiting = kr90x({QStringLiteral("read"), QStringLiteral("petrol"), kTester,
+                                  QStringLiteral("--format=json")});
+    EXPECT_EQ(waiting.exitCode, 0);
+    EXPECT_TRUE(waiting.errorLine().contains(QStringLiteral("waits beside the workshop records")))
+        << waiting.errorLine().toStdString();
+    EXPECT_EQ(python(waiting.out, QStringLiteral("print(d['kept'], d['record'])")),
+              QStringList{QStringLiteral("waiting None")});
+
+    // Usable again: the next result goes behind the waiting one.
+    ASSERT_TRUE(QFile::remove(recordsPath()));
+    const CliRun next = kr90x({QStringLiteral("read"), QStringLiteral("diesel"), kTester,
+                               QStringLiteral("--format=json")});
+    ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_EQ(python(next.out, QStringLiteral("print(d['kept'], d['record'])")),
+              QStringList{QStringLiteral("kept 2")});
+    const CliRun first = kr90x({QStringLiteral("records"), QStringLiteral("show"),
+                                QStringLiteral("1"), QStringLiteral("--format=json")});
+    EXPECT_EQ(python(first.out, QStringLiteral("print(d['function']['name'], d['uid'] != '')")),
+              QStringList{QStringLiteral("petrol True")});
+}
+
+TEST_F(CliRecordsTest, ReportOfAReadIsTheWindowsPdfWithItsChart) {
+    const QString pdf = home.filePath(QStringLiteral("rail.pdf"));
+    const CliRun run =
+        kr90x({QStringLiteral("report"), QStringLiteral("rail"), kTester, QStringLiteral("--pdf"),
+               pdf, QStringLiteral("--vehicle"), QStringLiteral("customer=Żaneta Łęcka")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // One A4 page.
+    const QString info = poppler(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(info.contains(QStringLiteral("Pages:           1")));
+    EXPECT_TRUE(info.contains(QStringLiteral("(A4)")));
+    // The template's title, the record's lines, every letter as typed.
+    const QString text = poppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("COMMON RAIL HIGH PRESSURE TEST")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Customer: Żaneta Łęcka")));
+    EXPECT_TRUE(text.contains(QStringLiteral("on the virtual tester")));
+    // The report's face, embedded.
+    const QString fonts = poppler(QStringLiteral("pdffonts"), {pdf});
+    EXPECT_TRUE(fonts.contains(QStringLiteral("LiberationSans"))) << fonts.toStdString();
+    EXPECT_FALSE(fonts.contains(QStringLiteral(" no  "))) << fonts.toStdString();
+    // The logo and the chart, the chart at the renderer's 300 dpi.
+    const QString images = poppler(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    EXPECT_EQ(images.count(QStringLiteral("jpeg")), 2) << images.toStdString();
+    EXPECT_TRUE(images.contains(QStringLiteral("300   300"))) << images.toStdString();
+}
+
+TEST_F(CliRecordsTest, ReportOfARecordPrintsItsCylindersAndSpread) {
+    read(QStringLiteral("petrol"), QStringLiteral("AB-123"));
+    const QString pdf = home.filePath(QStringLiteral("petrol.pdf"));
+    const CliRun run = kr90x({QStringLiteral("report"), QStringLiteral("--record"),
+                              QStringLiteral("1"), QStringLiteral("--pdf"), pdf});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString text = poppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("COMPRESSION TEST")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Cylinder # 3: 11,9 Bar")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Spread: 4,1 %")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Plate: AB-123")));
+    // A curve without a report.
+    read(QStringLiteral("turbo"), QStringLiteral("T-1"));
+    const CliRun turbo = kr90x({QStringLiteral("report"), QStringLiteral("--record=2"),
+                                QStringLiteral("--pdf"), pdf + QStringLiteral(".2")});
+    EXPECT_EQ(turbo.exitCode, 2);
+    EXPECT_TRUE(turbo.errorLine().contains(QStringLiteral("has no report")));
+}
+
+} // namespace

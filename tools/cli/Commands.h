@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Arguments.h"
+#include "CliError.h"
+
+#include <memory>
+
+namespace kr90x::cli {
+
+class TesterSession;
+
+// Runs the command a command line asked for, with the event loop of the application the
+// caller made (a QApplication for reports, whose charts are widgets).
+class Commands {
+public:
+    explicit Commands(Invocation invocation);
+    ~Commands();
+
+    CliResult<Done> run();
+    // Ctrl+C: a conversation with the tester ends with the tester idle; anything else
+    // ends at its next step.
+    void interrupt();
+
+private:
+    CliResult<Done> devices();
+    CliResult<Done> read();
+    CliResult<Done> report();
+    CliResult<Done> recordsList();
+    CliResult<Done> recordsShow();
+    CliResult<Done> recordsExport();
+    CliResult<Done> eeprom();
+    TesterSession& session();
+    CliResult<Done> checkInterrupt() const;
+
+    Invocation inv_;
+    std::unique_ptr<TesterSession> session_;
+    bool interrupted_ = false;
+};
+
+} // namespace kr90x::cli
