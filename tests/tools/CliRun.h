@@ -31,6 +31,8 @@ protected:
     QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+        // No records.conf of the machine's user: the records are the file under it.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM")); // kr90x needs no display of any kind
         return env;
     }

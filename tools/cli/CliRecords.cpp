@@ -3,7 +3,6 @@
 #include "OutputFile.h"
 #include "measure/TestFunctions.h"
 #include "records/CsvExport.h"
-#include "records/Outbox.h"
 #include "records/RecordWriter.h"
 #include "records/SearchText.h"
 
@@ -33,27 +32,30 @@ CliResult<std::unique_ptr<records::RecordStore>> openedRecords() {
 
 std::unique_ptr<records::RecordStore> openRecords() {
     auto store = std::make_unique<records::RecordStore>();
-    store->open(records::RecordStore::defaultPath());
+    store->open(records::configuredStoreLocation());
     return store;
 }
 
 // The writer of the records openRecords() opened, with the outbox that belongs to them:
 // where they are comes from that one place.
 std::unique_ptr<records::RecordWriter> recordsWriter(const records::RecordStore& opened) {
-    return std::make_unique<records::RecordWriter>(opened.path(),
-                                                   records::Outbox::pathBeside(opened.path()));
+    return std::make_unique<records::RecordWriter>(opened.location());
 }
 
 CliResult<Keeping> keepResult(const records::Measurement& m) {
     std::unique_ptr<records::RecordWriter> writer;
+    bool server = false;
     {
         const std::unique_ptr<records::RecordStore> store = openRecords();
         if (store->mode() == records::RecordStore::Mode::Closed &&
-            store->lastFault() == records::Fault::CannotOpen) {
-            // No folder for them: none for the outbox either.
+            store->lastFault() == records::Fault::CannotOpen &&
+            store->location().engine == records::Engine::SQLite) {
+            // No folder for them: none for the outbox either. A server away or refusing
+            // leaves the outbox of this PC.
             return recordsFail(QStringLiteral("the result was not kept"), *store);
         }
         writer = recordsWriter(*store);
+        server = store->location().engine == records::Engine::PostgreSQL;
     }
     // The window's writer, run on this thread: it sends what waits first, tries the
     // records a bounded time while another program holds them, and else puts the result
@@ -84,8 +86,9 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
     if (keeping.state == Keeping::State::Waiting) {
         std::fprintf(
             stderr,
-            "kr90x: the result waits beside the workshop records (%s); the "
-            "next program that keeps a result keeps it too\n",
+            "kr90x: the result waits %s (%s); the next program that keeps a result keeps "
+            "it too\n",
+            server ? "on this PC for the records server" : "beside the workshop records",
             qPrintable(waitReason.isEmpty() ? QStringLiteral("not written yet") : waitReason));
     }
     return keeping;
