@@ -7,6 +7,9 @@
 #include <QEvent>
 #include <QObject>
 
+#include <algorithm>
+#include <vector>
+
 namespace kr90x::bench {
 
 // Benchmarks run unattended: every box is answered at once and forgotten, every report
@@ -15,6 +18,16 @@ class NoDialogs : public reports::ReportDialogs {
 public:
     void showBox(const MessageBox&) override {}
 };
+
+// The middle of the figures, and the one `p` of the way up (0.99: the 99th percentile).
+inline double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+inline double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
+}
 
 // Runs the event loop until `done` holds; false when `boundMs` passed first.
 template <typename Condition> bool waitUntil(Condition done, int boundMs) {

@@ -3,6 +3,7 @@
 // question, from the write to the handled reply) and of a 999-sample high-pressure
 // download, from Read data to the shown curve.
 // Run: build/bench/bench_real_device_path  (restarts itself with umockdev's preload)
+#include "BenchSupport.h"
 #include "app/RadioGroup.h"
 #include "app/TForm1.h"
 #include "charts/PressureChart.h"
@@ -11,7 +12,6 @@
 #include "simulator/PtyTester.h"
 #include "simulator/Testbed.h"
 #include "simulator/VirtualTester.h"
-#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,14 +25,7 @@
 
 using namespace kr90x;
 
-namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char** argv) {
     sim::Testbed::ensurePreloaded(argv);
@@ -68,8 +61,8 @@ int main(int argc, char** argv) {
         }
         rounds.push_back(double(t.nsecsElapsed()) / kExchanges / 1000.0);
     }
-    std::printf("command/reply exchange: median %.1f us over 5 rounds of %d\n", median(rounds),
-                kExchanges);
+    std::printf("command/reply exchange: median %.1f us over 5 rounds of %d\n",
+                bench::median(rounds), kExchanges);
 
     std::vector<double> downloads;
     form.RadioGroup1->setItemIndex(2);
@@ -85,6 +78,6 @@ int main(int argc, char** argv) {
         downloads.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     std::printf("999-sample high-pressure download: median %.1f ms (%.0f samples/s)\n",
-                median(downloads), 999 / (median(downloads) / 1000.0));
+                bench::median(downloads), 999 / (bench::median(downloads) / 1000.0));
     return 0;
 }

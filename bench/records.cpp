@@ -46,11 +46,6 @@ records::Measurement curve(std::size_t samples) {
     return m;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // COUNT records in one transaction: a store saves each on its own, which is what the
 // program wants and what would make filling ten thousand slow.
 bool fill(const QString& path, int count) {
@@ -176,11 +171,11 @@ int main(int argc, char** argv) {
     }
 
     std::printf("save of a %zu-sample curve: median %.2f ms (target <= 20)\n", kCurveSamples,
-                median(saves));
+                bench::median(saves));
     std::printf("CSV export of a %zu-sample curve: median %.2f ms (target <= 100)\n", kCurveSamples,
-                median(exports));
+                bench::median(exports));
     std::printf("records window with 10,000 records to first paint: median %.1f ms "
                 "(target <= 200)\n",
-                median(windows));
+                bench::median(windows));
     return 0;
 }

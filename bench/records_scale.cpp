@@ -4,6 +4,7 @@
 //   bench_records_scale --saver FILE N   one of the two saving programs (run by the first)
 //   bench_records_scale --csv FILE N     exports the first N records, prints its peak memory
 #include "BenchSupport.h"
+#include "RecordsBench.h"
 #include "app/RecordsExport.h"
 #include "app/RecordsWindow.h"
 #include "app/TForm1.h"
@@ -39,30 +40,6 @@ using namespace kr90x;
 
 namespace {
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
-}
-
-records::Measurement curve(std::size_t samples) {
-    records::Measurement m;
-    m.measuredAt = QDateTime::currentDateTimeUtc();
-    m.function = 2;
-    m.functionName = QStringLiteral("High pressure");
-    m.unit = QStringLiteral("bar");
-    m.decimals = 1;
-    for (std::size_t i = 0; i < samples; ++i) {
-        m.samples.push_back(static_cast<double>(1000 + (i * 7) % 900) / 10.0);
-    }
-    m.programVersion = QStringLiteral("1.04");
-    return m;
-}
-
 // Templates of every size, then rows copied from them in SQL: fast, and the file as the
 // program would have written it.
 bool fill(const QString& path, int count) {
@@ -73,7 +50,8 @@ bool fill(const QString& path, int count) {
             return false;
         }
         for (int k = 0; k < kSizes; ++k) {
-            if (!store.save(curve(1000 + static_cast<std::size_t>(k) * (64534 / (kSizes - 1))))) {
+            if (!store.save(bench::highPressureCurve(1000 + static_cast<std::size_t>(k) *
+                                                                (64534 / (kSizes - 1))))) {
                 return false;
             }
         }
@@ -147,7 +125,7 @@ int saver(const QString& path, int count) {
     location.outboxPath += QStringLiteral("-%1").arg(::getpid());
     records::RecordWriter writer(location);
     writer.start();
-    const records::Measurement base = curve(2000);
+    const records::Measurement base = bench::highPressureCurve(2000);
     for (int i = 0; i < count; ++i) {
         records::Measurement m = base;
         m.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -236,7 +214,8 @@ int main(int argc, char** argv) {
         std::printf(
             "2 programs x 1,000 saves: %d kept, %d failed; save median %.2f ms, p99 %.2f ms "
             "(target: 2000 kept, p99 <= 30)\n",
-            first.count({}).value_or(-1), failed, median(latencies), percentile(latencies, 0.99));
+            first.count({}).value_or(-1), failed, bench::median(latencies),
+            bench::percentile(latencies, 0.99));
     }
 
     QElapsedTimer filling;
@@ -301,10 +280,10 @@ int main(int argc, char** argv) {
     }
     std::printf("records window with %d records to first paint, cold cache: median %.1f ms "
                 "(target <= 300)\n",
-                count, median(firstPaint));
-    std::printf("search: median %.1f ms (target <= 100)\n", median(searches));
+                count, bench::median(firstPaint));
+    std::printf("search: median %.1f ms (target <= 100)\n", bench::median(searches));
     std::printf("a save reflected in the open window: median %.1f ms (target <= 50)\n",
-                median(reflected));
+                bench::median(reflected));
 
     QProcess exporter;
     exporter.start(QCoreApplication::applicationFilePath(),

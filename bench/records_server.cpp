@@ -4,6 +4,7 @@
 //   bench_records_server [COUNT]          the figures (COUNT records, 100000 by default)
 //   bench_records_server --saver PORT N   one of the saving PCs (run by the first)
 #include "BenchSupport.h"
+#include "RecordsBench.h"
 #include "app/RecordsWindow.h"
 #include "app/TForm1.h"
 #include "app/WorkshopRecords.h"
@@ -32,31 +33,6 @@ namespace {
 
 const QString kDatabase = QStringLiteral("workshop");
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
-}
-
-records::Measurement curve(std::size_t samples) {
-    records::Measurement m;
-    m.measuredAt = QDateTime::currentDateTimeUtc();
-    m.function = 2;
-    m.functionName = QStringLiteral("High pressure");
-    m.unit = QStringLiteral("bar");
-    m.decimals = 1;
-    for (std::size_t i = 0; i < samples; ++i) {
-        m.samples.push_back(static_cast<double>(1000 + (i * 7) % 900) / 10.0);
-    }
-    m.programVersion = QStringLiteral("1.04");
-    m.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return m;
-}
-
 records::StoreLocation at(int port, const QString& outbox) {
     records::StoreLocation l;
     l.engine = records::Engine::PostgreSQL;
@@ -75,7 +51,7 @@ int saver(int port, int count) {
     QTemporaryDir dir;
     records::RecordWriter writer(at(port, dir.filePath(QStringLiteral("outbox.sqlite"))));
     writer.start();
-    const records::Measurement base = curve(2000);
+    const records::Measurement base = bench::highPressureCurve(2000);
     for (int i = 0; i < count; ++i) {
         records::Measurement m = base;
         m.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -113,8 +89,8 @@ void threePcs(test::PgCluster& server) {
                    kDatabase);
     std::printf("3 PCs x 1,000 saves: %s; save median %.2f ms, p99 %.2f ms (target: 3000 "
                 "kept, p99 <= 30)\n",
-                kept ? qPrintable(kept->value(0)) : "?", median(latencies),
-                percentile(latencies, 0.99));
+                kept ? qPrintable(kept->value(0)) : "?", bench::median(latencies),
+                bench::percentile(latencies, 0.99));
 }
 
 // Rows as the list reads them, made in SQL from one kept record of each kind; the curves'
@@ -154,13 +130,8 @@ int main(int argc, char** argv) {
     }
     const int count = args.size() > 1 ? std::max(100, args[1].toInt()) : 100000;
     test::PgCluster server;
-    if (const QString error = server.start(); !error.isEmpty()) {
+    if (const QString error = server.startWorkshop(); !error.isEmpty()) {
         std::fprintf(stderr, "no PostgreSQL server: %s\n", qPrintable(error));
-        return 1;
-    }
-    if (!server.makeDatabase(kDatabase) || !server.makeRole(QStringLiteral("orvo"), "pw") ||
-        !server.sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"), kDatabase)) {
-        std::fprintf(stderr, "%s\n", qPrintable(server.lastError()));
         return 1;
     }
     QTemporaryDir dir;
@@ -191,7 +162,7 @@ int main(int argc, char** argv) {
         const int before = w->model().rowCount();
         QElapsedTimer t;
         t.start();
-        if (!otherPc.save(curve(2000)) ||
+        if (!otherPc.save(bench::highPressureCurve(2000)) ||
             !bench::waitUntil([&] { return w->model().rowCount() == before + 1; }, 10000)) {
             std::fprintf(stderr, "another PC's save did not reach the window\n");
             return 1;
@@ -200,7 +171,7 @@ int main(int argc, char** argv) {
     }
     std::printf("another PC's save in the open records window: median %.0f ms, slowest %.0f ms "
                 "(target <= 1000)\n",
-                median(seen), *std::max_element(seen.begin(), seen.end()));
+                bench::median(seen), *std::max_element(seen.begin(), seen.end()));
     delete w;
 
     if (!fill(server, count)) {
@@ -230,6 +201,6 @@ int main(int argc, char** argv) {
     }
     std::printf("records window with %d records on the server to first paint: median %.1f ms, "
                 "first %.1f ms (target <= 300)\n",
-                count, median(firstPaint), firstPaint.front());
+                count, bench::median(firstPaint), firstPaint.front());
     return 0;
 }

@@ -16,12 +16,8 @@ protected:
     PgCluster server;
     void SetUp() override {
         RecordsTest::SetUp();
-        const QString error = server.start();
+        const QString error = server.startWorkshop();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        ASSERT_TRUE(server.makeDatabase(QStringLiteral("workshop")));
-        ASSERT_TRUE(server.makeRole(QStringLiteral("orvo"), QStringLiteral("pw")));
-        ASSERT_TRUE(server.sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"),
-                               QStringLiteral("workshop")));
     }
     records::StoreLocation where(const QString& password = QStringLiteral("pw")) const {
         records::StoreLocation l =

@@ -24,16 +24,11 @@ protected:
             return;
         }
         server = std::make_unique<PgCluster>();
-        const QString error = server->start();
+        const QString error = server->startWorkshop();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        ASSERT_TRUE(server->makeDatabase(QStringLiteral("workshop")));
-        ASSERT_TRUE(server->makeRole(QStringLiteral("orvo"), QStringLiteral("pw")));
-        ASSERT_TRUE(server->sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"),
-                                QStringLiteral("workshop")));
     }
     StoreLocation where() const {
-        return server ? server->location(QStringLiteral("workshop"), QStringLiteral("orvo"),
-                                         QStringLiteral("pw"))
+        return server ? server->workshop()
                       : StoreLocation::sqliteFile(dir.filePath(QStringLiteral("records.sqlite")));
     }
 };

@@ -46,12 +46,8 @@ class ServerPcsTest : public ::testing::Test {
 protected:
     PgCluster server;
     void SetUp() override {
-        const QString error = server.start();
+        const QString error = server.startWorkshop();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        ASSERT_TRUE(server.makeDatabase(QStringLiteral("workshop")));
-        ASSERT_TRUE(server.makeRole(QStringLiteral("orvo"), QStringLiteral("pw")));
-        ASSERT_TRUE(server.sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"),
-                               QStringLiteral("workshop")));
     }
 };
 
@@ -120,15 +116,10 @@ TEST(ServerTls, VerifyFullTrustsOnlyTheServerItsCaVouchesFor) {
     PgCluster server;
     PgCluster::Options tls;
     tls.certs = certs.path();
-    const QString error = server.start(tls);
+    const QString error = server.startWorkshop(tls);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    ASSERT_TRUE(server.makeDatabase(QStringLiteral("workshop")));
-    ASSERT_TRUE(server.makeRole(QStringLiteral("orvo"), QStringLiteral("pw")));
-    ASSERT_TRUE(server.sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"),
-                           QStringLiteral("workshop")));
 
-    StoreLocation where =
-        server.location(QStringLiteral("workshop"), QStringLiteral("orvo"), QStringLiteral("pw"));
+    StoreLocation where = server.workshop();
     where.sslMode = QStringLiteral("verify-full");
     where.sslRootCert = certs.filePath(QStringLiteral("ca.pem"));
     RecordStore store;

@@ -111,6 +111,21 @@ QString PgCluster::start(const Options& options) {
     return startAgain() ? QString() : error_;
 }
 
+QString PgCluster::startWorkshop(const Options& options) {
+    if (QString error = start(options); !error.isEmpty()) {
+        return error;
+    }
+    const bool made =
+        makeDatabase(QStringLiteral("workshop")) &&
+        makeRole(QStringLiteral("orvo"), QStringLiteral("pw")) &&
+        sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"), QStringLiteral("workshop"));
+    return made ? QString() : error_;
+}
+
+records::StoreLocation PgCluster::workshop() const {
+    return location(QStringLiteral("workshop"), QStringLiteral("orvo"), QStringLiteral("pw"));
+}
+
 bool PgCluster::startAgain() {
     running_ = run(kBin + QStringLiteral("pg_ctl"),
                    {QStringLiteral("-D"), data_, QStringLiteral("-w"), QStringLiteral("-l"),

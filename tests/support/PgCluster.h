@@ -30,6 +30,11 @@ public:
 
     // Empty when started; else what went wrong.
     QString start(const Options& options = {});
+    // Started as a workshop's administrator leaves it (README): database "workshop", role
+    // "orvo" with password "pw" and the one grant. Empty when done; else what went wrong.
+    QString startWorkshop(const Options& options = {});
+    // Where a PC of that workshop keeps its records.
+    records::StoreLocation workshop() const;
     // pg_ctl stop -m fast: every connection is cut, as a server restart does.
     bool stop();
     // The same server again, on the same port.

@@ -14,12 +14,8 @@ class CliServerTest : public CliTest {
 protected:
     PgCluster server;
     void SetUp() override {
-        const QString error = server.start();
+        const QString error = server.startWorkshop();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        ASSERT_TRUE(server.makeDatabase(QStringLiteral("workshop")));
-        ASSERT_TRUE(server.makeRole(QStringLiteral("orvo"), QStringLiteral("pw")));
-        ASSERT_TRUE(server.sql(QStringLiteral("GRANT CREATE ON SCHEMA public TO orvo"),
-                               QStringLiteral("workshop")));
         const QString folder = home.filePath(QStringLiteral("config/orvo-kr90x"));
         ASSERT_TRUE(QDir().mkpath(folder));
         QFile conf(folder + QStringLiteral("/records.conf"));
