@@ -101,7 +101,8 @@ bool applyRecordsConfig(StoreLocation& l, QByteArrayView text) {
                               .arg(*mode);
         }
     }
-    const std::optional<QByteArray> password = iniValue(text, kRecords, "Password");
+    // As it was read: a value of nothing but a byte-order mark holds no password.
+    const std::optional<QString> password = value(text, "Password");
     return password && !password->isEmpty();
 }
 
