@@ -48,6 +48,11 @@ int copyRecordsCommand(const QString& file) {
     std::printf("Copied %d records from %s to %s; %d were there already.\n", copied->copied,
                 file.toLocal8Bit().constData(), to.describe().toLocal8Bit().constData(),
                 copied->keptAlready);
+    if (copied->unreadable > 0) {
+        return failed(QStringLiteral("%1 records of %2 are damaged and were passed over")
+                          .arg(copied->unreadable)
+                          .arg(file));
+    }
     return 0;
 }
 

@@ -57,6 +57,10 @@ Result<CopyCount, QString> copyRecords(RecordStore& from, RecordStore& to,
     const int total = int(ids.size());
     for (int done = 0; done < total; ++done) {
         std::optional<Measurement> m = from.load(ids[std::size_t(done)]);
+        if (!m && (from.lastFault() == Fault::Damaged || from.lastFault() == Fault::Gone)) {
+            ++count.unreadable;
+            continue;
+        }
         if (!m) {
             return fail(QStringLiteral("record %1 cannot be read: %2")
                             .arg(ids[std::size_t(done)])
