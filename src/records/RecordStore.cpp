@@ -97,9 +97,15 @@ bool RecordStore::fail(Fault fault, const QString& detail) {
 bool RecordStore::fail(const QSqlError& error) {
     // Qt's PostgreSQL driver tells a statement on a connection that broke while it was
     // idle (the server restarted while a records window listened) as no error at all.
-    if (error.type() == QSqlError::NoError && dialect_.engine() == Engine::PostgreSQL) {
+    // A connection libpq found broken is closed, whatever the error says (one the store
+    // closed itself is no longer valid).
+    if (dialect_.engine() == Engine::PostgreSQL &&
+        (error.type() == QSqlError::NoError || (db_.isValid() && !db_.isOpen()))) {
         lost_ = true;
-        return fail(Fault::Unreachable, QStringLiteral("the connection to the server was lost"));
+        return fail(Fault::Unreachable, error.type() == QSqlError::NoError
+                                            ? QStringLiteral("the connection to the server "
+                                                             "was lost")
+                                            : dialect_.words(error));
     }
     const Fault f = dialect_.classify(error);
     lost_ = dialect_.connectionLost(error);
@@ -207,10 +213,20 @@ std::optional<RecordId> RecordStore::idOfOnce(const QString& uid) {
     return id;
 }
 
+// In one transaction with its notice to the PCs watching: a notice that cannot be given
+// takes the details back, rather than have them kept and reported not kept.
 bool RecordStore::updateVehicleOnce(RecordId id, const VehicleDetails& vehicle) {
-    if (!requireWritable()) {
+    if (!requireWritable() || !beginWrite()) {
         return false;
     }
+    if (!writeVehicle(id, vehicle) || !tellChange() || !commit()) {
+        rollback();
+        return false;
+    }
+    return true;
+}
+
+bool RecordStore::writeVehicle(RecordId id, const VehicleDetails& vehicle) {
     // The search text goes with the details: it is made from the row's date and function.
     QSqlQuery row(db_);
     if (!row.prepare(QStringLiteral("SELECT measured_at, function_name, virtual_tester FROM "
@@ -240,8 +256,7 @@ bool RecordStore::updateVehicleOnce(RecordId id, const VehicleDetails& vehicle) 
     if (!q.exec()) {
         return fail(q.lastError());
     }
-    return (q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id))) &&
-           tellChange();
+    return q.numRowsAffected() > 0 || fail(Fault::Gone, QStringLiteral("record %1").arg(id));
 }
 
 bool RecordStore::removeOnce(std::span<const RecordId> ids) {

@@ -5,6 +5,7 @@
 #include "records/SqlDialect.h"
 #include "records/StoreLocation.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -92,9 +93,13 @@ public:
 private:
     // Every public use runs once; when a server's connection broke (it restarted), once
     // more on a new connection. A save cut off at its commit is found by its uid.
-    template <class F> auto retried(F once) -> decltype(once());
+    template <class F> auto retried(F once, bool again = true) -> decltype(once());
+    // A server away: opened again at the next use, but not before a pause, so that a list
+    // asking for each of its cells does not wait for the server each time.
+    bool reopenDropped();
     std::optional<RecordId> saveOnce(const Measurement& m);
     bool updateVehicleOnce(RecordId id, const VehicleDetails& vehicle);
+    bool writeVehicle(RecordId id, const VehicleDetails& vehicle);
     std::optional<RecordId> idOfOnce(const QString& uid);
     bool removeOnce(std::span<const RecordId> ids);
     std::optional<int> countOnce(const QStringList& words);
@@ -132,6 +137,7 @@ private:
     bool watching_ = false; // watchChanges() was asked for
     bool changed_ = false;  // a server told of a change, not asked about yet
     qint64 dataVersion_ = -1;
+    QDeadlineTimer reopenPause_; // no new try of a server away before it expires
 };
 
 } // namespace kr90x::records

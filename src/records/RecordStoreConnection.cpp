@@ -14,30 +14,44 @@ const QString kChannel = QStringLiteral("kr90x_records");
 
 } // namespace
 
-template <class F> auto RecordStore::retried(F once) -> decltype(once()) {
+constexpr int kReopenPauseMs = 2000;
+
+template <class F> auto RecordStore::retried(F once, bool again) -> decltype(once()) {
     lost_ = false;
-    // A server that was away at the last try is tried again.
-    if (dropped_ && mode_ == Mode::Closed) {
-        const StoreLocation location = location_;
-        if (!open(location)) {
-            return decltype(once()){};
-        }
+    if (dropped_ && mode_ == Mode::Closed && !reopenDropped()) {
+        return decltype(once()){};
     }
     auto result = once();
-    if (result || !lost_) {
+    if (result || !lost_ || !again) {
+        if (lost_) {
+            close(); // the next use connects anew
+        }
         return result;
     }
     // The server restarted, or the network dropped the connection: every later statement
     // on it would fail too. One new connection, one more try.
-    const StoreLocation location = location_;
-    if (!open(location)) {
+    if (!reopenDropped()) {
         return result;
     }
     return once();
 }
 
+bool RecordStore::reopenDropped() {
+    if (!reopenPause_.hasExpired()) {
+        return false; // the fault of the last try stands
+    }
+    const StoreLocation location = location_;
+    if (open(location)) {
+        return true;
+    }
+    reopenPause_.setRemainingTime(kReopenPauseMs);
+    return false;
+}
+
 std::optional<RecordId> RecordStore::save(const Measurement& m) {
-    return retried([&] { return saveOnce(m); });
+    // Without a uid a save cut off at its commit could not be found again: it is not made
+    // a second time on a new connection.
+    return retried([&] { return saveOnce(m); }, !m.uid.isEmpty());
 }
 
 bool RecordStore::updateVehicle(RecordId id, const VehicleDetails& vehicle) {
@@ -107,11 +121,19 @@ void RecordStore::subscribe() {
 }
 
 bool RecordStore::changedElsewhere() {
+    if (dialect_.engine() == Engine::PostgreSQL) {
+        // A connection that broke while only listening (the server restarted) hears
+        // nothing more: a new one, told of as a change, since others may have saved.
+        if (dropped_ && (mode_ == Mode::Closed || !db_.isOpen())) {
+            if (mode_ != Mode::Closed) {
+                close();
+            }
+            return reopenDropped() && std::exchange(changed_, false);
+        }
+        return std::exchange(changed_, false);
+    }
     if (mode_ == Mode::Closed) {
         return false;
-    }
-    if (dialect_.engine() == Engine::PostgreSQL) {
-        return std::exchange(changed_, false);
     }
     // Each connection counts the commits of the others; its own do not move it.
     QSqlQuery q(db_);

@@ -31,7 +31,7 @@ constexpr int kMigrationWaitMs = 60000;
 // file, none runs longer than 5 s, and a migration waits longer for another PC's.
 constexpr int kServerLockTimeoutMs = 250;
 constexpr int kServerStatementTimeoutMs = 5000;
-constexpr int kServerMigrationTimeoutMs = 60000;
+constexpr int kServerMigrationTimeoutMs = 10000;
 
 // A value for libpq's connection string, which Qt joins with spaces: quoted, its quotes
 // and backslashes escaped. Qt turns every ';' into a space before libpq reads it.
@@ -50,22 +50,23 @@ QString identifier(QString name) {
 // SQLSTATE classes and codes of PostgreSQL's errors (its appendix "Error Codes").
 Fault classifyServer(const QString& state, QSqlError::ErrorType type) {
     if (state.isEmpty()) {
-        // No answer of the server at all: libpq lost it, or never reached it.
-        return type == QSqlError::ConnectionError || type == QSqlError::StatementError ||
-                       type == QSqlError::UnknownError
-                   ? Fault::Unreachable
-                   : Fault::Other;
+        // No answer of the server: never reached. A statement's error without one is Qt's
+        // own, or a connection that broke, which the store tells by the connection.
+        return type == QSqlError::ConnectionError ? Fault::Unreachable : Fault::Other;
     }
     const QStringView cls = QStringView(state).left(2);
-    if (cls == u"08" || state == u"57P01" || state == u"57P02" || state == u"57P03" ||
-        cls == u"28") {
+    // The connection is gone or refused: shut down, dropped as idle, its database dropped,
+    // too many connections, or no login.
+    if (cls == u"08" || cls == u"28" || state == u"57P01" || state == u"57P02" ||
+        state == u"57P03" || state == u"57P04" || state == u"57P05" || state == u"25P03" ||
+        state == u"53300") {
         return Fault::Unreachable;
     }
     if (state == u"40001" || state == u"40P01" || state == u"55P03" || state == u"57014" ||
         state == u"55006") {
         return Fault::Busy;
     }
-    if (cls == u"53") {
+    if (state == u"53100") {
         return Fault::Full;
     }
     if (state == u"42501") {
@@ -89,7 +90,12 @@ QString SqlDialect::driverName() const {
 QString SqlDialect::connectOptions(const StoreLocation& location, bool readOnly) const {
     if (engine_ == Engine::PostgreSQL) {
         // libpq's shortest wait for a server that does not answer.
-        QStringList options{QStringLiteral("connect_timeout=2")};
+        // And while connected: a server whose host or network vanished mid-statement is
+        // given up after seconds, not after TCP's quarter of an hour.
+        QStringList options{
+            QStringLiteral("connect_timeout=2"), QStringLiteral("keepalives_idle=5"),
+            QStringLiteral("keepalives_interval=2"), QStringLiteral("keepalives_count=2"),
+            QStringLiteral("tcp_user_timeout=%1").arg(kServerStatementTimeoutMs + 2000)};
         for (auto [key, value] :
              {std::pair{"sslmode", &location.sslMode},
               std::pair{"sslrootcert", &location.sslRootCert},
@@ -125,7 +131,8 @@ QStringList SqlDialect::beginExclusive() const {
         // migration is bounded too, and longer than a save's.
         return {QStringLiteral("BEGIN"),
                 QStringLiteral("SET LOCAL lock_timeout = %1").arg(kServerMigrationTimeoutMs),
-                QStringLiteral("SET LOCAL statement_timeout = %1").arg(kServerMigrationTimeoutMs),
+                // Its statements may take long on many records; only the wait is bounded.
+                QStringLiteral("SET LOCAL statement_timeout = 0"),
                 QStringLiteral("SELECT pg_advisory_xact_lock(907090)")};
     }
     // A migration of a large file may take a while: the other program waits for it rather

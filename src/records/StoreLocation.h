@@ -13,17 +13,21 @@ namespace kr90x::records {
 //
 //   [Records]
 //   Engine=sqlite | postgresql
-//   Host=records.workshop.lan      ; or a socket folder
+//   ; a host name, or a socket folder
+//   Host=records.workshop.lan
 //   Port=5432
 //   Database=workshop
 //   User=orvo
-//   Password=secret                ; or libpq's PassFile, or a Service of its service file
+//   ; or libpq's PassFile, or a Service of its service file
+//   Password=secret
 //   PassFile=/home/bay1/.pgpass
 //   Service=workshop
 //   SslMode=disable | allow | prefer | require | verify-ca | verify-full
 //   SslRootCert=/etc/orvo-kr90x/records-ca.pem
-//   Schema=orvo                    ; the role's own schema by default, else public
-//   File=/path/to/records.sqlite   ; SQLite only: another file than the default
+//   ; the role's own schema when not given, else public
+//   Schema=orvo
+//   ; SQLite only: another file than the default
+//   File=/path/to/records.sqlite
 //
 // Each key given overrides the layer below; unknown keys are passed over.
 struct StoreLocation {

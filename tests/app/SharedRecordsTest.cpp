@@ -40,6 +40,8 @@ TEST_F(SharedRecordsTest, AnotherPcsSaveAppearsInTheOpenRecordsWindow) {
     receive(kPetrolReply);
     RecordsWindow& w = recordsWindow();
     ASSERT_EQ(w.model().rowCount(), 1);
+    // What the window's own connection was told when it began to listen is behind it.
+    ASSERT_TRUE(waitFor([&] { return !form->records().store().changedElsewhere(); }));
     records::RecordStore otherPc;
     ASSERT_TRUE(otherPc.open(where()));
     records::Measurement theirs = compressionRecord(QStringLiteral("BAY-2"));

@@ -2,6 +2,7 @@
 // through TLS as a workshop's records.conf sets it up.
 #include "RecordsFixture.h"
 #include "support/PgCluster.h"
+#include "support/WaitFor.h"
 
 #include "records/RecordWriter.h"
 
@@ -74,13 +75,25 @@ TEST(ServerPcChild, StartsAndSaves) {
     RecordWriter writer(where);
     writer.start();
     QSignalSpy saved(&writer, &RecordWriter::saved);
+    int waiting = 0;
+    QObject::connect(&writer, &RecordWriter::waiting,
+                     [&](int count, const QString&) { waiting = count; });
     const Measurement base = curveRecord(2000);
     for (int i = 0; i < told[1].toInt(); ++i) {
         Measurement m = base;
         m.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        // Said before it is handed over: a result the PC took, whatever happens next.
+        std::printf("uid %s\n", qPrintable(m.uid));
+        std::fflush(stdout);
         writer.save(m);
     }
-    writer.send();
+    // A server away for a while is waited for, as the program's send timer does.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            writer.send();
+            return waiting == 0;
+        },
+        60000));
     std::printf("kept %lld\n", static_cast<long long>(saved.count()));
 }
 
@@ -108,6 +121,43 @@ TEST_F(ServerPcsTest, ThreePcsSavingAtOnceKeepEveryResultOnce) {
                    QStringLiteral("workshop"));
     ASSERT_TRUE(rows);
     EXPECT_EQ(rows->value(0), QStringLiteral("450|450|450"));
+}
+
+// The server dies in the middle of a burst, transactions and commits under way, and comes
+// back: every result the PC took is on it, once.
+TEST_F(ServerPcsTest, AServerThatDiesDuringABurstLosesAndDoublesNothing) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChildEnv), QStringLiteral("%1|400").arg(server.port()));
+    QProcess pc;
+    pc.setProcessEnvironment(env);
+    pc.start(QCoreApplication::applicationFilePath(),
+             {QStringLiteral("--gtest_filter=ServerPcChild.StartsAndSaves")});
+    ChildLines lines(pc);
+    QStringList taken;
+    auto read = [&] { lines.read("uid ", [&](const QByteArray& uid) { taken << uid; }); };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            read();
+            return taken.size() >= 100;
+        },
+        60000));
+    ASSERT_TRUE(server.stop(PgCluster::Stop::Immediate));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            read();
+            return taken.size() >= 150 || pc.state() == QProcess::NotRunning;
+        },
+        60000));
+    ASSERT_TRUE(server.startAgain());
+    ASSERT_TRUE(pc.waitForFinished(120000));
+    read();
+    EXPECT_EQ(pc.exitCode(), 0);
+    ASSERT_EQ(taken.size(), 400);
+    const std::optional<QStringList> kept = server.sql(
+        QStringLiteral("SELECT uid FROM records ORDER BY uid"), QStringLiteral("workshop"));
+    ASSERT_TRUE(kept);
+    taken.sort();
+    EXPECT_EQ(*kept, taken);
 }
 
 TEST(ServerTls, VerifyFullTrustsOnlyTheServerItsCaVouchesFor) {

@@ -78,7 +78,8 @@ QString PgCluster::start(const Options& options) {
               QStringLiteral("scram-sha-256"), QStringLiteral("--auth-local=trust")})) {
         return error_;
     }
-    QString conf = QStringLiteral("port = %1\nlisten_addresses = 'localhost'\n"
+    // The address the free port was found on, alone: "localhost" would be ::1 too.
+    QString conf = QStringLiteral("port = %1\nlisten_addresses = '127.0.0.1'\n"
                                   "unix_socket_directories = '%2'\nfsync = off\n"
                                   "max_connections = 60\nshared_buffers = 16MB\n")
                        .arg(port_)
@@ -100,7 +101,7 @@ QString PgCluster::start(const Options& options) {
         if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             return QStringLiteral("pg_hba.conf cannot be written");
         }
-        hba.write("local all all trust\nhostssl all all localhost scram-sha-256\n");
+        hba.write("local all all trust\nhostssl all all 127.0.0.1/32 scram-sha-256\n");
     }
     QFile file(data_ + QStringLiteral("/postgresql.conf"));
     if (!file.open(QIODevice::Append)) {
@@ -108,7 +109,20 @@ QString PgCluster::start(const Options& options) {
     }
     file.write(conf.toUtf8());
     file.close();
-    return startAgain() ? QString() : error_;
+    // Another program may take the port between its probe and the server's start: a later
+    // line of the file names another.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (startAgain()) {
+            return {};
+        }
+        port_ = freePort();
+        if (!file.open(QIODevice::Append)) {
+            break;
+        }
+        file.write(QStringLiteral("port = %1\n").arg(port_).toUtf8());
+        file.close();
+    }
+    return error_;
 }
 
 QString PgCluster::startWorkshop(const Options& options) {
@@ -133,11 +147,12 @@ bool PgCluster::startAgain() {
     return running_;
 }
 
-bool PgCluster::stop() {
+bool PgCluster::stop(Stop how) {
     const bool stopped =
         run(kBin + QStringLiteral("pg_ctl"),
             {QStringLiteral("-D"), data_, QStringLiteral("-w"), QStringLiteral("-m"),
-             QStringLiteral("fast"), QStringLiteral("stop")});
+             how == Stop::Fast ? QStringLiteral("fast") : QStringLiteral("immediate"),
+             QStringLiteral("stop")});
     running_ = running_ && !stopped;
     return stopped;
 }

@@ -35,8 +35,10 @@ public:
     QString startWorkshop(const Options& options = {});
     // Where a PC of that workshop keeps its records.
     records::StoreLocation workshop() const;
-    // pg_ctl stop -m fast: every connection is cut, as a server restart does.
-    bool stop();
+    // pg_ctl stop -m fast: every connection is cut, as a server restart does; immediate:
+    // as a server that crashed or lost its power, in the middle of any transaction.
+    enum class Stop { Fast, Immediate };
+    bool stop(Stop how = Stop::Fast);
     // The same server again, on the same port.
     bool startAgain();
     bool running() const { return running_; }
