@@ -92,7 +92,12 @@ void WorkshopRecords::openStore(const records::StoreLocation& location) {
     }
     QString message;
     const bool opened = store_.open(location);
-    store_.watchChanges();
+    // Another PC's save shows in the open list as soon as the server tells of it.
+    store_.watchChanges([this] {
+        if (window_ && window_->isVisible() && store_.changedElsewhere()) {
+            refreshWindow();
+        }
+    });
     // A server that refuses or is away is no reason to lose a result: this PC's outbox
     // keeps them until it takes them.
     if (!opened && store_.lastFault() == records::Fault::CannotOpen && !server) {

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -65,7 +66,9 @@ public:
     // From now on, what other programs and PCs write is noticed: changedElsewhere() says
     // whether anything changed since it was last asked (a file: another connection wrote;
     // a server: another PC's save, told by the server, read as the event loop runs).
-    void watchChanges();
+    // `told` runs when a server tells, from the event loop, never inside a statement: the
+    // list need not wait for the next time it asks.
+    void watchChanges(std::function<void()> told = {});
     bool changedElsewhere();
 
     Fault lastFault() const { return fault_; }
@@ -135,7 +138,8 @@ private:
     bool lost_ = false;     // the last failure came from a broken connection
     bool dropped_ = false;  // a server's: when closed by a failure, opened at the next use
     bool watching_ = false; // watchChanges() was asked for
-    bool changed_ = false;  // a server told of a change, not asked about yet
+    std::function<void()> told_;
+    bool changed_ = false; // a server told of a change, not asked about yet
     qint64 dataVersion_ = -1;
     QDeadlineTimer reopenPause_; // no new try of a server away before it expires
 };

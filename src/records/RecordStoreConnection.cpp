@@ -4,6 +4,7 @@
 
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <utility>
 
@@ -91,8 +92,9 @@ bool RecordStore::tellChange() {
     return q.exec(QStringLiteral("NOTIFY ") + kChannel) || fail(q.lastError());
 }
 
-void RecordStore::watchChanges() {
+void RecordStore::watchChanges(std::function<void()> told) {
     watching_ = true;
+    told_ = std::move(told);
     subscribe();
 }
 
@@ -110,9 +112,13 @@ void RecordStore::subscribe() {
     QSqlDriver* driver = db_.driver();
     QObject::connect(
         driver, &QSqlDriver::notification, driver,
-        [this](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
+        [this, driver](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
             if (source != QSqlDriver::SelfSource) {
                 changed_ = true;
+                if (told_) {
+                    // Not from inside the driver's reading of its notices.
+                    QTimer::singleShot(0, driver, told_);
+                }
             }
         });
     driver->subscribeToNotification(kChannel);
