@@ -30,9 +30,10 @@ protected:
 TEST_F(CliExitTest, HelpListsEveryExitStatus) {
     const CliRun run = kr90x({QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* status : {"  0    done", "  1    the tester", "  2    usage",
-                               "  3    no tester", "  4    the tester did not answer",
-                               "  5    the workshop records", "  130  interrupted"}) {
+    for (const char* status :
+         {"  0    done", "  1    the tester", "  2    usage", "  3    no tester",
+          "  4    the tester did not answer", "  5    the workshop records", "  130  interrupted",
+          "  143  ended by SIGTERM"}) {
         EXPECT_TRUE(run.out.contains(status)) << status;
     }
     EXPECT_EQ(kr90x({QStringLiteral("--version")}).out, QByteArray("kr90x 1.04\n"));

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
+
 using namespace kr90x::test;
 
 namespace {
@@ -31,6 +33,27 @@ protected:
     }
     QString recordsPath() const {
         return home.filePath(QStringLiteral("data/orvo-kr90x/records.sqlite"));
+    }
+    // The records there are, doubled `times` times over, each copy with a uid of its own.
+    void doubleRecords(int times) const {
+        const QString columns = QStringLiteral(
+            "measured_at, test_function, function_name, unit, decimals, cylinder_1, cylinder_2, "
+            "cylinder_3, cylinder_4, cylinder_5, cylinder_6, sample_count, peak, last_value, "
+            "firmware_version, program_version, plate, virtual_tester, search_text");
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sqlite3, sys\n"
+                                "c = sqlite3.connect(sys.argv[1])\n"
+                                "for _ in range(%1):\n"
+                                "    c.execute('INSERT INTO records (%2, uid) SELECT %2, "
+                                "lower(hex(randomblob(16))) FROM records')\n"
+                                "c.commit()\n")
+                     .arg(times)
+                     .arg(columns),
+                 recordsPath()});
+        ASSERT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0)
+            << p.readAllStandardError().toStdString();
     }
 };
 
@@ -73,6 +96,24 @@ TEST_F(CliRecordsTest, ListIsNewestFirstAndSearchedAsTheRecordsWindowSearches) {
     EXPECT_EQ(python(found.out, QStringLiteral("print(d['schema'], [r['record'] for r in "
                                                "d['records']], d['records'][0]['lowest'])")),
               QStringList{QStringLiteral("1 [3, 1] 28.1")});
+}
+
+TEST_F(CliRecordsTest, ListInterruptedStopsAtItsNextPageWithStatus130) {
+    read(QStringLiteral("petrol"), QStringLiteral("AB-123"));
+    doubleRecords(15); // 32,768 rows: far more than a pipe holds, in several pages
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral(KR90X_CLI), {QStringLiteral("records"), QStringLiteral("list")});
+    // The first rows out: the list is under way, and stays blocked on the full pipe until
+    // it is read again.
+    ASSERT_TRUE(p.waitForReadyRead(60000));
+    ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), SIGINT), 0);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+              QStringLiteral("kr90x: interrupted\n"));
+    EXPECT_LT(p.readAllStandardOutput().count('\n'), 32768);
 }
 
 TEST_F(CliRecordsTest, AResultTheRecordsCannotTakeWaitsAndIsKeptByTheNextRun) {

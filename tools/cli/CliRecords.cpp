@@ -1,5 +1,6 @@
 #include "CliRecords.h"
 
+#include "InterruptSignal.h"
 #include "OutputFile.h"
 #include "measure/TestFunctions.h"
 #include "records/CsvExport.h"
@@ -43,6 +44,9 @@ std::unique_ptr<records::RecordWriter> recordsWriter(const records::RecordStore&
 }
 
 CliResult<Keeping> keepResult(const records::Measurement& m) {
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return fail(i.error());
+    }
     std::unique_ptr<records::RecordWriter> writer;
     bool server = false;
     {
@@ -162,6 +166,9 @@ CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputF
     // One record read, written and let go at a time: a long selection of long curves
     // never has to fit in memory at once.
     for (records::RecordId id : chosen) {
+        if (CliResult<Done> i = checkInterrupt(); !i) {
+            return i;
+        }
         std::optional<records::Measurement> m = (*store)->load(id);
         if (!m || !fits(*m)) {
             return cliFail(Exit::RecordsOrFile,
@@ -184,6 +191,9 @@ CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputF
             return fail(writeError.value_or(
                 CliError{Exit::RecordsOrFile, QStringLiteral("cannot write the CSV")}));
         }
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
     }
     return file.commit();
 }

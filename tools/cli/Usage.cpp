@@ -61,7 +61,8 @@ QString usageText() {
                "  3    no tester, the one named is not there, or this user may not open it\n"
                "  4    the tester did not answer in time\n"
                "  5    the workshop records or a file could not be read or written\n"
-               "  130  interrupted (Ctrl+C); the tester is left idle\n"
+               "  130  interrupted (Ctrl+C); the tester is left idle, nothing is written\n"
+               "  143  ended by SIGTERM, as by Ctrl+C\n"
                "Every failure is one line on standard error.\n"
                "\n"
                "Example: kr90x read rail --format json --vehicle plate=AB-123 -o rail.json\n");
