@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <csignal>
 
@@ -114,6 +115,44 @@ TEST_F(CliRecordsTest, ListInterruptedStopsAtItsNextPageWithStatus130) {
     EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
               QStringLiteral("kr90x: interrupted\n"));
     EXPECT_LT(p.readAllStandardOutput().count('\n'), 32768);
+}
+
+TEST_F(CliRecordsTest, AResultKeptBetweenTwoPagesRepeatsNoRecord) {
+    read(QStringLiteral("petrol"), QStringLiteral("AB-123"));
+    doubleRecords(13); // 8,192 rows: two pages
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral(KR90X_CLI), {QStringLiteral("records"), QStringLiteral("list")});
+    // The first page is read and being written, blocked on the full pipe: a newer result
+    // kept now moves the second page's rows one place on.
+    ASSERT_TRUE(p.waitForReadyRead(60000));
+    QProcess save;
+    save.start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"),
+                QStringLiteral("import sqlite3, sys\n"
+                               "c = sqlite3.connect(sys.argv[1])\n"
+                               "c.execute(\"INSERT INTO records (measured_at, test_function, "
+                               "function_name, unit, decimals, firmware_version, program_version, "
+                               "sample_count, peak, last_value, uid) SELECT measured_at + 60000, "
+                               "test_function, function_name, unit, decimals, firmware_version, "
+                               "program_version, sample_count, peak, last_value, 'newer' FROM "
+                               "records LIMIT 1\")\n"
+                               "c.commit()\n"),
+                recordsPath()});
+    ASSERT_TRUE(save.waitForFinished(60000) && save.exitCode() == 0)
+        << save.readAllStandardError().toStdString();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    lines.removeFirst(); // the heading
+    QSet<QString> ids;
+    for (const QString& line : lines) {
+        ids.insert(line.section(QLatin1Char('\t'), 0, 0));
+    }
+    EXPECT_EQ(ids.size(), lines.size()) << "a record listed twice";
+    EXPECT_EQ(lines.size(), 8192);
 }
 
 TEST_F(CliRecordsTest, AResultTheRecordsCannotTakeWaitsAndIsKeptByTheNextRun) {

@@ -7,6 +7,8 @@
 #include "records/RecordWriter.h"
 #include "records/SearchText.h"
 
+#include <unordered_set>
+
 namespace kr90x::cli {
 namespace {
 
@@ -125,16 +127,24 @@ CliResult<Done> listRecords(const QString& search, const RowsTaker& take) {
     // the list nor the query's offsets grow with the records.
     constexpr int kChunk = 4096;
     const QStringList words = records::searchWords(search);
+    // Each query is a transaction of its own: a result another PC keeps between two of
+    // them moves every row after it one place on, and the last row of a page comes again
+    // at the start of the next. Such a repeat is dropped; the new result itself comes in
+    // the next list.
+    std::unordered_set<records::RecordId> seen;
     for (int offset = 0;; offset += kChunk) {
-        const std::optional<std::vector<records::RecordSummary>> rows =
+        std::optional<std::vector<records::RecordSummary>> rows =
             (*store)->page(words, offset, kChunk);
         if (!rows) {
             return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
         }
+        const bool last = rows->size() < static_cast<std::size_t>(kChunk);
+        std::erase_if(
+            *rows, [&seen](const records::RecordSummary& r) { return !seen.insert(r.id).second; });
         if (CliResult<Done> r = take(*rows); !r) {
             return r;
         }
-        if (rows->size() < static_cast<std::size_t>(kChunk)) {
+        if (last) {
             return Done{};
         }
     }
