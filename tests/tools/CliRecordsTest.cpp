@@ -99,6 +99,26 @@ TEST_F(CliRecordsTest, ListIsNewestFirstAndSearchedAsTheRecordsWindowSearches) {
               QStringList{QStringLiteral("1 [3, 1] 28.1")});
 }
 
+TEST_F(CliRecordsTest, ListCsvQuotesALoneCarriageReturnAsTheRecordsCsvDoes) {
+    read(QStringLiteral("petrol"), QStringLiteral("AB-123"));
+    // What the window's vehicle form may keep from a paste: a carriage return alone.
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sqlite3, sys\n"
+                            "c = sqlite3.connect(sys.argv[1])\n"
+                            "c.execute(\"UPDATE records SET customer = "
+                            "'Garage' || char(13) || 'North'\")\n"
+                            "c.commit()\n"),
+             recordsPath()});
+    ASSERT_TRUE(p.waitForFinished(30000) && p.exitCode() == 0)
+        << p.readAllStandardError().toStdString();
+    const CliRun csv =
+        kr90x({QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--format=csv")});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+    EXPECT_TRUE(csv.out.contains(";AB-123;\"Garage\rNorth\";Virtual;")) << csv.out.toStdString();
+}
+
 TEST_F(CliRecordsTest, ListInterruptedStopsAtItsNextPageWithStatus130) {
     read(QStringLiteral("petrol"), QStringLiteral("AB-123"));
     doubleRecords(15); // 32,768 rows: far more than a pipe holds, in several pages
