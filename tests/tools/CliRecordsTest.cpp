@@ -209,6 +209,7 @@ TEST_F(CliRecordsTest, ReportOfAReadIsTheWindowsPdfWithItsChart) {
         kr90x({QStringLiteral("report"), QStringLiteral("rail"), kTester, QStringLiteral("--pdf"),
                pdf, QStringLiteral("--vehicle"), QStringLiteral("customer=Żaneta Łęcka")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString(); // a report made says nothing
     // One A4 page.
     const QString info = poppler(QStringLiteral("pdfinfo"), {pdf});
     EXPECT_TRUE(info.contains(QStringLiteral("Pages:           1")));

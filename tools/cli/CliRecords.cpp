@@ -66,7 +66,7 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
     // The window's writer, run on this thread: it sends what waits first, tries the
     // records a bounded time while another program holds them, and else puts the result
     // in the outbox, on disk, before it says so.
-    Keeping keeping{Keeping::State::Waiting, std::nullopt};
+    Keeping keeping{Keeping::State::Waiting, std::nullopt, server};
     QString lost;
     QString waitReason;
     QObject::connect(writer.get(), &records::RecordWriter::saved,
@@ -95,7 +95,8 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
             "kr90x: the result waits %s (%s); the next program that keeps a result keeps "
             "it too\n",
             server ? "on this PC for the records server" : "beside the workshop records",
-            qPrintable(waitReason.isEmpty() ? QStringLiteral("not written yet") : waitReason));
+            qPrintable(oneLine(waitReason.isEmpty() ? QStringLiteral("not written yet")
+                                                    : waitReason))); // a server's may span lines
     }
     return keeping;
 }
