@@ -33,7 +33,7 @@ TEST_F(CliExitTest, HelpListsEveryExitStatus) {
     for (const char* status :
          {"  0    done", "  1    the tester", "  2    usage", "  3    no tester",
           "  4    the tester did not answer", "  5    the workshop records", "  130  interrupted",
-          "  143  ended by SIGTERM"}) {
+          "  143  ended by SIGTERM", "a function without a report"}) {
         EXPECT_TRUE(run.out.contains(status)) << status;
     }
     EXPECT_EQ(kr90x({QStringLiteral("--version")}).out, QByteArray("kr90x 1.04\n"));
@@ -110,6 +110,13 @@ TEST_F(CliExitTest, BadUsageIsTwoAndTalksToNoTester) {
              {{QStringLiteral("report"), QStringLiteral("rail"), QStringLiteral("--record=1"),
                QStringLiteral("--pdf"), out},
               QStringLiteral("not both")},
+             // A kept record's report has the record's vehicle and is kept already.
+             {{QStringLiteral("report"), QStringLiteral("--record=1"), QStringLiteral("--pdf"), out,
+               QStringLiteral("--vehicle"), QStringLiteral("plate=AB-1")},
+              QStringLiteral("takes no --vehicle")},
+             {{QStringLiteral("report"), QStringLiteral("--record=1"), QStringLiteral("--pdf"), out,
+               QStringLiteral("--no-record")},
+              QStringLiteral("takes no --no-record")},
              {{QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("0")},
               QStringLiteral("one record number")},
              {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("x")},

@@ -305,6 +305,16 @@ CliResult<Done> complete(const Invocation& inv) {
         if (inv.record && inv.function >= 0) {
             return usage(QStringLiteral("report takes a test function or --record ID, not both"));
         }
+        // A kept record's vehicle and keeping were settled when it was kept: a script that
+        // names them expects them in the report, which they would not be.
+        if (inv.record && !inv.vehicle.isEmpty()) {
+            return usage(QStringLiteral("report --record takes no --vehicle: the record's own "
+                                        "vehicle is in its report"));
+        }
+        if (inv.record && inv.noRecord) {
+            return usage(QStringLiteral("report --record takes no --no-record: it reads no "
+                                        "result to keep"));
+        }
         if (inv.function >= 0 && !testFunction(inv.function)->hasReport()) {
             return usage(QStringLiteral("%1 has no report")
                              .arg(QString::fromLatin1(testFunction(inv.function)->name)));
