@@ -123,6 +123,12 @@ TEST_F(CliExitTest, BadUsageIsTwoAndTalksToNoTester) {
               QStringLiteral("no record number")},
              {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1")},
               QStringLiteral("needs --csv")},
+             // Only a file is put in place whole or not at all.
+             {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("--csv"),
+               QStringLiteral("-")},
+              QStringLiteral("--csv takes a file")},
+             {{QStringLiteral("report"), QStringLiteral("petrol"), QStringLiteral("--pdf=-")},
+              QStringLiteral("--pdf takes a file")},
          }) {
         expectFailure(QStringList{kTester} + arguments, 2, cause);
     }

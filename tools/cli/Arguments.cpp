@@ -302,6 +302,11 @@ CliResult<Done> complete(const Invocation& inv) {
         if (inv.pdf.isEmpty()) {
             return usage(QStringLiteral("report needs --pdf FILE"));
         }
+        // A PDF is made whole before it is written, but a pipe takes whatever came before
+        // a failure to write: only a file is put in place whole or not at all.
+        if (inv.pdf == QLatin1String("-")) {
+            return usage(QStringLiteral("--pdf takes a file, not \"-\" (standard output)"));
+        }
         if (inv.record && inv.function >= 0) {
             return usage(QStringLiteral("report takes a test function or --record ID, not both"));
         }
@@ -323,6 +328,11 @@ CliResult<Done> complete(const Invocation& inv) {
     case Command::RecordsExport:
         if (inv.csv.isEmpty()) {
             return usage(QStringLiteral("records export needs --csv FILE"));
+        }
+        // An export is written a record at a time: one that fails half way would leave
+        // the records before it on a pipe, with nothing to tell them from a whole file.
+        if (inv.csv == QLatin1String("-")) {
+            return usage(QStringLiteral("--csv takes a file, not \"-\" (standard output)"));
         }
         return Done{};
     default:
