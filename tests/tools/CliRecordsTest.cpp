@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <csignal>
 
@@ -135,6 +137,48 @@ TEST_F(CliRecordsTest, ListInterruptedStopsAtItsNextPageWithStatus130) {
     EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
               QStringLiteral("kr90x: interrupted\n"));
     EXPECT_LT(p.readAllStandardOutput().count('\n'), 32768);
+}
+
+// A records server that takes the connection and never answers: the records are being
+// opened, for as long as the connection's time-out, when the signal comes.
+TEST_F(CliRecordsTest, ListOrExportEndedWhileTheRecordsAreOpenedLeaveNoFile) {
+    const QString folder = home.filePath(QStringLiteral("config/orvo-kr90x"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString out = home.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    for (const auto& [arguments, signal, status] : std::vector<std::tuple<QStringList, int, int>>{
+             {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("--csv"),
+               out + QStringLiteral("/all.csv")},
+              SIGINT,
+              130},
+             {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("-o"),
+               out + QStringLiteral("/list.txt")},
+              SIGTERM,
+              143}}) {
+        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+        // A server of each run's own: no connection of an earlier run is taken for its.
+        QTcpServer silent;
+        ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+        QFile conf(folder + QStringLiteral("/records.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("[Records]\nEngine=postgresql\nHost=127.0.0.1\nPort=%1\n"
+                                  "Database=workshop\nUser=orvo\nPassword=pw\n")
+                       .arg(silent.serverPort())
+                       .toUtf8());
+        conf.close();
+        conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(KR90X_CLI), arguments);
+        // Connected: the command runs, with its output file open.
+        ASSERT_TRUE(silent.waitForNewConnection(30000));
+        ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), signal), 0);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), status);
+        EXPECT_EQ(p.readAllStandardError().count('\n'), 1);
+        EXPECT_EQ(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{});
+    }
 }
 
 TEST_F(CliRecordsTest, AResultKeptBetweenTwoPagesRepeatsNoRecord) {
