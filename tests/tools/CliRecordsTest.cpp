@@ -37,6 +37,34 @@ protected:
     QString recordsPath() const {
         return home.filePath(QStringLiteral("data/orvo-kr90x/records.sqlite"));
     }
+    // Records on a server at `port` of this machine, as records.conf names one.
+    void recordsOnServerAt(quint16 port) const {
+        const QString folder = home.filePath(QStringLiteral("config/orvo-kr90x"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile conf(folder + QStringLiteral("/records.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("[Records]\nEngine=postgresql\nHost=127.0.0.1\nPort=%1\n"
+                                  "Database=workshop\nUser=orvo\nPassword=pw\n")
+                       .arg(port)
+                       .toUtf8());
+        conf.close();
+        conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    // Runs kr90x with its records on `silent`, which takes connections and never
+    // answers, and sends it `signal` once it connects: the command is under way then,
+    // waiting for the records.
+    QProcess* signalledWhileConnecting(QProcess& p, QTcpServer& silent,
+                                       const QStringList& arguments, int signal) const {
+        recordsOnServerAt(silent.serverPort());
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(KR90X_CLI), arguments);
+        if (!silent.waitForNewConnection(30000) ||
+            ::kill(static_cast<pid_t>(p.processId()), signal) != 0 || !p.waitForFinished(60000)) {
+            ADD_FAILURE() << "no connection, or no end after the signal";
+            return nullptr;
+        }
+        return &p;
+    }
     // The records there are, doubled `times` times over, each copy with a uid of its own.
     void doubleRecords(int times) const {
         const QString columns = QStringLiteral(
@@ -142,8 +170,6 @@ TEST_F(CliRecordsTest, ListInterruptedStopsAtItsNextPageWithStatus130) {
 // A records server that takes the connection and never answers: the records are being
 // opened, for as long as the connection's time-out, when the signal comes.
 TEST_F(CliRecordsTest, ListOrExportEndedWhileTheRecordsAreOpenedLeaveNoFile) {
-    const QString folder = home.filePath(QStringLiteral("config/orvo-kr90x"));
-    ASSERT_TRUE(QDir().mkpath(folder));
     const QString out = home.filePath(QStringLiteral("out"));
     ASSERT_TRUE(QDir().mkpath(out));
     for (const auto& [arguments, signal, status] : std::vector<std::tuple<QStringList, int, int>>{
@@ -154,26 +180,18 @@ TEST_F(CliRecordsTest, ListOrExportEndedWhileTheRecordsAreOpenedLeaveNoFile) {
              {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("-o"),
                out + QStringLiteral("/list.txt")},
               SIGTERM,
+              143},
+             // A read whose result is being kept: not written either.
+             {{QStringLiteral("read"), QStringLiteral("petrol"), kTester, QStringLiteral("-o"),
+               out + QStringLiteral("/petrol.json")},
+              SIGTERM,
               143}}) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
         // A server of each run's own: no connection of an earlier run is taken for its.
         QTcpServer silent;
         ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-        QFile conf(folder + QStringLiteral("/records.conf"));
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("[Records]\nEngine=postgresql\nHost=127.0.0.1\nPort=%1\n"
-                                  "Database=workshop\nUser=orvo\nPassword=pw\n")
-                       .arg(silent.serverPort())
-                       .toUtf8());
-        conf.close();
-        conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QProcess p;
-        p.setProcessEnvironment(environment());
-        p.start(QStringLiteral(KR90X_CLI), arguments);
-        // Connected: the command runs, with its output file open.
-        ASSERT_TRUE(silent.waitForNewConnection(30000));
-        ASSERT_EQ(::kill(static_cast<pid_t>(p.processId()), signal), 0);
-        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_TRUE(signalledWhileConnecting(p, silent, arguments, signal));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), status);
         EXPECT_EQ(p.readAllStandardError().count('\n'), 1);

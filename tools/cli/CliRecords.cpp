@@ -85,6 +85,10 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
                      [&](int, const QString& reason) { waitReason = reason; });
     writer->start();
     writer->save(m);
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        // Ended while the records were waited for: the failure's line is the one said.
+        return fail(i.error());
+    }
     if (!lost.isNull()) {
         return cliFail(Exit::RecordsOrFile,
                        QStringLiteral("the result was not kept in the workshop records: ") + lost);
