@@ -122,11 +122,12 @@ void Commands::interrupt() {
 
 CliResult<Done> Commands::run() {
     CliResult<Done> done = command();
-    if (!done && InterruptSignal::caught() != 0) {
-        // Whatever stopped the command after the signal (a wait for the records cut
-        // short, the tester's interrupted download) ends it as the signal does.
-        CliError e = done.error();
-        e.exit = static_cast<Exit>(128 + InterruptSignal::caught());
+    if (CliResult<Done> signalled = checkInterrupt(); !done && !signalled) {
+        // Whatever stopped the command after the signal (a wait for the records given
+        // up, say) ends it as the signal does; the tester's download, cut by it, says
+        // how far it came.
+        CliError e = done.error().exit == Exit::Interrupted ? done.error() : signalled.error();
+        e.exit = signalled.error().exit;
         return fail(std::move(e));
     }
     return done;

@@ -1,6 +1,7 @@
 #include "InterruptSignal.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler"
 constexpr int kSignals[] = {SIGINT, SIGTERM};
 
 void interruptHandler(int signal) {
+    const int savedErrno = errno; // the code the signal cut into may be about to read it
     int none = 0;
     caughtSignal.compare_exchange_strong(none, signal); // the first one says how it ended
     const int fd = handlerFd.load();
@@ -25,6 +27,7 @@ void interruptHandler(int signal) {
         const auto number = static_cast<unsigned char>(signal);
         [[maybe_unused]] const ssize_t n = ::write(fd, &number, 1);
     }
+    errno = savedErrno;
 }
 
 } // namespace
