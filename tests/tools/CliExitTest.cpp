@@ -33,7 +33,7 @@ TEST_F(CliExitTest, HelpListsEveryExitStatus) {
     for (const char* status :
          {"  0    done", "  1    the tester", "  2    usage", "  3    no tester",
           "  4    the tester did not answer", "  5    the workshop records", "  130  interrupted",
-          "  143  ended by SIGTERM", "a function without a report"}) {
+          "  143  ended by SIGTERM", "a function without a report", "\"-\" for --pdf or --csv"}) {
         EXPECT_TRUE(run.out.contains(status)) << status;
     }
     EXPECT_EQ(kr90x({QStringLiteral("--version")}).out, QByteArray("kr90x 1.04\n"));

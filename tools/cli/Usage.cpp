@@ -58,7 +58,7 @@ QString usageText() {
                "       no data, a reply not understood)\n"
                "  2    usage: unknown command, option or function, a value out of range,\n"
                "       options that do not go together, a function without a report,\n"
-               "       several testers and no --device\n"
+               "       \"-\" for --pdf or --csv, several testers and no --device\n"
                "  3    no tester, the one named is not there, or this user may not open it\n"
                "  4    the tester did not answer in time\n"
                "  5    the workshop records or a file could not be read or written\n"
