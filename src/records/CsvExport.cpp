@@ -5,12 +5,11 @@
 #include <string_view>
 
 namespace kr90x::records {
-namespace {
 
 // A text field as CSV wants it: quoted, with its quotes doubled, when it holds the
 // separator, a quote or a line break; and never a formula to a spreadsheet, which runs
 // a cell starting with one of these (a plate "=cmd|' /C calc'!A0" would).
-QByteArray field(const QString& text) {
+QByteArray csvField(const QString& text) {
     QByteArray bytes = text.toUtf8();
     if (!bytes.isEmpty() &&
         std::string_view("=+-@\t\r").find(bytes.front()) != std::string_view::npos) {
@@ -24,6 +23,8 @@ QByteArray field(const QString& text) {
     }
     return bytes;
 }
+
+namespace {
 
 // A value with exactly `decimals` decimals and the given separator, never grouped.
 // to_chars ignores the locale (a C library printf would put the locale's decimal point,
@@ -61,10 +62,11 @@ std::optional<std::size_t> writeRecordCsv(const Measurement& m, QChar decimalSep
     // The fields every row of this record repeats, made once.
     const VehicleDetails& v = m.vehicle;
     const QByteArray prefix =
-        field(m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ';' +
-        field(m.functionName) + ';' + field(v.plate) + ';';
-    const QByteArray suffix = ';' + field(m.unit) + ';' + field(v.vin) + ';' + field(v.makeModel) +
-                              ';' + field(v.odometer) + ';' + field(v.customer) + "\r\n";
+        csvField(m.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ';' +
+        csvField(m.functionName) + ';' + csvField(v.plate) + ';';
+    const QByteArray suffix = ';' + csvField(m.unit) + ';' + csvField(v.vin) + ';' +
+                              csvField(v.makeModel) + ';' + csvField(v.odometer) + ';' +
+                              csvField(v.customer) + "\r\n";
     QByteArray out;
     std::size_t rows = 0;
     bool written = true;

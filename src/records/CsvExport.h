@@ -28,6 +28,10 @@ QByteArray csvHeader();
 std::optional<std::size_t> writeRecordCsv(const Measurement& m, QChar decimalSeparator,
                                           const std::function<bool(const QByteArray&)>& put);
 
+// One text field as the file writes it: quoted, with its quotes doubled, when it holds
+// the separator, a quote, a line feed or a carriage return; a "'" before a formula.
+QByteArray csvField(const QString& text);
+
 // The header row's fields. The vehicle's further details came after the first six, so
 // those keep their places.
 inline constexpr const char* kCsvHeader[] = {

@@ -30,9 +30,10 @@ protected:
 TEST_F(CliExitTest, HelpListsEveryExitStatus) {
     const CliRun run = kr90x({QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* status : {"  0    done", "  1    the tester", "  2    usage",
-                               "  3    no tester", "  4    the tester did not answer",
-                               "  5    the workshop records", "  130  interrupted"}) {
+    for (const char* status :
+         {"  0    done", "  1    the tester", "  2    usage", "  3    no tester",
+          "  4    the tester did not answer", "  5    the workshop records", "  130  interrupted",
+          "  143  ended by SIGTERM", "a function without a report", "\"-\" for --pdf or --csv"}) {
         EXPECT_TRUE(run.out.contains(status)) << status;
     }
     EXPECT_EQ(kr90x({QStringLiteral("--version")}).out, QByteArray("kr90x 1.04\n"));
@@ -109,12 +110,25 @@ TEST_F(CliExitTest, BadUsageIsTwoAndTalksToNoTester) {
              {{QStringLiteral("report"), QStringLiteral("rail"), QStringLiteral("--record=1"),
                QStringLiteral("--pdf"), out},
               QStringLiteral("not both")},
+             // A kept record's report has the record's vehicle and is kept already.
+             {{QStringLiteral("report"), QStringLiteral("--record=1"), QStringLiteral("--pdf"), out,
+               QStringLiteral("--vehicle"), QStringLiteral("plate=AB-1")},
+              QStringLiteral("takes no --vehicle")},
+             {{QStringLiteral("report"), QStringLiteral("--record=1"), QStringLiteral("--pdf"), out,
+               QStringLiteral("--no-record")},
+              QStringLiteral("takes no --no-record")},
              {{QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("0")},
               QStringLiteral("one record number")},
              {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("x")},
               QStringLiteral("no record number")},
              {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1")},
               QStringLiteral("needs --csv")},
+             // Only a file is put in place whole or not at all.
+             {{QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("--csv"),
+               QStringLiteral("-")},
+              QStringLiteral("--csv takes a file")},
+             {{QStringLiteral("report"), QStringLiteral("petrol"), QStringLiteral("--pdf=-")},
+              QStringLiteral("--pdf takes a file")},
          }) {
         expectFailure(QStringList{kTester} + arguments, 2, cause);
     }
@@ -145,6 +159,16 @@ TEST_F(CliExitTest, SilenceIsFourAfterTheTimeOutAsked) {
                    QStringLiteral("--virtual-tester=pace=0,delay=300"),
                    QStringLiteral("--timeout=100")},
                   4, QStringLiteral("No data has been received!"));
+    // The version's answer comes after its time-out, before the read's time-out ends:
+    // the read still gets its own reply, or its own time-out, never the version's.
+    for (const char* function : {"petrol", "rail"}) {
+        SCOPED_TRACE(function);
+        const CliRun late = kr90x({QStringLiteral("read"), QString::fromLatin1(function),
+                                   QStringLiteral("--virtual-tester=pace=0,delay=150"),
+                                   QStringLiteral("--timeout=100"), QStringLiteral("--no-record")});
+        EXPECT_TRUE(late.exitCode == 0 || late.exitCode == 4) << late.err.toStdString();
+        EXPECT_FALSE(late.err.contains("KR90X_VERS")) << late.err.toStdString();
+    }
     // The same tester answers in time when given time.
     EXPECT_EQ(
         kr90x({QStringLiteral("read"), QStringLiteral("diesel"),

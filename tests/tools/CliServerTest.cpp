@@ -52,8 +52,15 @@ TEST_F(CliServerTest, ResultsAreKeptOnTheServerAndWaitOnThisPcWhileItIsAway) {
     EXPECT_TRUE(waiting.errorLine().startsWith(
         QStringLiteral("kr90x: the result waits on this PC for the records server")))
         << waiting.errorLine().toStdString();
+    // The server's reason may span lines; standard error has one.
+    EXPECT_EQ(waiting.err.count('\n'), 1) << waiting.err.toStdString();
     EXPECT_EQ(python(waiting.out, QStringLiteral("print(d['kept'])")),
               QStringList{QStringLiteral("waiting")});
+    const CliRun waitingText = kr90x({QStringLiteral("read"), QStringLiteral("petrol"), kTester,
+                                      QStringLiteral("--vehicle"), QStringLiteral("plate=SRV-2T")});
+    EXPECT_EQ(waitingText.exitCode, 0) << waitingText.err.toStdString();
+    EXPECT_TRUE(waitingText.out.contains("\nRecord: waiting on this PC for the records server\n"))
+        << waitingText.out.toStdString();
     const CliRun listAway = kr90x({QStringLiteral("records"), QStringLiteral("list")});
     EXPECT_EQ(listAway.exitCode, 5);
     EXPECT_TRUE(listAway.errorLine().contains(QStringLiteral("Connection refused")))
@@ -64,11 +71,11 @@ TEST_F(CliServerTest, ResultsAreKeptOnTheServerAndWaitOnThisPcWhileItIsAway) {
     ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
     EXPECT_EQ(onServer(QStringLiteral("SELECT string_agg(plate, ' ' ORDER BY id) || '|' || "
                                       "count(DISTINCT uid) FROM records")),
-              QStringLiteral("SRV-1 SRV-2 SRV-3|3"));
+              QStringLiteral("SRV-1 SRV-2 SRV-2T SRV-3|4"));
     const CliRun list =
         kr90x({QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--format=json")});
     ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
     EXPECT_EQ(python(list.out, QStringLiteral("print(' '.join(r['vehicle']['plate'] for r in "
                                               "d['records']))")),
-              QStringList{QStringLiteral("SRV-3 SRV-2 SRV-1")});
+              QStringList{QStringLiteral("SRV-3 SRV-2T SRV-2 SRV-1")});
 }

@@ -302,8 +302,23 @@ CliResult<Done> complete(const Invocation& inv) {
         if (inv.pdf.isEmpty()) {
             return usage(QStringLiteral("report needs --pdf FILE"));
         }
+        // A PDF is made whole before it is written, but a pipe takes whatever came before
+        // a failure to write: only a file is put in place whole or not at all.
+        if (inv.pdf == QLatin1String("-")) {
+            return usage(QStringLiteral("--pdf takes a file, not \"-\" (standard output)"));
+        }
         if (inv.record && inv.function >= 0) {
             return usage(QStringLiteral("report takes a test function or --record ID, not both"));
+        }
+        // A kept record's vehicle and keeping were settled when it was kept: a script that
+        // names them expects them in the report, which they would not be.
+        if (inv.record && !inv.vehicle.isEmpty()) {
+            return usage(QStringLiteral("report --record takes no --vehicle: the record's own "
+                                        "vehicle is in its report"));
+        }
+        if (inv.record && inv.noRecord) {
+            return usage(QStringLiteral("report --record takes no --no-record: it reads no "
+                                        "result to keep"));
         }
         if (inv.function >= 0 && !testFunction(inv.function)->hasReport()) {
             return usage(QStringLiteral("%1 has no report")
@@ -313,6 +328,11 @@ CliResult<Done> complete(const Invocation& inv) {
     case Command::RecordsExport:
         if (inv.csv.isEmpty()) {
             return usage(QStringLiteral("records export needs --csv FILE"));
+        }
+        // An export is written a record at a time: one that fails half way would leave
+        // the records before it on a pipe, with nothing to tell them from a whole file.
+        if (inv.csv == QLatin1String("-")) {
+            return usage(QStringLiteral("--csv takes a file, not \"-\" (standard output)"));
         }
         return Done{};
     default:

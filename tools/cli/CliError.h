@@ -16,6 +16,7 @@ enum class Exit : int {
     TimedOut = 4,
     RecordsOrFile = 5,
     Interrupted = 130, // SIGINT, as a shell reports a program ended by it
+    Terminated = 143,  // SIGTERM, likewise
 };
 
 // Why a command did not do what it was asked: its exit status and one line naming the

@@ -1,10 +1,13 @@
 #include "CliRecords.h"
 
+#include "InterruptSignal.h"
 #include "OutputFile.h"
 #include "measure/TestFunctions.h"
 #include "records/CsvExport.h"
 #include "records/RecordWriter.h"
 #include "records/SearchText.h"
+
+#include <unordered_set>
 
 namespace kr90x::cli {
 namespace {
@@ -43,6 +46,9 @@ std::unique_ptr<records::RecordWriter> recordsWriter(const records::RecordStore&
 }
 
 CliResult<Keeping> keepResult(const records::Measurement& m) {
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return fail(i.error());
+    }
     std::unique_ptr<records::RecordWriter> writer;
     bool server = false;
     {
@@ -60,7 +66,7 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
     // The window's writer, run on this thread: it sends what waits first, tries the
     // records a bounded time while another program holds them, and else puts the result
     // in the outbox, on disk, before it says so.
-    Keeping keeping{Keeping::State::Waiting, std::nullopt};
+    Keeping keeping{Keeping::State::Waiting, std::nullopt, server};
     QString lost;
     QString waitReason;
     QObject::connect(writer.get(), &records::RecordWriter::saved,
@@ -79,6 +85,10 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
                      [&](int, const QString& reason) { waitReason = reason; });
     writer->start();
     writer->save(m);
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        // Ended while the records were waited for: the failure's line is the one said.
+        return fail(i.error());
+    }
     if (!lost.isNull()) {
         return cliFail(Exit::RecordsOrFile,
                        QStringLiteral("the result was not kept in the workshop records: ") + lost);
@@ -89,7 +99,8 @@ CliResult<Keeping> keepResult(const records::Measurement& m) {
             "kr90x: the result waits %s (%s); the next program that keeps a result keeps "
             "it too\n",
             server ? "on this PC for the records server" : "beside the workshop records",
-            qPrintable(waitReason.isEmpty() ? QStringLiteral("not written yet") : waitReason));
+            qPrintable(oneLine(waitReason.isEmpty() ? QStringLiteral("not written yet")
+                                                    : waitReason))); // a server's may span lines
     }
     return keeping;
 }
@@ -121,16 +132,24 @@ CliResult<Done> listRecords(const QString& search, const RowsTaker& take) {
     // the list nor the query's offsets grow with the records.
     constexpr int kChunk = 4096;
     const QStringList words = records::searchWords(search);
+    // Each query is a transaction of its own: a result another PC keeps between two of
+    // them moves every row after it one place on, and the last row of a page comes again
+    // at the start of the next. Such a repeat is dropped; the new result itself comes in
+    // the next list.
+    std::unordered_set<records::RecordId> seen;
     for (int offset = 0;; offset += kChunk) {
-        const std::optional<std::vector<records::RecordSummary>> rows =
+        std::optional<std::vector<records::RecordSummary>> rows =
             (*store)->page(words, offset, kChunk);
         if (!rows) {
             return recordsFail(QStringLiteral("the workshop records cannot be read"), **store);
         }
+        const bool last = rows->size() < static_cast<std::size_t>(kChunk);
+        std::erase_if(
+            *rows, [&seen](const records::RecordSummary& r) { return !seen.insert(r.id).second; });
         if (CliResult<Done> r = take(*rows); !r) {
             return r;
         }
-        if (rows->size() < static_cast<std::size_t>(kChunk)) {
+        if (last) {
             return Done{};
         }
     }
@@ -162,6 +181,9 @@ CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputF
     // One record read, written and let go at a time: a long selection of long curves
     // never has to fit in memory at once.
     for (records::RecordId id : chosen) {
+        if (CliResult<Done> i = checkInterrupt(); !i) {
+            return i;
+        }
         std::optional<records::Measurement> m = (*store)->load(id);
         if (!m || !fits(*m)) {
             return cliFail(Exit::RecordsOrFile,
@@ -184,6 +206,9 @@ CliResult<Done> exportRecords(const std::vector<records::RecordId>& ids, OutputF
             return fail(writeError.value_or(
                 CliError{Exit::RecordsOrFile, QStringLiteral("cannot write the CSV")}));
         }
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
     }
     return file.commit();
 }

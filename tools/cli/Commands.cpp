@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "CliRecords.h"
+#include "InterruptSignal.h"
 #include "OutputFile.h"
 #include "RecordsListOutput.h"
 #include "ReportPdf.h"
@@ -114,20 +115,25 @@ TesterSession& Commands::session() {
 }
 
 void Commands::interrupt() {
-    interrupted_ = true;
     if (session_) {
         session_->interrupt();
     }
 }
 
-CliResult<Done> Commands::checkInterrupt() const {
-    if (interrupted_) {
-        return cliFail(Exit::Interrupted, QStringLiteral("interrupted"));
+CliResult<Done> Commands::run() {
+    CliResult<Done> done = command();
+    if (CliResult<Done> signalled = checkInterrupt(); !done && !signalled) {
+        // Whatever stopped the command after the signal (a wait for the records given
+        // up, say) ends it as the signal does; the tester's download, cut by it, says
+        // how far it came.
+        CliError e = done.error().exit == Exit::Interrupted ? done.error() : signalled.error();
+        e.exit = signalled.error().exit;
+        return fail(std::move(e));
     }
-    return Done{};
+    return done;
 }
 
-CliResult<Done> Commands::run() {
+CliResult<Done> Commands::command() {
     switch (inv_.command) {
     case Command::Devices:
         return devices();
@@ -166,6 +172,9 @@ CliResult<Done> Commands::devices() {
     if (CliResult<Done> w = (*out)->write(devicesOutput(*testers, inv_.format)); !w) {
         return w;
     }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
+    }
     return (*out)->commit();
 }
 
@@ -196,6 +205,9 @@ CliResult<Done> Commands::read() {
         } else {
             keepError = kept.error(); // the result is written all the same, and not lost
         }
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i; // kept while the records were waited for, perhaps, but not written
     }
     if (CliResult<Done> w = (*out)->write(resultOutput(m, keeping, inv_.format)); !w) {
         return w;
@@ -255,6 +267,9 @@ CliResult<Done> Commands::report() {
     if (!pdf) {
         return fail(pdf.error());
     }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i; // the report took its time: it is not wanted any more
+    }
     if (CliResult<Done> w = (*out)->write(*pdf); !w) {
         return w;
     }
@@ -278,6 +293,9 @@ CliResult<Done> Commands::recordsList() {
     }
     CliResult<Done> listed =
         listRecords(inv_.search, [&](std::span<const records::RecordSummary> rows) {
+            if (CliResult<Done> i = checkInterrupt(); !i) {
+                return i;
+            }
             return (*out)->write(list.rows(rows));
         });
     if (!listed) {
@@ -285,6 +303,9 @@ CliResult<Done> Commands::recordsList() {
     }
     if (CliResult<Done> w = (*out)->write(list.end()); !w) {
         return w;
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
     }
     return (*out)->commit();
 }
@@ -302,6 +323,9 @@ CliResult<Done> Commands::recordsShow() {
             (*out)->write(resultOutput(*m, {Keeping::State::Kept, inv_.record}, inv_.format));
         !w) {
         return w;
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
     }
     return (*out)->commit();
 }
@@ -332,6 +356,9 @@ CliResult<Done> Commands::eeprom() {
     }
     if (CliResult<Done> w = (*out)->write(lines->join(QLatin1Char('\n')).toUtf8() + '\n'); !w) {
         return w;
+    }
+    if (CliResult<Done> i = checkInterrupt(); !i) {
+        return i;
     }
     return (*out)->commit();
 }

@@ -17,8 +17,8 @@ public:
     ~Commands();
 
     CliResult<Done> run();
-    // Ctrl+C: a conversation with the tester ends with the tester idle; anything else
-    // ends at its next step.
+    // Ctrl+C or SIGTERM: a conversation with the tester ends with the tester idle;
+    // anything else ends at its next step (see checkInterrupt()).
     void interrupt();
 
 private:
@@ -29,12 +29,11 @@ private:
     CliResult<Done> recordsShow();
     CliResult<Done> recordsExport();
     CliResult<Done> eeprom();
+    CliResult<Done> command();
     TesterSession& session();
-    CliResult<Done> checkInterrupt() const;
 
     Invocation inv_;
     std::unique_ptr<TesterSession> session_;
-    bool interrupted_ = false;
 };
 
 } // namespace kr90x::cli

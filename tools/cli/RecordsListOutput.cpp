@@ -1,6 +1,7 @@
 #include "RecordsListOutput.h"
 
 #include "ResultOutput.h"
+#include "records/CsvExport.h"
 
 #include <QJsonDocument>
 
@@ -11,20 +12,6 @@ const QStringList kColumns = {QStringLiteral("Record"),        QStringLiteral("D
                               QStringLiteral("Test function"), QStringLiteral("Plate"),
                               QStringLiteral("Customer"),      QStringLiteral("Tester"),
                               QStringLiteral("Summary")};
-
-// As a spreadsheet must not take it for a formula, as the records' CSV writes it.
-QString csvText(const QString& text) {
-    QString t = text;
-    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front())) {
-        t.prepend(QLatin1Char('\''));
-    }
-    if (t.contains(QLatin1Char(';')) || t.contains(QLatin1Char('"')) ||
-        t.contains(QLatin1Char('\n'))) {
-        t = QLatin1Char('"') + t.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-            QLatin1Char('"');
-    }
-    return t;
-}
 
 } // namespace
 
@@ -86,22 +73,23 @@ QByteArray RecordsListOutput::jsonRow(const records::RecordSummary& r) const {
 
 QByteArray RecordsListOutput::line(const records::RecordSummary& r) const {
     const bool csv = format_ == Format::Csv;
-    // Texts a mechanic typed go out on the row's one line: quoted in CSV, their line
-    // breaks and tabs as spaces in the text form.
+    // Texts a mechanic typed go out on the row's one line: quoted as the records' CSV
+    // quotes them, their line breaks and tabs as spaces in the text form.
     const auto cell = [csv](QString text) {
         if (csv) {
-            return csvText(text);
+            return records::csvField(text);
         }
         return text.replace(QLatin1Char('\t'), QLatin1Char(' '))
             .replace(QLatin1Char('\n'), QLatin1Char(' '))
-            .replace(QLatin1Char('\r'), QLatin1Char(' '));
+            .replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .toUtf8();
     };
-    return QStringList{QString::number(r.id),      records::RecordsModel::dateText(r.measuredAt),
-                       cell(r.functionName),       cell(r.vehicle.plate),
-                       cell(r.vehicle.customer),   records::RecordsModel::testerText(r),
-                       cell(model_.summaryText(r))}
-               .join(csv ? QLatin1Char(';') : QLatin1Char('\t'))
-               .toUtf8() +
+    return QByteArrayList{
+               QByteArray::number(r.id),   records::RecordsModel::dateText(r.measuredAt).toUtf8(),
+               cell(r.functionName),       cell(r.vehicle.plate),
+               cell(r.vehicle.customer),   records::RecordsModel::testerText(r).toUtf8(),
+               cell(model_.summaryText(r))}
+               .join(csv ? ';' : '\t') +
            '\n';
 }
 

@@ -96,13 +96,17 @@ CliResult<QByteArray> reportPdf(const records::Measurement& m) {
     reports::Document document;
     document.pages.push_back(reports::printTemplate(tmpl, params, &connection));
     reports::TRepRenderPDF renderer;
-    renderer.log = [](const QString& line) {
-        std::fprintf(stderr, "kr90x: %s\n", qPrintable(line));
-    };
+    // The renderer's notes say why a PDF failed; a report made is said by nothing but
+    // its file, so they go with the failure's one line or nowhere.
+    QStringList notes;
+    renderer.log = [&notes](const QString& line) { notes << line; };
     QString error;
     QByteArray pdf = renderer.render(document, &error);
     if (pdf.isEmpty()) {
-        return cliFail(Exit::RecordsOrFile, QStringLiteral("the PDF could not be made: ") + error);
+        return cliFail(
+            Exit::RecordsOrFile,
+            QStringLiteral("the PDF could not be made: ") + error +
+                (notes.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(notes.join(u"; "))));
     }
     return pdf;
 }

@@ -128,7 +128,9 @@ QByteArray resultText(const records::Measurement& m, const Keeping& keeping) {
     if (keeping.id) {
         lines << QStringLiteral("Record: %1").arg(*keeping.id);
     } else if (keeping.state == Keeping::State::Waiting) {
-        lines << QStringLiteral("Record: waiting beside the workshop records");
+        lines << (keeping.server
+                      ? QStringLiteral("Record: waiting on this PC for the records server")
+                      : QStringLiteral("Record: waiting beside the workshop records"));
     }
     return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
 }

@@ -22,6 +22,7 @@ struct Keeping {
     enum class State { Kept, Waiting, NotKept };
     State state = State::NotKept;
     std::optional<records::RecordId> id;
+    bool server = false; // the records are on a server: one waiting waits on this PC
 };
 
 // The separators of the window's texts: a decimal comma, the system's thousands.

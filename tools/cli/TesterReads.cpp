@@ -60,6 +60,12 @@ QString TesterSession::pendingText() const {
 }
 
 void TesterSession::dataArrived(const std::uint8_t* data, std::uint16_t size) {
+    if (phase_ != Phase::Version &&
+        ReplyPrefix(replyText(data, size)) == QLatin1String(code(ReplyKind::Version))) {
+        // The version's answer after its own time-out: it answers nothing asked now, and
+        // the dispatcher would stop the wait for the reply that is, which then goes unread.
+        return;
+    }
     if (interrupted_) {
         // The reply to the last request: now nothing is under way.
         replyTimer_.stop();

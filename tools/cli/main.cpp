@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         makeApplication(invocation->command, qtArgc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kr90x"));
     Commands commands(std::move(*invocation));
-    const InterruptSignal interrupt([&commands] { commands.interrupt(); });
+    const InterruptSignal interrupt([&commands](int) { commands.interrupt(); });
     const CliResult<Done> done = commands.run();
     if (!done) {
         return failed(done.error());
