@@ -206,13 +206,21 @@ CliResult<Done> Commands::read() {
             keepError = kept.error(); // the result is written all the same, and not lost
         }
     }
+    // Kept while the records were waited for, perhaps, but not written when interrupted.
+    return deliver(**out, resultOutput(m, keeping, inv_.format), keepError);
+}
+
+// The output in place, unless a signal came meanwhile; then the keeping's failure, if any:
+// a result is never lost to it.
+CliResult<Done> Commands::deliver(OutputFile& out, const QByteArray& bytes,
+                                  const std::optional<CliError>& keepError) {
     if (CliResult<Done> i = checkInterrupt(); !i) {
-        return i; // kept while the records were waited for, perhaps, but not written
+        return i;
     }
-    if (CliResult<Done> w = (*out)->write(resultOutput(m, keeping, inv_.format)); !w) {
+    if (CliResult<Done> w = out.write(bytes); !w) {
         return w;
     }
-    if (CliResult<Done> c = (*out)->commit(); !c) {
+    if (CliResult<Done> c = out.commit(); !c) {
         return c;
     }
     if (keepError) {
@@ -267,19 +275,7 @@ CliResult<Done> Commands::report() {
     if (!pdf) {
         return fail(pdf.error());
     }
-    if (CliResult<Done> i = checkInterrupt(); !i) {
-        return i; // the report took its time: it is not wanted any more
-    }
-    if (CliResult<Done> w = (*out)->write(*pdf); !w) {
-        return w;
-    }
-    if (CliResult<Done> c = (*out)->commit(); !c) {
-        return c;
-    }
-    if (keepError) {
-        return fail(*keepError);
-    }
-    return Done{};
+    return deliver(**out, *pdf, keepError); // the report took its time: wanted still?
 }
 
 CliResult<Done> Commands::recordsList() {

@@ -3,10 +3,14 @@
 #include "Arguments.h"
 #include "CliError.h"
 
+#include <QByteArray>
+
 #include <memory>
+#include <optional>
 
 namespace kr90x::cli {
 
+class OutputFile;
 class TesterSession;
 
 // Runs the command a command line asked for, with the event loop of the application the
@@ -30,6 +34,8 @@ private:
     CliResult<Done> recordsExport();
     CliResult<Done> eeprom();
     CliResult<Done> command();
+    CliResult<Done> deliver(OutputFile& out, const QByteArray& bytes,
+                            const std::optional<CliError>& keepError);
     TesterSession& session();
 
     Invocation inv_;
