@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-21}
-kr90x=${KR90X_CLI:-build/tools/cli/kr90x}
+kr90x=${KR90X_CLI:-build/tools/kr90x}
 window=${KR90X_CURVE_BENCH:-build/bench/bench_curve_download}
 
 data=$(mktemp -d)
