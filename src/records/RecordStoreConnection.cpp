@@ -12,10 +12,9 @@ namespace kr90x::records {
 namespace {
 
 const QString kChannel = QStringLiteral("kr90x_records");
+constexpr int kReopenPauseMs = 2000;
 
 } // namespace
-
-constexpr int kReopenPauseMs = 2000;
 
 template <class F> auto RecordStore::retried(F once, bool again) -> decltype(once()) {
     lost_ = false;

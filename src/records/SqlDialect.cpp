@@ -89,9 +89,9 @@ QString SqlDialect::driverName() const {
 
 QString SqlDialect::connectOptions(const StoreLocation& location, bool readOnly) const {
     if (engine_ == Engine::PostgreSQL) {
-        // libpq's shortest wait for a server that does not answer.
-        // And while connected: a server whose host or network vanished mid-statement is
-        // given up after seconds, not after TCP's quarter of an hour.
+        // libpq's shortest wait for a server that does not answer; once connected, a
+        // server whose host or network vanished mid-statement is given up after seconds,
+        // not after TCP's quarter of an hour.
         QStringList options{
             QStringLiteral("connect_timeout=2"), QStringLiteral("keepalives_idle=5"),
             QStringLiteral("keepalives_interval=2"), QStringLiteral("keepalives_count=2"),

@@ -4,6 +4,7 @@
 #include "support/PgCluster.h"
 
 #include "core/NumberFormat.h"
+#include "records/RecordCopy.h"
 #include "records/RecordsModel.h"
 
 #include <memory>
@@ -185,4 +186,35 @@ TEST_P(BothEngines, AResultIsKeptOnceWhateverItsTextsHold) {
     EXPECT_EQ(back->vehicle.plate, QStringLiteral("NUL\uFFFDIN"));
     EXPECT_EQ(back->vehicle.notes, QStringLiteral("quote ' backslash \\ percent % \uFFFD end"));
     EXPECT_EQ(store.count({QStringLiteral("nul\uFFFDin")}), 1);
+}
+
+TEST_P(BothEngines, ACopyOfAFileKeepsEachRecordOnceAndPassesOverADamagedOne) {
+    QTemporaryDir other;
+    const QString file = other.filePath(QStringLiteral("records.sqlite"));
+    RecordStore from;
+    ASSERT_TRUE(from.open(file));
+    ASSERT_TRUE(from.save(compressionRecord(QStringLiteral("NO-UID")))); // as kept of old
+    Measurement good = curveRecord(300);
+    good.uid = QStringLiteral("curve-good");
+    ASSERT_TRUE(from.save(good));
+    Measurement bad = curveRecord(300);
+    bad.uid = QStringLiteral("curve-bad");
+    const RecordId badId = *from.save(bad);
+    {
+        RawDatabase raw(file);
+        raw.exec(QStringLiteral("UPDATE record_samples SET samples = x'00' WHERE record_id = %1")
+                     .arg(badId));
+    }
+    RecordStore to;
+    ASSERT_TRUE(to.open(where())) << to.lastError().toStdString();
+    const Result<CopyCount, QString> first = copyRecords(from, to);
+    ASSERT_TRUE(first) << first.error().toStdString();
+    EXPECT_EQ(first->copied, 2);
+    EXPECT_EQ(first->unreadable, 1);
+    const Result<CopyCount, QString> again = copyRecords(from, to);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->copied, 0);
+    EXPECT_EQ(again->keptAlready, 2);
+    EXPECT_EQ(to.count({}), 2);
+    EXPECT_EQ(to.count({QStringLiteral("no-uid")}), 1);
 }
