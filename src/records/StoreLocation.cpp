@@ -83,8 +83,8 @@ bool applyRecordsConfig(StoreLocation& l, QByteArrayView text) {
         if (ok && p > 0 && p < 65536) {
             l.port = p;
         } else if (!port->isEmpty()) {
-            l.warnings << QStringLiteral("Workshop records: Port=%1 is no port; the default "
-                                         "is used")
+            l.warnings << QStringLiteral("Workshop records: Port=%1 is no port; it is passed "
+                                         "over")
                               .arg(*port);
         }
     }
