@@ -1,5 +1,6 @@
-// The records window's actions on the main window's results: open, compare, delete and
-// export; and the lines under "Select function" that say what the result on screen is.
+// The records window, kept up to date with what others save, and its actions on the main
+// window's results: open, compare, delete and export; and the lines under "Select function"
+// that say what the result on screen is.
 #include "app/WorkshopRecords.h"
 
 #include "app/RecordsExport.h"
@@ -15,14 +16,75 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace kr90x {
 namespace {
 
 // A delete question names this many records, and counts the rest.
 constexpr qsizetype kNamedRecords = 5;
+// How often the open records window asks whether others saved meanwhile.
+constexpr int kChangesPollMs = 250;
 
 } // namespace
+
+void WorkshopRecords::showRecords() {
+    if (store_.mode() == records::RecordStore::Mode::Closed && !reopen()) {
+        parts_.dialogs.information(
+            QStringLiteral("The workshop records cannot be opened: %1.")
+                .arg(location_ ? store_.lastError() : QStringLiteral("none are set up")));
+        return;
+    }
+    if (!window_) {
+        window_ = new RecordsWindow( // owned by the main window, deleted with this object
+            parts_.state.Format,
+            // As the main window's handlers: an error that escapes is a message, not an end.
+            {[this](records::RecordId id) { guarded([&] { openRecord(id); }); },
+             [this](records::RecordId id) { guarded([&] { compareRecord(id); }); },
+             [this](const std::vector<records::RecordId>& ids) {
+                 guarded([&] { exportRecords(ids); });
+             },
+             [this](const std::vector<records::RecordId>& ids) {
+                 guarded([&] { removeRecords(ids); });
+             }},
+            &parts_.window);
+        // Over the main window, as its dialogs are, wherever the desktop put that.
+        window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
+    }
+    refreshWindow();
+    window_->show();
+    watchOthers();
+    window_->raise();
+    window_->activateWindow();
+}
+
+// Another program's or PC's saves show in the open list, a few times a second: asking
+// costs a flag (a server tells) or one pragma (a file), and the list reloads only the rows
+// in sight.
+void WorkshopRecords::watchOthers() {
+    if (!changesTimer_) {
+        changesTimer_ = new QTimer(this); // owned by this object
+        changesTimer_->setInterval(kChangesPollMs);
+        connect(changesTimer_, &QTimer::timeout, this, [this] {
+            if (!window_ || !window_->isVisible()) {
+                changesTimer_->stop();
+                return;
+            }
+            if (store_.changedElsewhere()) {
+                refreshWindow();
+            }
+        });
+    }
+    changesTimer_->start();
+}
+
+void WorkshopRecords::refreshWindow() {
+    if (!window_) {
+        return;
+    }
+    window_->setWaiting(waitingResults());
+    window_->refresh(store_, store_.writable());
+}
 
 void WorkshopRecords::showResultLines(const records::Measurement& m) {
     const records::VehicleDetails& v = m.vehicle;

@@ -31,8 +31,6 @@ namespace {
 constexpr QRect kButtonsArea{8, 320, 185, 58};
 // Above the buttons, over the hidden FTP buttons: what the result on screen is.
 constexpr QRect kResultArea{8, 252, 185, 64};
-// How often the open records window asks whether others saved meanwhile.
-constexpr int kChangesPollMs = 250;
 
 QPushButton* makeButton(QWidget* area, const char* name, const QString& caption, int top) {
     auto* b = new QPushButton(caption, area); // owned by the area, and so by the window
@@ -314,65 +312,6 @@ void WorkshopRecords::vehicleOfReplaced(const Current& replaced,
     } else {
         refreshWindow();
     }
-}
-
-void WorkshopRecords::showRecords() {
-    if (store_.mode() == records::RecordStore::Mode::Closed && !reopen()) {
-        parts_.dialogs.information(
-            QStringLiteral("The workshop records cannot be opened: %1.")
-                .arg(location_ ? store_.lastError() : QStringLiteral("none are set up")));
-        return;
-    }
-    if (!window_) {
-        window_ = new RecordsWindow( // owned by the main window, deleted with this object
-            parts_.state.Format,
-            // As the main window's handlers: an error that escapes is a message, not an end.
-            {[this](records::RecordId id) { guarded([&] { openRecord(id); }); },
-             [this](records::RecordId id) { guarded([&] { compareRecord(id); }); },
-             [this](const std::vector<records::RecordId>& ids) {
-                 guarded([&] { exportRecords(ids); });
-             },
-             [this](const std::vector<records::RecordId>& ids) {
-                 guarded([&] { removeRecords(ids); });
-             }},
-            &parts_.window);
-        // Over the main window, as its dialogs are, wherever the desktop put that.
-        window_->move(parts_.window.frameGeometry().center() - window_->rect().center());
-        watchOthers();
-    }
-    refreshWindow();
-    window_->show();
-    changesTimer_->start();
-    window_->raise();
-    window_->activateWindow();
-}
-
-// Another program's or PC's saves show in the open list, a few times a second: asking
-// costs a flag (a server tells) or one pragma (a file), and the list reloads only the rows
-// in sight.
-void WorkshopRecords::watchOthers() {
-    if (!changesTimer_) {
-        changesTimer_ = new QTimer(this); // owned by this object
-        changesTimer_->setInterval(kChangesPollMs);
-        connect(changesTimer_, &QTimer::timeout, this, [this] {
-            if (!window_ || !window_->isVisible()) {
-                changesTimer_->stop();
-                return;
-            }
-            if (store_.changedElsewhere()) {
-                refreshWindow();
-            }
-        });
-    }
-    changesTimer_->start();
-}
-
-void WorkshopRecords::refreshWindow() {
-    if (!window_) {
-        return;
-    }
-    window_->setWaiting(waitingResults());
-    window_->refresh(store_, store_.writable());
 }
 
 void WorkshopRecords::guarded(const std::function<void()>& action) {
