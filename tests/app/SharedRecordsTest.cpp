@@ -96,15 +96,7 @@ TEST_F(SharedRecordsTest, APcsRecordsFileIsCopiedToTheServerOnce) {
         ASSERT_TRUE(file.save(curve));
     }
     QTemporaryDir config;
-    QDir().mkpath(config.filePath(QStringLiteral("orvo-kr90x")));
-    QFile conf(config.filePath(QStringLiteral("orvo-kr90x/records.conf")));
-    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write(QStringLiteral("[Records]\nEngine=postgresql\nHost=localhost\nPort=%1\n"
-                              "Database=workshop\nUser=orvo\nPassword=pw\n")
-                   .arg(server.port())
-                   .toUtf8());
-    conf.close();
-    conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    ASSERT_TRUE(server.writeWorkshopConf(config.path()));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     for (const char* expected : {"Copied 2 records from ", "Copied 0 records from "}) {

@@ -140,6 +140,20 @@ records::StoreLocation PgCluster::workshop() const {
     return location(QStringLiteral("workshop"), QStringLiteral("orvo"), QStringLiteral("pw"));
 }
 
+bool PgCluster::writeWorkshopConf(const QString& configHome) const {
+    const QString folder = configHome + QStringLiteral("/orvo-kr90x");
+    QFile conf(folder + QStringLiteral("/records.conf"));
+    if (!QDir().mkpath(folder) || !conf.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    conf.write(QStringLiteral("[Records]\nEngine=postgresql\nHost=localhost\nPort=%1\n"
+                              "Database=workshop\nUser=orvo\nPassword=pw\n")
+                   .arg(port_)
+                   .toUtf8());
+    conf.close();
+    return conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 bool PgCluster::startAgain() {
     running_ = run(kBin + QStringLiteral("pg_ctl"),
                    {QStringLiteral("-D"), data_, QStringLiteral("-w"), QStringLiteral("-l"),

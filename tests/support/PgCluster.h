@@ -35,6 +35,8 @@ public:
     QString startWorkshop(const Options& options = {});
     // Where a PC of that workshop keeps its records.
     records::StoreLocation workshop() const;
+    // That PC's records.conf in `configHome` (an XDG_CONFIG_HOME), private to its user.
+    bool writeWorkshopConf(const QString& configHome) const;
     // pg_ctl stop -m fast: every connection is cut, as a server restart does; immediate:
     // as a server that crashed or lost its power, in the middle of any transaction.
     enum class Stop { Fast, Immediate };

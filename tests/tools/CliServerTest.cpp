@@ -16,16 +16,7 @@ protected:
     void SetUp() override {
         const QString error = server.startWorkshop();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        const QString folder = home.filePath(QStringLiteral("config/orvo-kr90x"));
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QFile conf(folder + QStringLiteral("/records.conf"));
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("[Records]\nEngine=postgresql\nHost=localhost\nPort=%1\n"
-                                  "Database=workshop\nUser=orvo\nPassword=pw\n")
-                       .arg(server.port())
-                       .toUtf8());
-        conf.close();
-        conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        ASSERT_TRUE(server.writeWorkshopConf(home.filePath(QStringLiteral("config"))));
     }
     QString onServer(const QString& sql) {
         const std::optional<QStringList> rows = server.sql(sql, QStringLiteral("workshop"));
