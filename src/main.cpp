@@ -5,7 +5,7 @@
 #include "app/QtDialogService.h"
 #include "app/RecordsCopyCommand.h"
 #include "app/TForm1.h"
-#include "app/TerminationSignals.h"
+#include "core/TerminationSignals.h"
 #include "app/VirtualTesterSession.h"
 #include "app/WorkshopRecords.h"
 #include "core/AppState.h"

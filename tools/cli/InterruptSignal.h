@@ -2,11 +2,9 @@
 
 #include "CliError.h"
 
-#include <QObject>
-#include <QSocketNotifier>
+#include "core/TerminationSignals.h"
 
 #include <functional>
-#include <memory>
 
 namespace kr90x::cli {
 
@@ -25,11 +23,8 @@ public:
     static int caught();
 
 private:
-    void drain();
-
     std::function<void(int signal)> onInterrupt_;
-    int fds_[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> notifier_;
+    TerminationSignals signals_; // the window's, which ends the same way
 };
 
 // Fails once SIGINT or SIGTERM came, with the status a shell gives a program ended by that

@@ -17,6 +17,10 @@ public:
     TerminationSignals();
     ~TerminationSignals() override;
 
+    // The first of them caught, 0 while none was: readable at any time, on any thread,
+    // by work that runs without the event loop between its steps.
+    static int caught();
+
 signals:
     void requested(int signal);
 
